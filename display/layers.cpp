@@ -1,0 +1,117 @@
+#include "display/layers.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "display/display_internal.h"
+#include "display/font.h"
+
+namespace veldra {
+
+// Zero-initialised before any dynamic initialisation runs, so other start-up code sees
+// empty surfaces rather than garbage even if it ran first; layerLifetime below allocates
+// them.
+Surface BackgroundLayer{};
+Surface ScaleLayer{};
+Surface InkLayer{};
+
+namespace {
+
+// Creates the layers during static initialisation (before main) and frees them after
+// main returns. Defined after the layers in this file, so it is constructed after them
+// and destroyed before anything else in this file.
+struct LayerLifetime {
+    LayerLifetime() {
+        initSurface(BackgroundLayer, layerWidth, layerHeight);
+        initSurface(ScaleLayer, layerWidth, layerHeight);
+        initSurface(InkLayer, layerWidth, layerHeight);
+        if (BackgroundLayer.pixels == nullptr || ScaleLayer.pixels == nullptr ||
+            InkLayer.pixels == nullptr) {
+            std::fputs("veldra: not enough memory for the three 240 x 320 display layers\n",
+                       stderr);
+            std::_Exit(1);
+        }
+    }
+    ~LayerLifetime() {
+        releaseSurface(InkLayer);
+        releaseSurface(ScaleLayer);
+        releaseSurface(BackgroundLayer);
+    }
+    LayerLifetime(const LayerLifetime&) = delete;
+    LayerLifetime& operator=(const LayerLifetime&) = delete;
+};
+
+LayerLifetime layerLifetime;
+
+struct PenChoice {
+    Surface* layer;
+    uint16_t colour;
+};
+
+PenChoice choosePen(int32_t pen) {
+    switch (pen) {
+    case PenInk: return {&InkLayer, display_internal::state().inkColour};
+    case PenScaleErase: return {&ScaleLayer, 0};
+    case PenInkErase: return {&InkLayer, 0};
+    case PenScale: return {&ScaleLayer, scaleColour};
+    default: return {&InkLayer, otherPenColour};
+    }
+}
+
+// x in plot-window coordinates to layer columns. Wrapping (as the 32-bit arithmetic of
+// the device does) keeps absurd inputs defined; the raster bounds then drop them.
+int32_t layerX(int32_t x) {
+    return static_cast<int32_t>(static_cast<uint32_t>(x) +
+                                static_cast<uint32_t>(display_internal::state().plot.left));
+}
+
+}  // namespace
+
+bool setPlotWindow(int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (left < 0 || top < 0 || width < 0 || height < 0) return false;
+    if (left > layerWidth - width || top > layerHeight - height) return false;
+    display_internal::state().plot = PlotWindow{left, top, width, height};
+    return true;
+}
+
+void setInkColour(int32_t pen, int32_t red, int32_t green, int32_t blue) {
+    if (pen != PenInk) return;
+    const uint32_t colour = ((static_cast<uint32_t>(red) & 0xF8) << 8) |
+                            ((static_cast<uint32_t>(green) & 0xFC) << 3) |
+                            static_cast<uint32_t>(blue >> 3);
+    display_internal::state().inkColour = static_cast<uint16_t>(colour);
+}
+
+void drawPoint(int32_t pen, int32_t x, int32_t y) {
+    const PenChoice p = choosePen(pen);
+    plotPixel(*p.layer, layerX(x), y, p.colour);
+}
+
+void drawLine(int32_t pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    const PenChoice p = choosePen(pen);
+    rasterLine(*p.layer, layerX(x0), y0, layerX(x1), y1, p.colour);
+}
+
+void drawCircle(int32_t pen, int32_t cx, int32_t cy, int32_t radius) {
+    const PenChoice p = choosePen(pen);
+    rasterCircle(*p.layer, layerX(cx), cy, radius, p.colour);
+}
+
+void drawRing(int32_t pen, int32_t cx, int32_t cy, int32_t inner, int32_t outer) {
+    const PenChoice p = choosePen(pen);
+    rasterRing(*p.layer, layerX(cx), cy, inner, outer, p.colour);
+}
+
+void drawText(int32_t pen, const char* text, int32_t x, int32_t y) {
+    const PenChoice p = choosePen(pen);
+    rasterText(*p.layer, text, layerX(x), y, p.colour);
+}
+
+void resetLayers() {
+    constexpr size_t bytes = sizeof(uint16_t) * layerWidth * layerHeight;
+    std::memcpy(ScaleLayer.pixels, BackgroundLayer.pixels, bytes);
+    std::memset(InkLayer.pixels, 0, bytes);
+}
+
+}  // namespace veldra
