@@ -1,0 +1,40 @@
+// The bytes under a sound file reader: an open file descriptor or a block of memory,
+// offered to libsndfile through its virtual I/O so that both take the same road.
+//
+// The source also remembers whether anybody tried to read past its end; the reader uses
+// that to tell a file cut off inside its header from one that is merely damaged.
+//
+// Thread: owned by one reader; no locking.
+#pragma once
+
+#include <sndfile.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace veldra {
+
+struct SoundBytes {
+    int fd = -1;                            // file descriptor, owned; -1 for memory
+    const unsigned char* memory = nullptr;  // the bytes of a memory source; not owned
+    int64_t length = 0;                     // bytes in the source
+    int64_t position = 0;                   // where the next read starts
+    bool readPastEnd = false;               // a read came back short: the source ended
+};
+
+// Points the source at an open descriptor (taken over) of a file of the given length.
+void attachDescriptor(SoundBytes& bytes, int fd, int64_t length);
+
+// Points the source at memory (not copied).
+void attachMemory(SoundBytes& bytes, const void* memory, size_t size);
+
+// Closes the descriptor, if any, and empties the source.
+void detachBytes(SoundBytes& bytes);
+
+// Reads up to count bytes from offset without moving the position; returns the count read.
+int64_t peekBytes(SoundBytes& bytes, int64_t offset, void* into, int64_t count);
+
+// The callbacks libsndfile calls; their user pointer is the SoundBytes.
+const SF_VIRTUAL_IO& soundBytesIo();
+
+}  // namespace veldra
