@@ -6,8 +6,8 @@
 // a post to a full queue fails and the message is lost, as on the handheld, whose posting
 // callers do not look at the result.
 //
-// Window handles are opaque here: the window system defines what a Window is; this queue
-// only carries the handle along with the message.
+// The queue only carries a window's handle along with its message; it never looks
+// inside the Window.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,7 @@
 
 namespace veldra {
 
-struct Window;
+class Window;  // platform/window.h
 using WindowHandle = Window*;
 
 struct WindowMessage {

@@ -1,6 +1,7 @@
 // The kernel pieces under the capture thread: the auto-reset event, thread lifetime and
 // exit codes, per-thread message queues, the priority hint.
 #include "platform/kernel.h"
+#include "platform/window_messages.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -139,6 +140,41 @@ TEST(KernelThreadTest, APriorityHintBecomesTheThreadsNiceValue) {
     closeThread(t);
     EXPECT_EQ(box.niceSeen, 15);
     setThreadPriority(nullptr, 0);  // ignored
+}
+
+TEST(WindowMessagesTest, PostedMessagesComeOutInOrderUntilTheQueueIsFull) {
+    clearWindowMessages();
+    auto* window = reinterpret_cast<WindowHandle>(uintptr_t{0x40});
+    for (size_t i = 0; i < windowQueueCapacity; ++i) {
+        ASSERT_TRUE(postWindowMessage(window, 960, i, -static_cast<intptr_t>(i))) << i;
+    }
+    EXPECT_FALSE(postWindowMessage(window, 961, 0, 0));
+    EXPECT_EQ(pendingWindowMessages(), windowQueueCapacity);
+    WindowMessage m{};
+    for (size_t i = 0; i < windowQueueCapacity; ++i) {
+        ASSERT_TRUE(takeWindowMessage(&m));
+        ASSERT_EQ(m.wParam, i);
+        ASSERT_EQ(m.lParam, -static_cast<intptr_t>(i));
+    }
+    EXPECT_EQ(m.window, window);
+    EXPECT_EQ(m.message, 960u);
+    EXPECT_FALSE(takeWindowMessage(&m));
+    EXPECT_FALSE(waitWindowMessage(&m, 1));
+}
+
+TEST(WindowMessagesTest, AWaitEndsWhenAnotherThreadPosts) {
+    clearWindowMessages();
+    std::thread poster([] {
+        std::this_thread::sleep_for(milliseconds(20));
+        postWindowMessage(nullptr, 15, 0, 0);
+    });
+    WindowMessage m{};
+    EXPECT_TRUE(waitWindowMessage(&m, 60000));
+    EXPECT_EQ(m.message, 15u);
+    poster.join();
+    postWindowMessage(nullptr, 1, 0, 0);
+    clearWindowMessages();
+    EXPECT_EQ(pendingWindowMessages(), 0u);
 }
 
 }  // namespace
