@@ -17,6 +17,8 @@
 // presentFrame and captureBackground do nothing (and the pipeline skips its drawing,
 // reading isDrawingSuspended).
 //
+// The screen must outlive its open display: close (or, in tests, resetDisplay) before the
+// screen goes away.
 // Thread: main thread only, the flags included; no locks.
 #pragma once
 
