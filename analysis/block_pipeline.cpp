@@ -1,0 +1,69 @@
+#include "analysis/block_pipeline.h"
+
+#include "analysis/level_tracker.h"
+#include "analysis/period_validator.h"
+#include "display/display_device.h"
+#include "display/layers.h"
+#include "views/phase_trace.h"
+#include "views/tuning_dial.h"
+
+namespace veldra {
+namespace {
+
+constexpr PipelineState startState() {
+    PipelineState s{};
+    s.refreshDivisor = 10;
+    return s;
+}
+
+PipelineState state = startState();
+
+// Advances the refresh phase by count samples; true when this block is a refresh point.
+bool countTowardRefresh(PipelineState& s, int32_t count) {
+    const int32_t interval = captureSampleRate / s.refreshDivisor;
+    s.refreshAccumulator += count;
+    if (s.refreshAccumulator <= interval) return false;
+    s.refreshAccumulator -= interval;
+    return true;
+}
+
+}  // namespace
+
+void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
+    PipelineState& s = state;
+    if (count < 1) return;
+    const bool refresh = countTowardRefresh(s, count);
+    // The phase above runs on through a pause, so the first refresh after it comes where
+    // the uninterrupted count puts it.
+    if (isDrawingSuspended()) return;
+
+    const bool stable = trackBlock(block, count);
+    double period = currentPeriod();
+    const bool showFrame = refresh && !backlog;
+    if (showFrame) {
+        if (period == 0.0) period = 1.0;  // before the first period: 22050 Hz, off the dial
+        const auto frequency =
+            static_cast<float>(static_cast<double>(static_cast<float>(captureSampleRate)) / period);
+        updateDial(frequency, stable);
+        s.dialRefreshes += 1;
+        s.shownFrequency = frequency;
+        s.shownStable = stable;
+    }
+    drawTrace(block, count, backlog);
+    if (showFrame) {
+        presentFrame();
+        fadeInk();
+    }
+}
+
+bool setRefreshDivisor(int32_t divisor) {
+    if (divisor < 1 || divisor > captureSampleRate) return false;
+    state.refreshDivisor = divisor;
+    return true;
+}
+
+const PipelineState& pipelineState() { return state; }
+
+void resetBlockPipeline() { state = startState(); }
+
+}  // namespace veldra
