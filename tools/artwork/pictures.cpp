@@ -24,7 +24,7 @@ constexpr double printedRadiusOffset = -0.5;
 constexpr double lineHalfWidth = 1.0;
 constexpr double tickHalfWidth = 0.6;
 constexpr double tickHalfLength = 3.5;
-constexpr double letterDistance = 12.0;  // from the outer turn to a letter's centre
+constexpr double letterDistance = 15.0;  // from the outer turn to a letter's centre, clear of the rings
 
 // turn is the position in turns from the spiral's start (0 .. 3).
 Point printedPoint(double turn, double radialOffset = 0.0) {
