@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+
+#include "platform/headless_screen.h"
+#include "platform/headless_window.h"
 
 namespace veldra {
 namespace {
@@ -55,68 +57,40 @@ TEST_F(InstrumentInfoTest, KindOutsideTheCatalogueHasNoText) {
     EXPECT_EQ(composeInstrumentInfo(static_cast<InstrumentKind>(8)), "");
 }
 
-// Records what is drawn, with the colours in force at each text.
-class RecordingContext : public DrawingContext {
-public:
-    struct Text {
-        std::string text;
-        Rect rect;
-        uint32_t flags;
-        ColourRef background, foreground;
-    };
-    ColourRef setBackgroundColour(ColourRef colour) override { return exchange(background, colour); }
-    ColourRef setTextColour(ColourRef colour) override { return exchange(foreground, colour); }
-    void fillRect(const Rect&, ColourRef) override { ++otherCalls; }
-    void copyBitmap(const Bitmap&, int32_t, int32_t) override { ++otherCalls; }
-    void drawText(std::string_view text, const Rect& rect, uint32_t flags) override {
-        texts.push_back({std::string(text), rect, flags, background, foreground});
-    }
-
-    ColourRef background = colourBlack;
-    ColourRef foreground = colourWhite;
-    std::vector<Text> texts;
-    int otherCalls = 0;
-
-private:
-    static ColourRef exchange(ColourRef& slot, ColourRef colour) {
-        const ColourRef old = slot;
-        slot = colour;
-        return old;
-    }
-};
-
+// Drawn through a headless window, which records each text with the colours in force.
 TEST_F(InstrumentInfoTest, DrawsTheTextFromTop50ThenTheOkBandBlackOnWhite) {
+    HeadlessScreen screen;
+    HeadlessWindow window(screen, startupWindowRect);
     for (int32_t top : {0, 80}) {
-        RecordingContext context;
+        window.clearTexts();
+        ClientDrawing drawing(window);
+        ASSERT_NE(drawing.get(), nullptr);
+        DrawingContext& context = *drawing.get();
+        context.setBackgroundColour(colourBlack);
+        context.setTextColour(colourWhite);
         Rect client = {0, top, 240, 268};
         drawInstrumentInfo(context, client, InstrumentKind::Cello);
         EXPECT_EQ(client.top, 50);
-        EXPECT_EQ(client.left, 0);
-        EXPECT_EQ(client.right, 240);
         EXPECT_EQ(client.bottom, 268);
-        ASSERT_EQ(context.texts.size(), 2u);
+        ASSERT_EQ(window.texts().size(), 2u);
 
-        const auto& info = context.texts[0];
+        const auto& info = window.texts()[0];
         EXPECT_EQ(info.text, composeInstrumentInfo(InstrumentKind::Cello));
         EXPECT_EQ(info.rect.top, 50);
-        EXPECT_EQ(info.rect.bottom, 268);
+        EXPECT_EQ(info.rect.right, 240);
         EXPECT_EQ(info.flags, 273u);
-        EXPECT_EQ(info.background, colourBlack);
-        EXPECT_EQ(info.foreground, colourWhite);
+        EXPECT_EQ(info.backgroundColour, colourBlack);
+        EXPECT_EQ(info.textColour, colourWhite);
 
-        const auto& ok = context.texts[1];
+        const auto& ok = window.texts()[1];
         EXPECT_EQ(ok.text, " O.K. ");
         EXPECT_EQ(ok.rect.left, 140);
         EXPECT_EQ(ok.rect.top, 200);
         EXPECT_EQ(ok.rect.right, 230);
         EXPECT_EQ(ok.rect.bottom, 230);
         EXPECT_EQ(ok.flags, 273u);
-        EXPECT_EQ(ok.background, 0x00FFFFFFu);
-        EXPECT_EQ(ok.foreground, 0u);
-
-        EXPECT_EQ(context.background, colourWhite);  // left that way for the caller
-        EXPECT_EQ(context.foreground, colourBlack);
-        EXPECT_EQ(context.otherCalls, 0);
+        EXPECT_EQ(ok.backgroundColour, 0x00FFFFFFu);
+        EXPECT_EQ(ok.textColour, 0u);
     }
 }
 
