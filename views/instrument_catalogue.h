@@ -60,7 +60,7 @@ struct OctaveBounds {
     int32_t high;
 };
 
-// Fills the table of octave ranges from the catalogue and the dial's current span.
+// Fills the table of octave ranges from the catalogue and the dial's span of three turns.
 // Start-up calls it once, before the first information text.
 void initOctaveRange();
 
