@@ -31,8 +31,7 @@ WaveInDevice* PacedWaveIn::open(uint32_t index, const WaveFormat& format,
     if (!isMono16(format, producer_->samplesPerSecond())) return nullptr;
     std::string error;
     if (!producer_->begin(error)) {
-        std::fprintf(stderr, "veldra: cannot record from %s: %s\n", producer_->name().c_str(),
-                     error.c_str());
+        std::fprintf(stderr, "veldra: sound input: %s\n", error.c_str());
         return nullptr;
     }
     scratch_.assign(scratchSamples, 0);

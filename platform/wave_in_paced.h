@@ -11,7 +11,7 @@
 // can go on. A pacing thread that fell behind catches up at once, as far as buffers allow.
 //
 // Failure: open fails when the format is not the producer's or the producer cannot begin
-// (an unreadable file); the producer's reason goes to standard error, naming its sound.
+// (an unreadable file); the producer's message goes to standard error.
 // Threads: the producer runs on the pacing thread only, between begin and end.
 #pragma once
 
@@ -31,14 +31,13 @@ namespace veldra {
 class SoundProducer {
 public:
     virtual ~SoundProducer() = default;
-    // Gets ready to produce from the start of the sound; false with a reason on failure.
+    // Gets ready to produce from the start of the sound. False on failure, with a
+    // one-line message in error that names the sound and the reason.
     virtual bool begin(std::string& error) = 0;
     // Writes the next count samples.
     virtual void produce(int16_t* samples, size_t count) = 0;
     // Samples per second of the produced sound.
     virtual uint32_t samplesPerSecond() const = 0;
-    // What the sound is, for messages: a file's path, "the demo".
-    virtual std::string name() const = 0;
 };
 
 class PacedWaveIn : public WaveInSource {

@@ -170,14 +170,13 @@ class Counter : public SoundProducer {
 public:
     explicit Counter(bool readable = true) : readable_(readable) {}
     bool begin(std::string& error) override {
-        if (!readable_) error = "no such sound";
+        if (!readable_) error = "counter: no such sound";
         return readable_;
     }
     void produce(int16_t* samples, size_t count) override {
         for (size_t i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(next_++);
     }
     uint32_t samplesPerSecond() const override { return 22050; }
-    std::string name() const override { return "the counter"; }
 
 private:
     bool readable_;
@@ -200,7 +199,7 @@ TEST(PacedWaveInTest, OpensOnlyItsOwnFormatAndOnlyWhenTheSoundBegins) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(unreadable.open(0, mono22k, 0), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "veldra: cannot record from the counter: no such sound\n");
+              "veldra: sound input: counter: no such sound\n");
 }
 
 TEST(PacedWaveInTest, RecordsWholeBuffersNoFasterThanRealTimeAndPausesWhenStopped) {
