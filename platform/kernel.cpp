@@ -1,7 +1,9 @@
 #include "platform/kernel.h"
 
 #include <sys/resource.h>
+#include <pthread.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -172,6 +174,20 @@ void setThreadPriority(KernelThread* thread, uint32_t priority) {
     const int nice = niceOf[priority > priorityIdle ? priorityIdle : priority];
     // Refusal (EACCES, EPERM) leaves the thread as it was: a hint, not a requirement.
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice);
+}
+
+bool threadCpuTime(KernelThread* thread, uint64_t* nanoseconds) {
+    if (thread == nullptr || nanoseconds == nullptr) return false;
+    std::lock_guard<std::mutex> hold(thread->mutex);
+    if (thread->ended) return false;  // its clock goes with it
+    clockid_t clock;
+    timespec t{};
+    if (pthread_getcpuclockid(thread->runner.native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &t) != 0) {
+        return false;
+    }
+    *nanoseconds = static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+    return true;
 }
 
 bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam,

@@ -81,6 +81,9 @@ void closeThread(KernelThread* thread);
 // priority without privileges, and that is not an error.
 void setThreadPriority(KernelThread* thread, uint32_t priority);
 
+// Processor time the thread has used so far, in nanoseconds. False once it has ended.
+bool threadCpuTime(KernelThread* thread, uint64_t* nanoseconds);
+
 // Puts a message on the queue of the thread with that id. False when no such thread is
 // alive or its queue is full; the message is then lost.
 bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam,
