@@ -1,0 +1,156 @@
+#include "tools/veldra-file/file_options.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace veldra {
+namespace {
+
+const char* const modeNames[instrumentKindCount] = {
+    "guitar", "violin", "cello", "erhu", "pipa", "bass", "alto", "singing",
+};
+
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool parseSeconds(const std::string& text, double& seconds) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    seconds = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(seconds) && seconds >= 0.0;
+}
+
+}  // namespace
+
+bool modeFromName(const std::string& name, InstrumentKind& kind) {
+    const std::string key = lowered(name);
+    for (int32_t k = 0; k < instrumentKindCount; ++k) {
+        if (key == modeNames[k]) {
+            kind = static_cast<InstrumentKind>(k);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, std::string& error) {
+    options = FileOptions{};
+    std::vector<std::string> inputs;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" or "--name value" for the options that take a value.
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        const bool takesValue = arg == "--mode" || arg == "--png" || arg == "--at" || arg == "--frames";
+        if (takesValue && !hasValue) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+            hasValue = true;
+        }
+        if (hasValue && !takesValue) {
+            error = arg + " takes no value";
+            return false;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.action = FileAction::Help;
+        } else if (arg == "--version") {
+            options.action = FileAction::Version;
+        } else if (arg == "--demo") {
+            options.demo = true;
+        } else if (arg == "--csv") {
+            options.csv = true;
+        } else if (arg == "--mode") {
+            InstrumentKind kind{};
+            if (!modeFromName(value, kind)) {
+                error = "unknown mode \"" + value +
+                        "\" (guitar, violin, cello, erhu, pipa, bass, alto or singing)";
+                return false;
+            }
+            options.modes.push_back(kind);
+        } else if (arg == "--png") {
+            if (value.empty()) {
+                error = "--png needs a file name";
+                return false;
+            }
+            options.pngPath = value;
+        } else if (arg == "--at") {
+            if (!parseSeconds(value, options.atSeconds)) {
+                error = "--at needs a number of seconds, 0 or more, not \"" + value + "\"";
+                return false;
+            }
+            options.atGiven = true;
+        } else if (arg == "--frames") {
+            if (value.empty()) {
+                error = "--frames needs a folder";
+                return false;
+            }
+            options.framesDir = value;
+        } else {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    // --help and --version answer whatever else is on the line.
+    if (options.action != FileAction::Run) return true;
+    if (options.atGiven && options.pngPath.empty()) {
+        error = "--at says when to take the --png picture; give --png too";
+        return false;
+    }
+    if (options.demo && !inputs.empty()) {
+        error = "give either --demo or a sound file, not both";
+        return false;
+    }
+    if (!options.demo && inputs.empty()) {
+        error = "no sound file given (or --demo for the built-in performance)";
+        return false;
+    }
+    if (inputs.size() > 1) {
+        error = "one sound file at a time (got " + std::to_string(inputs.size()) + ")";
+        return false;
+    }
+    if (!inputs.empty()) options.input = inputs.front();
+    return true;
+}
+
+std::string fileUsage() {
+    return "Usage: veldra-file [options] FILE\n"
+           "       veldra-file --demo [options]\n"
+           "Runs the Veldra tuner over a sound file (any format libsndfile reads) as fast as\n"
+           "the machine allows and prints what the dial shows at each refresh.\n"
+           "\n"
+           "  --mode NAME     choose a mode before the first block: guitar, violin, cello,\n"
+           "                  erhu, pipa, bass, alto or singing (may be repeated; applied in\n"
+           "                  order). Without it the tuner is in its start-up state.\n"
+           "  --csv           one CSV line per refresh instead of the table\n"
+           "  --png FILE      write the 240 x 320 screen after the last block\n"
+           "  --at SECONDS    ... or as it stands at that point of the sound\n"
+           "  --frames DIR    write the screen at every refresh, DIR/frame-000001.png, ...\n"
+           "  --demo          tune the built-in demo performance instead of a file\n"
+           "  --help          show this text\n"
+           "  --version       show the version\n"
+           "\n"
+           "Exit status: 0 done, 1 the input could not be read or an output not written,\n"
+           "2 a mistake on the command line.\n";
+}
+
+}  // namespace veldra

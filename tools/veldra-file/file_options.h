@@ -1,0 +1,45 @@
+// veldra-file's command line: what to tune, in which modes, and what to write.
+//
+//   veldra-file [--mode NAME]... [--csv] [--png FILE [--at SECONDS]] [--frames DIR] FILE
+//   veldra-file --demo [options]      the built-in demo performance instead of a file
+//   veldra-file --help | --version
+//
+// Options may come before or after the file, as "--name value" or "--name=value"; "--"
+// ends the options (for a file whose name starts with "-"). A mode may be given several
+// times; the commands apply in the order given.
+//
+// Thread: any; no state.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "views/instrument_catalogue.h"
+
+namespace veldra {
+
+enum class FileAction { Run, Help, Version };
+
+struct FileOptions {
+    FileAction action = FileAction::Run;
+    std::string input;                  // the sound file; empty with demo
+    bool demo = false;                  // the built-in performance instead of a file
+    std::vector<InstrumentKind> modes;  // mode commands, applied in this order
+    bool csv = false;                   // one CSV line per refresh instead of the table
+    std::string pngPath;                // screen picture to write; empty for none
+    bool atGiven = false;               // the picture is taken at atSeconds, not at the end
+    double atSeconds = 0.0;             // seconds of sound, >= 0
+    std::string framesDir;              // folder for one picture per refresh; empty for none
+};
+
+// Reads argv[1..argc-1] into options. On a usage error returns false with error set to
+// one line saying what is wrong (without the program name).
+bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, std::string& error);
+
+// The --help text, ending in a newline.
+std::string fileUsage();
+
+// The mode named name (guitar, violin, ..., case ignored); false for an unknown name.
+bool modeFromName(const std::string& name, InstrumentKind& kind);
+
+}  // namespace veldra

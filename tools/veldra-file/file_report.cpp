@@ -1,0 +1,99 @@
+#include "tools/veldra-file/file_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace veldra {
+namespace {
+
+constexpr double c0Frequency = 16.3515625;  // Hz: C1 = 32.7 Hz, an octave down
+constexpr char noteAlphabet[] = "C C#D D#E F F#G G#A A#B ";
+
+std::string format9(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+}  // namespace
+
+double blockSeconds(int64_t block) { return static_cast<double>(block) * 220.0 / 22050.0; }
+
+std::string csvLine(const RefreshRow& row) {
+    char time[32];
+    std::snprintf(time, sizeof time, "%.6f", blockSeconds(row.block));
+    return std::to_string(row.block) + "," + time + "," + format9(row.frequency) + "," + (row.stable ? "1" : "0") +
+           "," + format9(row.period) + "," + format9(row.recentPeriod) + "," + std::to_string(row.recentCount) + "," +
+           row.needle;
+}
+
+NoteReading nameNote(double frequency) {
+    NoteReading r{};
+    const double semitones = 12.0 * std::log2(frequency / c0Frequency);
+    const double nearest = std::round(semitones);
+    r.semitone = static_cast<int32_t>(nearest);
+    r.cents = (semitones - nearest) * 100.0;
+    const int32_t cell = ((r.semitone % 12) + 12) % 12;
+    const int32_t octave = (r.semitone - cell) / 12;
+    std::snprintf(r.name, sizeof r.name, "%c%c%d", noteAlphabet[2 * cell], noteAlphabet[2 * cell + 1],
+                  octave < 0 || octave > 9 ? 0 : octave);
+    return r;
+}
+
+StringMatch nearestString(InstrumentKind kind, double frequency) {
+    StringMatch best{};
+    float strings[maxStringCount];
+    const int32_t count = stringFrequencies(strings, kind);
+    for (int32_t i = 0; i < count; ++i) {
+        const double cents = 1200.0 * std::log2(frequency / strings[i]);
+        if (std::fabs(cents) >= 100.0 || (best.found && std::fabs(cents) >= std::fabs(best.cents))) continue;
+        best.found = true;
+        best.number = i + 1;
+        best.cents = cents;
+        stringNoteName(best.name, kind, i);
+    }
+    return best;
+}
+
+void TableWriter::begin(const std::string& title, const std::string& source) {
+    out_ << title << "  (" << source << ")\n";
+    out_ << "  time (s)       note   cents   frequency   open string\n";
+}
+
+void TableWriter::add(const RefreshRow& row) {
+    if (!row.stable) {
+        flush();
+        return;
+    }
+    ++shown_;
+    const NoteReading note = nameNote(row.frequency);
+    char line[96];
+    int n = std::snprintf(line, sizeof line, "%-4s %+6.1f %8.2f Hz", note.name, note.cents, static_cast<double>(row.frequency));
+    const StringMatch string = nearestString(kind_, row.frequency);
+    if (string.found && n > 0)
+        std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "   %d: %s %+6.1f", string.number, string.name, string.cents);
+    const double at = blockSeconds(row.block);
+    if (line == pending_) {
+        pendingTo_ = at;
+        return;
+    }
+    flush();
+    pending_ = line;
+    pendingFrom_ = pendingTo_ = at;
+}
+
+void TableWriter::flush() {
+    if (pending_.empty()) return;
+    char time[32];
+    if (pendingTo_ > pendingFrom_) std::snprintf(time, sizeof time, "%6.2f-%-6.2f", pendingFrom_, pendingTo_);
+    else std::snprintf(time, sizeof time, "%6.2f       ", pendingFrom_);
+    out_ << "  " << time << "  " << pending_ << '\n';
+    pending_.clear();
+}
+
+void TableWriter::end() {
+    flush();
+    if (shown_ == 0) out_ << "  (no stable pitch found)\n";
+}
+
+}  // namespace veldra

@@ -1,0 +1,79 @@
+// What veldra-file prints at each refresh point: the CSV line for scripts, or the table
+// for a person, with note names and deviations on the tuner's own scale (C1 = 32.7 Hz).
+//
+// The table shows refreshes where the pitch is stable: time, note and octave, cents from
+// that note, the frequency, and the mode's nearest open string with its deviation when
+// one lies within a semitone. Consecutive lines that would read the same are folded
+// into one line with a time span, so a held note or a pause prints once.
+//
+// Thread: any; a TableWriter belongs to one run.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "views/instrument_catalogue.h"
+
+namespace veldra {
+
+// Everything one refresh point handed to the dial, as the CSV reports it.
+struct RefreshRow {
+    int64_t block;          // 1-based index of the block that is the refresh point
+    float frequency;        // handed to updateDial, Hz
+    bool stable;            // handed to updateDial
+    double period;          // currentPeriod, samples
+    double recentPeriod;    // recentPeriod(0), samples
+    int32_t recentCount;    // periods in the recent list
+    char needle[12];        // "none", "low", "high" or the needle's angle index
+};
+
+inline constexpr const char* csvHeader = "block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle";
+
+// block x 220 / 22050: the end of the refresh block in seconds of sound.
+double blockSeconds(int64_t block);
+
+// The CSV line of a row, without the newline.
+std::string csvLine(const RefreshRow& row);
+
+// A frequency named on the tuner's scale: the nearest equal-tempered note counted from
+// C0 = 16.3515625 Hz, and the deviation from it in cents, -50 .. +50.
+struct NoteReading {
+    int32_t semitone;  // semitones above C0
+    char name[4];      // "A 2", "C#3": letter, '#' or blank, octave digit(s) as needed
+    double cents;
+};
+NoteReading nameNote(double frequency);
+
+// The open string of kind nearest to frequency, if one lies within a semitone (100 cents).
+struct StringMatch {
+    bool found;
+    int32_t number;   // 1-based, lowest string first
+    char name[4];     // its note name from the catalogue
+    double cents;     // frequency relative to the string's own frequency
+};
+StringMatch nearestString(InstrumentKind kind, double frequency);
+
+// The table for a person, written as the refreshes come.
+class TableWriter {
+public:
+    TableWriter(std::ostream& out, InstrumentKind kind) : out_(out), kind_(kind) {}
+    // The title and the column heads.
+    void begin(const std::string& title, const std::string& source);
+    // One refresh point: shown when stable, folded into the line before when it reads the same.
+    void add(const RefreshRow& row);
+    // Writes the line still held back for folding, and a summary.
+    void end();
+
+private:
+    void flush();
+
+    std::ostream& out_;
+    InstrumentKind kind_;     // the mode whose strings are named
+    std::string pending_;     // the held-back line without its time; empty when none
+    double pendingFrom_ = 0;  // its first and last refresh time, seconds
+    double pendingTo_ = 0;
+    int64_t shown_ = 0;       // stable refreshes seen
+};
+
+}  // namespace veldra

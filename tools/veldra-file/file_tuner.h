@@ -1,0 +1,30 @@
+// The whole tuner run over a sound file, headless, as fast as the machine allows.
+//
+// The run sets the tuner up as the application's start-up and first paint do (display
+// opened on a headless screen, plot window 240 x 268 under the navigation bar, refresh
+// divisor 10, trace origin (117, 128, 10) with automatic delay, dial geometry
+// (120, 128, 40, 106), the background picture 124 captured, Guitar set up with the
+// start-up tuning values, analysis rate 22050), applies the requested mode commands in
+// order, then hands the sound to analyzeBlock in blocks of 220 samples with no backlog;
+// a final partial block is dropped. At every refresh point it reports what the dial was
+// given (table or CSV) and, if asked, writes the screen to PNG files.
+//
+// Failures: the input is opened before anything is written. A file that cannot be read,
+// a picture that cannot be written or a --at beyond the end gives one line on err
+// ("veldra-file: <what>: <why>") and the result 1, and leaves no picture of this run
+// behind. Success is 0.
+//
+// Thread: main thread only. The run uses the program-wide tuner state (analysis, display,
+// views), putting it back to its start values first, so runs may follow one another.
+#pragma once
+
+#include <ostream>
+
+#include "tools/veldra-file/file_options.h"
+
+namespace veldra {
+
+// Runs options (action Run) and returns the exit status, 0 or 1.
+int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace veldra

@@ -1,0 +1,23 @@
+// veldra-file: the Veldra tuner run over a sound file (or the built-in demo), headless.
+// See file_options.h for the command line and file_tuner.h for what a run does.
+#include <iostream>
+#include <string>
+
+#include "tools/veldra-file/file_options.h"
+#include "tools/veldra-file/file_tuner.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    veldra::FileOptions options;
+    std::string error;
+    if (!veldra::parseFileOptions(argc, argv, options, error)) {
+        std::cerr << "veldra-file: " << error << " (veldra-file --help shows the options)\n";
+        return 2;
+    }
+    switch (options.action) {
+    case veldra::FileAction::Help: std::cout << veldra::fileUsage(); return 0;
+    case veldra::FileAction::Version: std::cout << "veldra-file " VELDRA_VERSION "\n"; return 0;
+    case veldra::FileAction::Run: break;
+    }
+    return veldra::runFileTuner(options, std::cout, std::cerr);
+}
