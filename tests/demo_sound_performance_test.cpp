@@ -27,7 +27,7 @@ std::vector<int16_t> wholePerformance() {
 struct Reading {
     double seconds;
     bool stable;
-    double position;  // log2(f / 16.3515625), the tuner's scale
+    double position;  // log2(f / 16.35), the tuner's scale (C1 = 32.7 Hz)
 };
 
 std::vector<Reading> tunerReadings(const std::vector<int16_t>& samples) {
@@ -43,7 +43,7 @@ std::vector<Reading> tunerReadings(const std::vector<int16_t>& samples) {
         accumulator -= 2205;
         const double period = currentPeriod();
         const double hz = 22050.0 / (period == 0.0 ? 1.0 : period);
-        readings.push_back({static_cast<double>(at + 220) / 22050, stable, std::log2(hz / 16.3515625)});
+        readings.push_back({static_cast<double>(at + 220) / 22050, stable, std::log2(hz / 16.35)});
     }
     return readings;
 }
@@ -104,7 +104,7 @@ TEST(DemoSoundTest, SungVowelHoldsGlidesUpASemitoneAndHolds) {
     const double middle = (startSeconds(vowel) + endSeconds(vowel)) / 2;
     const auto around = between(readings, middle, middle + 0.1);
     ASSERT_FALSE(around.empty());
-    const double heard = std::log2(demoPartFrequency(vowel, around.front().seconds - startSeconds(vowel)) / 16.3515625);
+    const double heard = std::log2(demoPartFrequency(vowel, around.front().seconds - startSeconds(vowel)) / 16.35);
     EXPECT_NEAR((around.front().position - heard) * 1200, 0.0, 3.0);
 }
 

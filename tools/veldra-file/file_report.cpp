@@ -6,12 +6,20 @@
 namespace veldra {
 namespace {
 
-constexpr double c0Frequency = 16.3515625;  // Hz: C1 = 32.7 Hz, an octave down
+constexpr double c0Frequency = 32.7 / 2;  // Hz: the tuner's scale has C1 = 32.7 Hz
 constexpr char noteAlphabet[] = "C C#D D#E F F#G G#A A#B ";
 
 std::string format9(double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+// Whole cents, as a tuner shows them: "+10", "-15", "0" (never "-0").
+std::string centsText(double cents) {
+    const long whole = std::lround(cents);
+    char text[16];
+    std::snprintf(text, sizeof text, whole == 0 ? "0" : "%+ld", whole);
     return text;
 }
 
@@ -46,7 +54,8 @@ StringMatch nearestString(InstrumentKind kind, double frequency) {
     const int32_t count = stringFrequencies(strings, kind);
     for (int32_t i = 0; i < count; ++i) {
         const double cents = 1200.0 * std::log2(frequency / strings[i]);
-        if (std::fabs(cents) >= 100.0 || (best.found && std::fabs(cents) >= std::fabs(best.cents))) continue;
+        // Within a semitone as the table prints it (one decimal), so never "100.0".
+        if (std::fabs(cents) >= 99.95 || (best.found && std::fabs(cents) >= std::fabs(best.cents))) continue;
         best.found = true;
         best.number = i + 1;
         best.cents = cents;
@@ -57,7 +66,9 @@ StringMatch nearestString(InstrumentKind kind, double frequency) {
 
 void TableWriter::begin(const std::string& title, const std::string& source) {
     out_ << title << "  (" << source << ")\n";
-    out_ << "  time (s)       note   cents   frequency   open string\n";
+    char heads[96];
+    std::snprintf(heads, sizeof heads, "  %-13s  %-4s %6s %11s   %s\n", "time (s)", "note", "cents", "frequency", "open string");
+    out_ << heads;
 }
 
 void TableWriter::add(const RefreshRow& row) {
@@ -68,10 +79,12 @@ void TableWriter::add(const RefreshRow& row) {
     ++shown_;
     const NoteReading note = nameNote(row.frequency);
     char line[96];
-    int n = std::snprintf(line, sizeof line, "%-4s %+6.1f %8.2f Hz", note.name, note.cents, static_cast<double>(row.frequency));
+    int n = std::snprintf(line, sizeof line, "%-4s %6s %8.1f Hz", note.name, centsText(note.cents).c_str(),
+                          static_cast<double>(row.frequency));
     const StringMatch string = nearestString(kind_, row.frequency);
     if (string.found && n > 0)
-        std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "   %d: %s %+6.1f", string.number, string.name, string.cents);
+        std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "   %d: %s %4s", string.number, string.name,
+                      centsText(string.cents).c_str());
     const double at = blockSeconds(row.block);
     if (line == pending_) {
         pendingTo_ = at;

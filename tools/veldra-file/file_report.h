@@ -1,10 +1,10 @@
 // What veldra-file prints at each refresh point: the CSV line for scripts, or the table
 // for a person, with note names and deviations on the tuner's own scale (C1 = 32.7 Hz).
 //
-// The table shows refreshes where the pitch is stable: time, note and octave, cents from
-// that note, the frequency, and the mode's nearest open string with its deviation when
-// one lies within a semitone. Consecutive lines that would read the same are folded
-// into one line with a time span, so a held note or a pause prints once.
+// The table shows refreshes where the pitch is stable: time, note and octave, whole cents
+// from that note, the frequency to 0.1 Hz, and the mode's nearest open string with its
+// deviation when one lies within a semitone. Consecutive lines that would read the same
+// are folded into one line with a time span, so a held note or a pause prints once.
 //
 // Thread: any; a TableWriter belongs to one run.
 #pragma once
@@ -37,7 +37,7 @@ double blockSeconds(int64_t block);
 std::string csvLine(const RefreshRow& row);
 
 // A frequency named on the tuner's scale: the nearest equal-tempered note counted from
-// C0 = 16.3515625 Hz, and the deviation from it in cents, -50 .. +50.
+// C0 = 16.35 Hz (C1 = 32.7 Hz), and the deviation from it in cents, -50 .. +50.
 struct NoteReading {
     int32_t semitone;  // semitones above C0
     char name[4];      // "A 2", "C#3": letter, '#' or blank, octave digit(s) as needed
