@@ -41,9 +41,21 @@ struct SoundSource {
 
 // ---- [start-up] ------------------------------------------------------------------------
 
-// The application's start-up, from opening the display to its first paint, on a headless
-// window. false when the display or the background picture cannot be had.
-bool startTuner(HeadlessWindow& window, std::string& error) {
+// Every module's state back to its start values, as in a fresh process.
+void resetTuner() {
+    resetDetector();
+    resetValidator();
+    resetBlockPipeline();
+    resetDisplay();
+    resetDial();
+    resetTrace();
+}
+
+}  // namespace
+
+// The application's start-up, from opening the display to its first paint.
+bool startTunerHeadless(HeadlessWindow& window, std::string& error) {
+    resetTuner();
     if (!openDisplay(window)) {
         error = "cannot open the headless display";
         return false;
@@ -69,6 +81,8 @@ bool startTuner(HeadlessWindow& window, std::string& error) {
     setAnalysisRate(captureSampleRate);
     return true;
 }
+
+namespace {
 
 // ---- [modes] ---------------------------------------------------------------------------
 
@@ -114,16 +128,6 @@ int64_t blockAt(double seconds) {
     return static_cast<int64_t>(std::ceil(seconds * captureSampleRate / blockSamples - 1e-9));
 }
 
-// Every module's state back to its start values, as in a fresh process.
-void resetTuner() {
-    resetDetector();
-    resetValidator();
-    resetBlockPipeline();
-    resetDisplay();
-    resetDial();
-    resetTrace();
-}
-
 }  // namespace
 
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err) {
@@ -140,10 +144,9 @@ int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& er
     std::string error;
     if (!pictures.prepare(error)) return fail(error);
 
-    resetTuner();
     HeadlessScreen screen;
     HeadlessWindow window(screen);
-    if (!startTuner(window, error)) {
+    if (!startTunerHeadless(window, error)) {
         closeDisplay();
         return fail(error);
     }

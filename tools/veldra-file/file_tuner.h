@@ -19,10 +19,18 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
+#include "platform/headless_window.h"
 #include "tools/veldra-file/file_options.h"
 
 namespace veldra {
+
+// Puts every module back to its start values, then runs the application's start-up and
+// first paint on the headless window (see above), in the start-up state: Guitar with the
+// start-up tuning values. false with error set when the display or the background
+// picture cannot be had. Shared with the benchmarks, which time the same pipeline.
+bool startTunerHeadless(HeadlessWindow& window, std::string& error);
 
 // Runs options (action Run) and returns the exit status, 0 or 1.
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err);
