@@ -9,8 +9,8 @@ namespace veldra {
 
 // ---- WaveInDevice ----
 
-WaveInDevice::WaveInDevice(WaveInSource* source, const WaveFormat& format, uint32_t threadId)
-    : source_(source), format_(format), threadId_(threadId) {}
+WaveInDevice::WaveInDevice(WaveInSource* source, uint32_t threadId)
+    : source_(source), threadId_(threadId) {}
 
 bool WaveInDevice::prepare(WaveHeader* header) {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -126,8 +126,6 @@ std::atomic<WaveInSource*> installed{nullptr};
 }
 
 void installWaveInSource(WaveInSource* source) { installed.store(source); }
-
-WaveInSource* installedWaveInSource() { return installed.load(); }
 
 uint32_t waveInDeviceCount() {
     WaveInSource* s = installed.load();

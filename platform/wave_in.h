@@ -73,7 +73,7 @@ class WaveInSource;
 // An open device: the buffer queue and its state. Made by a source's open.
 class WaveInDevice {
 public:
-    WaveInDevice(WaveInSource* source, const WaveFormat& format, uint32_t threadId);
+    WaveInDevice(WaveInSource* source, uint32_t threadId);
     WaveInDevice(const WaveInDevice&) = delete;
     WaveInDevice& operator=(const WaveInDevice&) = delete;
 
@@ -100,15 +100,12 @@ public:
     bool isRecording() const;
     uint32_t queuedBuffers() const;
 
-    const WaveFormat& format() const { return format_; }
     WaveInSource* source() const { return source_; }
-    uint32_t threadId() const { return threadId_; }
 
 private:
     void handBackHead();  // caller holds mutex_
 
     WaveInSource* const source_;  // the source that opened this device
-    const WaveFormat format_;     // the format the buffers are filled in
     const uint32_t threadId_;     // where filled buffers are posted
     mutable std::mutex mutex_;    // guards everything below
     WaveHeader* head_ = nullptr;  // the buffer being filled; oldest queued
@@ -132,7 +129,6 @@ public:
 // The process's sound input; null for none. The caller keeps the source alive while
 // it is installed and no device of it is open.
 void installWaveInSource(WaveInSource* source);
-WaveInSource* installedWaveInSource();
 
 uint32_t waveInDeviceCount();
 WaveInDevice* waveInOpen(uint32_t index, const WaveFormat& format, uint32_t threadId);

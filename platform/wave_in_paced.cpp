@@ -35,7 +35,7 @@ WaveInDevice* PacedWaveIn::open(uint32_t index, const WaveFormat& format,
         return nullptr;
     }
     scratch_.assign(scratchSamples, 0);
-    device_ = std::make_unique<WaveInDevice>(this, format, threadId);
+    device_ = std::make_unique<WaveInDevice>(this, threadId);
     closing_ = false;
     try {
         pacer_ = std::thread([this] { pace(); });

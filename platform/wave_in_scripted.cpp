@@ -11,7 +11,7 @@ WaveInDevice* ScriptedWaveIn::open(uint32_t index, const WaveFormat& format,
                                    uint32_t threadId) {
     ++openAttempts;
     if (device_ || index >= devices || index < firstOpenable) return nullptr;
-    device_ = std::make_unique<WaveInDevice>(this, format, threadId);
+    device_ = std::make_unique<WaveInDevice>(this, threadId);
     openedFormat = format;
     return device_.get();
 }

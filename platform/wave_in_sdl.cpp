@@ -34,7 +34,7 @@ public:
         const char* name = listed < 0 ? nullptr : SDL_GetAudioDeviceName(static_cast<int>(index), 1);
         if (listed >= 0 && name == nullptr) return nullptr;
 
-        device_ = std::make_unique<WaveInDevice>(this, format, threadId);
+        device_ = std::make_unique<WaveInDevice>(this, threadId);
         SDL_AudioSpec want{};
         want.freq = static_cast<int>(format.samplesPerSecond);
         want.format = format.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
