@@ -1,6 +1,7 @@
 #include "platform/window_messages.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -13,6 +14,7 @@ std::condition_variable arrived;
 std::array<WindowMessage, windowQueueCapacity> queue{};  // a ring; guarded by queueLock
 size_t head = 0;   // oldest message
 size_t count = 0;  // messages waiting
+std::atomic<void (*)()> wakeUpHook{nullptr};  // setWindowMessageWakeUp; any thread reads it
 
 bool takeLocked(WindowMessage* message) {
     if (count == 0) return false;
@@ -32,8 +34,11 @@ bool postWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, 
         ++count;
     }
     arrived.notify_one();
+    if (void (*wakeUp)() = wakeUpHook.load(std::memory_order_acquire)) wakeUp();
     return true;
 }
+
+void setWindowMessageWakeUp(void (*wakeUp)()) { wakeUpHook.store(wakeUp, std::memory_order_release); }
 
 bool takeWindowMessage(WindowMessage* message) {
     if (message == nullptr) return false;

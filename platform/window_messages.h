@@ -1,5 +1,7 @@
-// Window messages: the main thread's queue of posted window messages, until the window
-// system takes it over. Any thread may post; the main thread takes.
+// Window messages: the main thread's queue of posted window messages. Any thread may
+// post; the main thread takes. The window system (window_system.h) hands these out from
+// its message loop and installs a wake-up that each post calls, so that a loop waiting
+// for desktop input notices the message at once.
 //
 // It carries the capture hand-off's wake-up (message 960) from the capture thread to the
 // main thread. The queue is bounded (windowQueueCapacity messages) and allocates nothing:
@@ -38,6 +40,10 @@ bool waitWindowMessage(WindowMessage* message, uint32_t timeoutMs);
 
 // Messages waiting.
 size_t pendingWindowMessages();
+
+// Installs the function every successful post calls afterwards, on the posting thread,
+// outside the queue's lock (null: none). It must be safe to call from any thread.
+void setWindowMessageWakeUp(void (*wakeUp)());
 
 // Drops every waiting message (start of a test, or when the window goes away).
 void clearWindowMessages();

@@ -1,0 +1,161 @@
+// Dialogs and message boxes: their modal loops, the owner's deactivation and
+// reactivation, paint held back from covered windows, Enter / Escape / Done / button
+// taps, the quit message and the owner's end inside a modal loop.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/window_chrome.h"
+#include "platform/window_system.h"
+#include "support/block_font.h"
+#include "support/window_fixture.h"
+
+namespace veldra {
+namespace {
+
+// Block font: dialog units are 6 / 4 pixels across and 8 / 8 down.
+const DialogControl controls[] = {
+    {DialogControlKind::CentredText, -1, "Hello", 0, 8, 160, 8, {}},
+    {DialogControlKind::Button, 7, "Other", 8, 100, 40, 16, {}},           // x 12..72, y 126..142
+    {DialogControlKind::DefaultButton, 1012, "OK", 80, 100, 40, 16, {}},   // x 120..180
+};
+const DialogTemplate testDialog{118, "Test Dialog", 160, 200, 9, controls};
+
+std::vector<std::string> dialogLog;  // what the dialog procedure saw
+
+bool testDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
+    if (message == messageInitDialog) {
+        initDialog(dialog, dialogDoneButton | dialogFullScreen | dialogInputPanelDown);
+        return true;
+    }
+    if (message == messageCommand) {
+        dialogLog.push_back("command " + std::to_string(lowWord(wParam)));
+        const uint16_t id = lowWord(wParam);
+        if (id == 1 || id == 1012) endDialog(dialog, id);
+    }
+    return false;
+}
+
+class DialogTest : public WindowSystemTest {
+protected:
+    void SetUp() override {
+        WindowSystemTest::SetUp();
+        dialogLog.clear();
+        owner = makeWindow("Owner");
+        pump();
+        receivedMessages().clear();
+    }
+    // Runs script once, the first time the dialog's loop would wait.
+    void whenUp(std::function<void()> script) {
+        backEnd.setIdleScript([script, done = false]() mutable {
+            if (done) return false;
+            done = true;
+            script();
+            return true;
+        });
+    }
+    WindowHandle owner = nullptr;
+};
+
+using Numbers = std::vector<uint32_t>;
+
+TEST_F(DialogTest, TheOwnerIsDeactivatedWhileUpAndActivatedAfter) {
+    std::string titleWhileUp;
+    whenUp([&] {
+        titleWhileUp = navigationBarTitle();
+        backEnd.press(keyReturn);
+    });
+    EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 1012);
+    EXPECT_EQ(receivedNumbers(), (Numbers{messageActivate, messageKillFocus, messageActivate, messageSetFocus}));
+    EXPECT_EQ(received(messageActivate)[0].wParam, activationInactive);
+    EXPECT_EQ(received(messageActivate)[1].wParam, activationActive);
+    EXPECT_EQ(titleWhileUp, "Test Dialog");
+    EXPECT_EQ(navigationBarTitle(), "Owner");
+    EXPECT_EQ(dialogLog, (std::vector<std::string>{"command 1012"}));
+    EXPECT_TRUE(modalWindows().empty());
+}
+
+TEST_F(DialogTest, PaintWaitsUntilNothingCoversTheWindow) {
+    invalidateWindow(owner, true);
+    size_t paintsWhileUp = 99;
+    whenUp([&] {
+        paintsWhileUp = received(messagePaint).size();
+        backEnd.press(keyEscape);
+    });
+    EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 1);  // Escape: the Done button
+    EXPECT_EQ(paintsWhileUp, 0u);
+    // The owner is active again by the time its paint comes.
+    EXPECT_EQ(activeWindow(), owner);
+    ASSERT_TRUE(updateWindow(owner));
+    EXPECT_EQ(received(messagePaint).size(), 1u);
+    EXPECT_EQ(receivedNumbers().back(), messageSetFocus);
+}
+
+TEST_F(DialogTest, TheDialogIsDrawnFullScreenBelowTheNavigationBar) {
+    std::vector<uint16_t> picture;
+    whenUp([&] {
+        picture = backEnd.lastPicture();
+        backEnd.press(keyReturn);
+    });
+    dialogBox(testDialog, owner, testDialogProc);
+    ASSERT_EQ(picture.size(), 240u * 320u);
+    const auto at = [&](int32_t x, int32_t y) { return picture[static_cast<size_t>(y * 240 + x)]; };
+    EXPECT_EQ(at(2, 30), rgb565FromColourRef(chromeWindow));
+    EXPECT_EQ(at(2, 318), rgb565FromColourRef(chromeWindow));          // over the menu bar's rows too
+    EXPECT_EQ(at(130, 26 + 100 + 8), rgb565FromColourRef(chromeFace));  // the OK button's face
+    EXPECT_EQ(at(130, 26 + 100), rgb565FromColourRef(chromeText));       // its frame
+    EXPECT_EQ(at(navigationDoneRect.left, 10), rgb565FromColourRef(colourWhite));  // Done's frame
+}
+
+TEST_F(DialogTest, ButtonsAnswerATapThatStartsAndEndsOnThem) {
+    whenUp([&] {
+        backEnd.queue({InputKind::PointerDown, 130, 26 + 105});
+        backEnd.queue({InputKind::PointerUp, 200, 26 + 60});        // slid off: nothing
+        backEnd.tap(20, 26 + 105);                                   // "Other"
+        backEnd.tap(100, 150);                                       // no control
+        backEnd.tap(215, 12);                                        // Done
+    });
+    EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 1);
+    EXPECT_EQ(dialogLog, (std::vector<std::string>{"command 7", "command 1"}));
+    EXPECT_TRUE(received(messageButtonDown).empty());                // the owner got no stylus
+}
+
+TEST_F(DialogTest, AMessageBoxAnswersOkAndDeactivatesItsOwner) {
+    std::string text;
+    std::string caption;
+    whenUp([&] {
+        ASSERT_EQ(modalWindows().size(), 1u);
+        text = messageBoxText(modalWindows()[0]);
+        caption = messageBoxCaption(modalWindows()[0]);
+        backEnd.tap(120, 40);                                        // outside the box's button
+        backEnd.press(keyEscape);
+    });
+    EXPECT_EQ(screen.messageBox(owner, "Sound input failed!", "Fatal error", 48), 1);
+    EXPECT_EQ(text, "Sound input failed!");
+    EXPECT_EQ(caption, "Fatal error");
+    EXPECT_EQ(receivedNumbers(), (Numbers{messageActivate, messageKillFocus, messageActivate, messageSetFocus}));
+    // Its OK button answers a tap as well.
+    const MessageBoxLayout layout = layOutMessageBox(blockSystemFonts(), "Sound input failed!", true);
+    whenUp([&] { backEnd.tap((layout.button.left + layout.button.right) / 2, layout.button.top + 5); });
+    EXPECT_EQ(showMessageBox(owner, "Sound input failed!", "Fatal error", 48), 1);
+}
+
+TEST_F(DialogTest, TheQuitMessageEndsTheLoopAndStaysForTheLoopOutside) {
+    whenUp([] { postQuitMessage(7); });
+    EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 0);
+    WindowMessage m;
+    EXPECT_FALSE(getMessage(&m));
+    EXPECT_EQ(m.wParam, 7u);
+}
+
+TEST_F(DialogTest, TheOwnersEndEndsItsDialog) {
+    whenUp([this] { postMessage(owner, messageClose, 0, 0); });
+    EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 0);
+    EXPECT_FALSE(isWindow(owner));
+    EXPECT_TRUE(modalWindows().empty());
+    whenUp([this] { backEnd.press(keyReturn); });
+    EXPECT_EQ(showMessageBox(owner, "gone", "owner", 48), 1);  // a dead owner: shown without one
+}
+
+}  // namespace
+}  // namespace veldra
