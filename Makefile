@@ -6,6 +6,7 @@
 #   make test    build and run every test: optimised, then AddressSanitizer + UBSan,
 #                then the capture tests under ThreadSanitizer
 #   make bench   build and run the benchmarks (optimised build)
+#   make run     build and start veldra (VELDRA_INPUT=demo make run: without a microphone)
 #   make clean   remove the build trees
 
 JOBS ?= $(shell nproc)
@@ -17,7 +18,7 @@ export ASAN_OPTIONS := halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps demo test test-release test-asan test-tsan bench clean
+.PHONY: all deps demo test test-release test-asan test-tsan bench run clean
 
 all: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -57,6 +58,11 @@ bench: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/release -j $(JOBS) --target benchmarks
 	@for b in $(BUILD)/release/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+
+run: deps
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/release -j $(JOBS) --target veldra
+	$(BUILD)/release/app/veldra
 
 clean:
 	rm -rf $(BUILD)

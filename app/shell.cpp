@@ -1,0 +1,292 @@
+// The shell: start-up, the main window's procedure, the paint handling, the command
+// table and the shut-down.
+//
+// Sections: state / entry and start-up / paint / commands / the window procedure /
+// shut-down / dialogs
+#include "app/shell.h"
+
+#include "analysis/block_pipeline.h"
+#include "analysis/level_tracker.h"
+#include "analysis/period_validator.h"
+#include "app/resources.h"
+#include "audio/capture_handoff.h"
+#include "display/display_device.h"
+#include "platform/help_viewer.h"
+#include "platform/single_instance.h"
+#include "views/instrument_info.h"
+#include "views/phase_trace.h"
+#include "views/tuning_dial.h"
+
+namespace veldra {
+namespace {
+
+// ==== state ====
+
+constexpr ShellState startState() {
+    ShellState s{};
+    s.currentKind = InstrumentKind::Guitar;
+    return s;
+}
+
+ShellState shell = startState();
+
+constexpr size_t stringCapacity = 100;      // characters of the class-name and title buffers
+constexpr int32_t menuBarRows = 26;         // the menu bar's height, taken off the window
+constexpr uint32_t fullScreenFlags = fullScreenShowTaskBar | fullScreenHideInputPanel | fullScreenShowStartIcon;  // 25
+constexpr uint32_t dialogFlags = dialogDoneButton | dialogFullScreen | dialogInputPanelDown;  // 13
+constexpr int32_t refreshDivisor = 10;
+constexpr uint32_t messageBoxStyle = 48;    // OK with the exclamation icon
+constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
+
+// The capture stream's configuration.
+constexpr uint32_t capturePriority = 3;
+constexpr uint16_t captureBlocks = 20;
+constexpr uint32_t captureBlockBytes = 440;
+
+}  // namespace
+
+const ShellState& shellState() { return shell; }
+void resetShell() { shell = startState(); }
+
+std::string modeTitle(InstrumentKind kind) {
+    std::string name;
+    instrumentName(name, kind);
+    return "Veldra -- " + name;
+}
+
+// ==== entry and start-up ====
+
+int32_t programEntry(const ResourceTable* instance, int32_t showState) {
+    if (!initInstance(instance, showState)) return 0;
+    const AcceleratorTable* accelerators = loadAccelerators(*instance, acceleratorResource);
+    WindowMessage message;
+    while (getMessage(&message)) {
+        if (accelerators == nullptr || !translateAccelerator(shell.mainWindow, *accelerators, message)) {
+            translateMessage(message);
+            dispatchMessage(message);
+        }
+    }
+    return static_cast<int32_t>(message.wParam);
+}
+
+bool initInstance(const ResourceTable* instance, int32_t showState) {
+    shell.appInstance = instance;
+    char className[stringCapacity];
+    char title[stringCapacity];
+    loadString(*instance, classNameString, className, stringCapacity);
+    loadString(*instance, titleString, title, stringCapacity);
+
+    RunningWindow running;
+    if (findRunningWindow(className, title, running)) {
+        bringRunningWindowForward(running, true);  // with its owned windows, as the handheld does
+        return false;
+    }
+
+    registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
+    shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);
+    if (shell.mainWindow == nullptr) return false;
+    Window& window = *shell.mainWindow;
+    if (!openDisplay(window)) return false;
+    shell.backgroundBitmap = loadBitmapResource(backgroundResource);
+    initOctaveRange();
+
+    Rect r = window.screenRect();
+    r.bottom -= menuBarRows;
+    prepareDisplay(window, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    if (shell.menuBar != nullptr) moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
+    setFullScreen(shell.mainWindow, fullScreenFlags);
+    setRefreshDivisor(refreshDivisor);
+
+    if (const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource)) {
+        dialogBox(*notice, shell.mainWindow, noticeDialogProc);
+    }
+    showWindow(shell.mainWindow, showState);
+    updateWindow(shell.mainWindow);
+    return true;
+}
+
+WindowHandle createMenuBar(WindowHandle window) {
+    const MenuBarDescription* description = loadMenuBar(*shell.appInstance, menuResource);
+    if (description == nullptr) return nullptr;
+    const WindowHandle bar = createMenuBar(window, *description);
+    if (bar == nullptr) return nullptr;
+    addMenuBarBitmap(bar, loadBitmapResource(menuBarImageResource), 1);
+    return bar;
+}
+
+namespace {
+
+// ==== paint ====
+
+void firstPaint(WindowHandle window) {
+    setTraceOrigin(117, 128, 10);
+    setTraceAutoDelay(true);
+    setDialGeometry(120, 128, 40, 106);
+    captureBackground(*window, shell.backgroundBitmap);
+    setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
+    setupInstrument(InstrumentKind::Guitar);
+    // Sets notifyWindow and readies captureLock; both before the stream can report.
+    prepareHandoff(window);
+    shell.handoffPrepared = true;
+    WaveInStream& stream = captureStream();
+    openStream(stream, onCaptureEvent, capturePriority, captureBlocks, captureBlockBytes, 1, shellSampleRate, 16);
+    if (!startStream(stream)) {
+        showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxStyle);
+        postMessage(window, messageClose, 0, 0);
+    }
+    setAnalysisRate(shellSampleRate);
+}
+
+void paint(WindowHandle window) {
+    Rect client = window->clientRect();
+    invalidateWindow(window, true);
+    DrawingContext* context = beginPaint(window);
+    if (shell.firstPaintDone != 0) {
+        if (context != nullptr) {
+            context->setBackgroundColour(colourBlack);
+            context->setTextColour(colourWhite);
+            drawInstrumentInfo(*context, client, shell.currentKind);
+        }
+    } else {
+        shell.firstPaintDone = 1;
+        firstPaint(window);
+    }
+    endPaint(window, context);
+}
+
+// ==== commands ====
+
+void modeCommand(WindowHandle window, InstrumentKind kind) {
+    setNavigationBarText(window, modeTitle(kind));
+    invalidateWindow(window, true);
+    shell.currentKind = kind;
+    setupInstrument(kind);
+}
+
+intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
+    switch (lowWord(wParam)) {
+        case commandClose:
+            // Suspended as on any deactivation, then closed.
+            sendMessage(window, messageActivate, activationInactive, reinterpret_cast<intptr_t>(window));
+            sendMessage(window, messageClose, 0, 0);
+            return 0;
+        case commandAbout:
+            if (const DialogTemplate* about = loadDialog(*shell.appInstance, aboutDialogResource)) {
+                dialogBox(*about, window, aboutDialogProc);
+            }
+            return 0;
+        case commandGuitar:
+            modeCommand(window, InstrumentKind::Guitar);
+            setSmoothingSpan(static_cast<double>(shellSampleRate / 8));
+            setPeriodTolerance(0.035);
+            return 0;
+        case commandViolin: modeCommand(window, InstrumentKind::Violin); return 0;
+        case commandCello: modeCommand(window, InstrumentKind::Cello); return 0;
+        case commandErhu: modeCommand(window, InstrumentKind::Erhu); return 0;
+        case commandPipa: modeCommand(window, InstrumentKind::Pipa); return 0;
+        case commandBass: modeCommand(window, InstrumentKind::Bass); return 0;
+        case commandSinging:
+            modeCommand(window, InstrumentKind::Singing);
+            setSmoothingSpan(static_cast<double>(shellSampleRate / 16));
+            setPeriodTolerance(0.08);
+            return 0;
+        case commandAlto: modeCommand(window, InstrumentKind::Alto); return 0;
+        case commandContent:
+            startHelpViewer(helpCommandLine);
+            return 0;
+        case commandExit:
+            postMessage(window, messageClose, 0, 0);
+            return 0;
+        default:
+            return defWindowProc(window, messageCommand, wParam, lParam);
+    }
+}
+
+// ==== shut-down ====
+
+void shutDown() {
+    stopStream(captureStream());
+    closeDisplay();
+    if (shell.handoffPrepared) {
+        closeHandoff();
+        shell.handoffPrepared = false;
+    }
+    destroyWindow(shell.menuBar);
+    postQuitMessage(0);
+}
+
+}  // namespace
+
+// ==== the window procedure ====
+
+intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    switch (message) {
+        case messageCreate:
+            shell.menuBar = createMenuBar(window);
+            shell.activateInfo = ActivateInfo{};
+            shell.activateInfo.size = sizeof(ActivateInfo);
+            return 0;
+        case messageDestroy:
+            shutDown();
+            return 0;
+        case messageActivate:
+            handleActivateMessage(window, wParam, lParam, &shell.activateInfo);
+            if (lowWord(wParam) == activationInactive) {
+                suspendDrawing();
+            } else {
+                resumeDrawing();
+            }
+            return 0;
+        case messageKillFocus:
+        case messageCancelMode:
+        case messageHibernate:
+            suspendDrawing();
+            return 0;
+        case messagePaint:
+            paint(window);
+            return 0;
+        case messageSettingChange:
+            handleSettingChangeMessage(window, wParam, lParam, &shell.activateInfo);
+            return 0;
+        case messageCommand:
+            return command(window, wParam, lParam);
+        case messageButtonDown:
+            return 0;
+        case messageButtonUp:
+            resumeDrawing();
+            return 0;
+        case CaptureReadyMessage:
+            drainCapture();
+            return 0;
+        default:
+            return defWindowProc(window, message, wParam, lParam);
+    }
+}
+
+// ==== dialogs ====
+
+bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
+    if (message == messageInitDialog) {
+        initDialog(dialog, dialogFlags);
+        return true;
+    }
+    if (message == messageCommand && lowWord(wParam) == commandOk) {
+        endDialog(dialog, commandOk);
+        return true;
+    }
+    return false;
+}
+
+bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
+    if (message == messageInitDialog) {
+        initDialog(dialog, dialogFlags);
+        return true;
+    }
+    if (message == messageCommand) {
+        const uint16_t id = lowWord(wParam);
+        if (id == commandOk || id == noticeOkButton) endDialog(dialog, id);
+    }
+    return false;
+}
+
+}  // namespace veldra

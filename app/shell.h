@@ -1,0 +1,63 @@
+// The application shell: the program's one main window and everything around it.
+//
+//   programEntry     start-up (initInstance), then the message loop with accelerator
+//                    table 3 until the quit message; returns its exit code
+//   initInstance     the start-up steps up to the window's first show: single-instance
+//                    check, window class and main window (which makes the menu bar),
+//                    display, background picture, octave ranges, display preparation for
+//                    the window less the menu bar, full screen, refresh divisor, the
+//                    modal start-up notice, show and update
+//   mainWindowProc   the main window's messages: the first paint sets up the views and
+//                    starts capture, later paints show the information text; the mode
+//                    commands; pause (deactivation, focus loss, cancel-mode, hibernate)
+//                    and resume (activation, stylus lifted); the shut-down on destroy
+//   aboutDialogProc, noticeDialogProc   dialogs 103 and 118
+//
+// Shut-down, on destroy: stop the stream, close the display, close the hand-off (the
+// capture lock; only if the first paint prepared it), destroy the menu bar, quit with 0.
+//
+// Thread: main thread only. The shell's state is one record (ShellState); tests read it
+// and put it back with resetShell.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/resource_script.h"
+#include "platform/drawing_context.h"
+#include "platform/window_system.h"
+#include "views/instrument_catalogue.h"
+
+namespace veldra {
+
+// The rate the capture stream is opened with and the analysis runs at.
+inline constexpr int32_t shellSampleRate = 22050;
+
+// What the shell keeps.
+struct ShellState {
+    const ResourceTable* appInstance;  // the program's resources; kept by initInstance
+    WindowHandle mainWindow;           // null until created
+    WindowHandle menuBar;              // null when it could not be made
+    Bitmap backgroundBitmap;           // picture 124, loaded at start-up
+    ActivateInfo activateInfo;         // the shell's activation record; size 12 from create
+    uint8_t firstPaintDone;            // 1 once the first paint ran its sequence
+    InstrumentKind currentKind;        // the mode shown; set by the mode commands
+    bool handoffPrepared;              // the first paint prepared the hand-off and its lock
+};
+
+int32_t programEntry(const ResourceTable* instance, int32_t showState);
+bool initInstance(const ResourceTable* instance, int32_t showState);
+intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// The menu bar from description 102 with the image of bitmap 120; null on failure.
+WindowHandle createMenuBar(WindowHandle window);
+bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// "Veldra -- " and the mode's display name: the navigation bar's title in that mode.
+std::string modeTitle(InstrumentKind kind);
+
+// Read-only view, and back to the start values, for tests.
+const ShellState& shellState();
+void resetShell();
+
+}  // namespace veldra
