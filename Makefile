@@ -45,12 +45,12 @@ test-release:
 	ctest --test-dir $(BUILD)/release --output-on-failure -j $(JOBS)
 
 test-asan:
-	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDRA_SANITIZE=address $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=address $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	ctest --test-dir $(BUILD)/asan --output-on-failure -j $(JOBS)
 
 test-tsan:
-	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDRA_SANITIZE=thread $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=thread $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/tsan -j $(JOBS) --target capture_tests
 	ctest --test-dir $(BUILD)/tsan --output-on-failure -j $(JOBS) -L capture --no-tests=ignore
 

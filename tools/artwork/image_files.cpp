@@ -48,11 +48,6 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
     return true;
 }
 
-void appendPng(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
 }  // namespace
 
 Palette orangePalette() {
@@ -115,24 +110,24 @@ bool writePng(const std::string& path, const ShadeCanvas& canvas, const Palette&
             p[3] = opaque(x, y, canvas.width, canvas.height) ? 255 : 0;
         }
     }
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
+    // libpng's simplified API: no setjmp, so nothing here can be clobbered by a longjmp.
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(canvas.width);
+    image.height = static_cast<png_uint_32>(canvas.height);
+    image.format = PNG_FORMAT_RGBA;
+    const png_int_32 stride = canvas.width * 4;
+    png_alloc_size_t size = 0;
+    bool ok = png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), stride, nullptr) != 0;
+    std::vector<uint8_t> out(size);
+    ok = ok && png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), stride, nullptr) != 0;
+    png_image_free(&image);
+    if (!ok) {
         error = path + ": cannot encode the PNG image";
         return false;
     }
-    png_set_write_fn(png, &out, appendPng, nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(canvas.width),
-                 static_cast<png_uint_32>(canvas.height), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < canvas.height; ++y) {
-        png_write_row(png, &rgba[static_cast<size_t>(y) * canvas.width * 4]);
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
+    out.resize(size);
     return replaceFile(path, out, error);
 }
 
