@@ -55,6 +55,10 @@ public:
 
     bool start(int32_t scale, std::string& error) {
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        // The window's own surface, written directly (X11 shared memory and the like):
+        // without this SDL would present it through an OpenGL renderer, whose driver alone
+        // costs several times the program's memory and a share of a core.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             error = std::string("cannot start SDL's video: ") + SDL_GetError();
             return false;
