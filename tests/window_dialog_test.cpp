@@ -107,6 +107,31 @@ TEST_F(DialogTest, TheDialogIsDrawnFullScreenBelowTheNavigationBar) {
     EXPECT_EQ(at(navigationDoneRect.left, 10), rgb565FromColourRef(colourWhite));  // Done's frame
 }
 
+TEST_F(DialogTest, ControlsWiderThanTheDialogAreKeptInsideIt) {
+    // 300 dialog units are 450 pixels in the block font: the text must break inside 240.
+    const DialogControl wide[] = {{DialogControlKind::Text, -1, "aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk", 0, 0, 300, 40, {}}};
+    const DialogTemplate t{99, "Wide", 160, 200, 9, wide};
+    std::vector<uint16_t> picture;
+    whenUp([&] {
+        picture = backEnd.lastPicture();
+        backEnd.press(keyReturn);
+    });
+    dialogBox(t, owner, testDialogProc);
+    ASSERT_EQ(picture.size(), 240u * 320u);
+    const uint16_t ink = rgb565FromColourRef(chromeText);
+    int32_t inkRight = 0;
+    int32_t inkSecondLine = 0;
+    for (int32_t y = 26; y < 60; ++y) {
+        for (int32_t x = 0; x < 240; ++x) {
+            if (picture[static_cast<size_t>(y * 240 + x)] != ink) continue;
+            inkRight = std::max(inkRight, x);
+            inkSecondLine += y >= 36;
+        }
+    }
+    EXPECT_LT(inkRight, 236);
+    EXPECT_GT(inkSecondLine, 0);
+}
+
 TEST_F(DialogTest, ButtonsAnswerATapThatStartsAndEndsOnThem) {
     whenUp([&] {
         backEnd.queue({InputKind::PointerDown, 130, 26 + 105});

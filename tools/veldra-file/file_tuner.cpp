@@ -9,6 +9,7 @@
 #include "analysis/block_pipeline.h"
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
+#include "app/chrome_picture.h"
 #include "app/resources.h"
 #include "display/display.h"
 #include "platform/demo_sound.h"
@@ -156,6 +157,8 @@ int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& er
         title = applyMode(mode);
         kind = mode;
     }
+    // The pictures show the program's bars around the dial, titled for the mode.
+    drawShellChrome(screen, title);
 
     TableWriter table(out, kind);
     if (options.csv) out << csvHeader << '\n';

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <string>
 
+#include "app/chrome_picture.h"
+#include "platform/font_loader.h"
 #include "tools/veldra-file/file_options.h"
 #include "tools/veldra-file/file_tuner.h"
 
@@ -18,6 +20,17 @@ int main(int argc, char** argv) {
     case veldra::FileAction::Help: std::cout << veldra::fileUsage(); return 0;
     case veldra::FileAction::Version: std::cout << "veldra-file " VELDRA_VERSION "\n"; return 0;
     case veldra::FileAction::Run: break;
+    }
+    // The bars of the pictures carry text in the program's fonts, when they can be had.
+    veldra::LoadedFonts fonts;
+    veldra::SystemFonts systemFonts{};
+    if (!options.pngPath.empty() || !options.framesDir.empty()) {
+        if (veldra::loadSystemFonts(fonts, error)) {
+            systemFonts = fonts.view();
+            veldra::setPictureFonts(&systemFonts);
+        } else {
+            std::cerr << "veldra-file: " << error << "; the pictures' bars go without text\n";
+        }
     }
     return veldra::runFileTuner(options, std::cout, std::cerr);
 }
