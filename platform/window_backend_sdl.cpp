@@ -1,6 +1,8 @@
 #include "platform/window_backend_sdl.h"
 
 #include <SDL2/SDL.h>
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
 
 #include <algorithm>
 #include <atomic>
@@ -46,6 +48,20 @@ char32_t typedCharacter(SDL_Keycode key, bool shift) {
     return 0;
 }
 
+// SDL wakes a loop that waits for X events by sending an event to its window over a
+// second X connection. The X server may take that request after the main connection's
+// later ones, and at exit those destroy the window: a wake sent just before then earns
+// a BadWindow error, which means nothing, but which Xlib's default handler answers by
+// ending the program with status 1 (when SDL closes that connection). This handler,
+// installed before SDL's video starts so that SDL keeps it as the one to go back to,
+// lets exactly that error pass and hands every other to Xlib's default handler.
+XErrorHandler defaultErrorHandler = nullptr;
+
+int toleratingErrorHandler(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+    return defaultErrorHandler != nullptr ? defaultErrorHandler(display, error) : 0;
+}
+
 class SdlBackEnd final : public WindowBackEnd {
 public:
     ~SdlBackEnd() override {
@@ -59,6 +75,7 @@ public:
         // without this SDL would present it through an OpenGL renderer, whose driver alone
         // costs several times the program's memory and a share of a core.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (defaultErrorHandler == nullptr) defaultErrorHandler = XSetErrorHandler(toleratingErrorHandler);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             error = std::string("cannot start SDL's video: ") + SDL_GetError();
             return false;
