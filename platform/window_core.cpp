@@ -202,11 +202,18 @@ bool showWindow(WindowHandle window, int32_t showState) {
 
 namespace {
 
-// Paint goes only to a window that nothing modal covers: the modal window in front, or
-// any window while none is up.
+// Paint goes only to a window that no modal window above it covers (overlaps): so the
+// main window is painted once the start-up notice is gone, while a menu bar beside a
+// message box still is.
 bool mayPaint(const SystemWindow* w) {
     const WindowSystemState& s = state();
-    return s.modal.empty() || s.modal.back() == w;
+    // Modal windows above w: all of them when w is not modal, else those after it.
+    auto above = std::find(s.modal.begin(), s.modal.end(), w);
+    above = above == s.modal.end() ? s.modal.begin() : above + 1;
+    for (; above != s.modal.end(); ++above) {
+        if (!isEmptyRect(intersectRects((*above)->rect, w->rect))) return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -29,8 +29,9 @@
 //
 // Modal windows. dialogBox and showMessageBox run their own message loop until the
 // dialog ends, its owner goes or the quit message comes (which they post again). While
-// one is up, the windows beneath it get no paint and no stylus input; when it goes they
-// are repainted, so a window's paint always comes when nothing covers it.
+// one is up, the windows beneath it get no stylus input, and those it overlaps no paint;
+// when it goes they are repainted, so a window's paint always comes when nothing covers
+// it.
 //
 // Keys. Key messages go to the window with the focus (wParam the virtual key, lParam
 // the character typed or 0). In a dialog, Enter presses the default button (or sends
@@ -169,7 +170,7 @@ bool destroyWindow(WindowHandle window);
 bool isWindow(WindowHandle window);
 bool moveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint);
 bool showWindow(WindowHandle window, int32_t showState);
-// Sends paint now if the window needs it and nothing modal covers it.
+// Sends paint now if the window needs it and no modal window overlaps it.
 bool updateWindow(WindowHandle window);
 // Raises the desktop window and, unless a modal window is up, activates window.
 bool setForegroundWindow(WindowHandle window);

@@ -91,6 +91,23 @@ TEST_F(DialogTest, PaintWaitsUntilNothingCoversTheWindow) {
     EXPECT_EQ(receivedNumbers().back(), messageSetFocus);
 }
 
+TEST_F(DialogTest, AMessageBoxHoldsBackOnlyThePaintOfWhatItCovers) {
+    const MenuBarButton buttons[] = {{"File", 50, MenuButtonKind::Plain, {}, -1}};
+    const MenuBarDescription menu{102, buttons};
+    ASSERT_NE(createMenuBar(owner, menu), nullptr);
+    invalidateWindow(owner, true);
+    size_t ownerPaints = 99;
+    uint16_t menuBarPixel = 0;
+    whenUp([&] {
+        ownerPaints = received(messagePaint).size();
+        menuBarPixel = backEnd.lastPicture()[300 * 240 + 200];
+        backEnd.press(keyReturn);
+    });
+    showMessageBox(owner, "Sound input failed!", "Fatal error", 48);
+    EXPECT_EQ(ownerPaints, 0u);                                  // under the box: held back
+    EXPECT_EQ(menuBarPixel, rgb565FromColourRef(chromeFace));    // beside it: painted
+}
+
 TEST_F(DialogTest, TheDialogIsDrawnFullScreenBelowTheNavigationBar) {
     std::vector<uint16_t> picture;
     whenUp([&] {
