@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "platform/window_system.h"
-#include "support/block_font.h"
 #include "support/window_fixture.h"
 
 namespace veldra {
@@ -192,20 +191,6 @@ TEST_F(WindowSystemTest, DesktopEventsBecomeTheHandheldsMessages) {
     pump();
     EXPECT_FALSE(isWindow(w));
     EXPECT_EQ(received(messageDestroy).size(), 1u);
-}
-
-TEST_F(WindowSystemTest, TheNavigationBarShowsTheTextSetForTheWindow) {
-    const WindowHandle w = makeWindow("Plain title");
-    EXPECT_EQ(navigationBarTitle(), "Plain title");
-    ASSERT_TRUE(setNavigationBarText(w, "Veldra -- Violin"));
-    EXPECT_EQ(navigationBarTitle(), "Veldra -- Violin");
-    // Drawn white on the bar: the title's first block lies right of the Start flag.
-    const uint16_t white = rgb565FromColourRef(colourWhite);
-    int32_t whiteInBar = 0;
-    for (int32_t y = 0; y < 26; ++y) {
-        for (int32_t x = 22; x < 240; ++x) whiteInBar += screen.pixel(x, y) == white;
-    }
-    EXPECT_EQ(whiteInBar, 14 * blockInkColumns * blockInkRows);  // 16 characters, 2 of them spaces
 }
 
 }  // namespace

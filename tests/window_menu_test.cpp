@@ -154,10 +154,5 @@ TEST_F(MenuTest, TheBarShowsItsCaptionsAndItsImage) {
     EXPECT_FALSE(isWindow(bar));
 }
 
-TEST_F(MenuTest, NoBarWhenItCannotBeMade) {
-    setMenuBarCreationFails(true);
-    EXPECT_EQ(createMenuBar(window, description), nullptr);
-}
-
 }  // namespace
 }  // namespace veldra
