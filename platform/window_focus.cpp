@@ -102,9 +102,13 @@ bool routeKey(const InputEvent& event, WindowMessage* message) {
     if (event.kind == InputKind::KeyDown) {
         if (s.menu.open && menuKey(event.key)) return false;
         if (event.key == keyF10 && s.modal.empty()) {
+            // The first drop-down of the first menu bar opens, its first item lit.
             for (const auto& w : s.windows) {
-                if (!w->destroyed && w->kind == WindowKind::MenuBar && !w->menu->buttons.empty()) {
-                    openMenu(w.get(), 0, 0);
+                if (w->destroyed || w->kind != WindowKind::MenuBar) continue;
+                const std::span<const MenuBarButton> buttons = w->menu->buttons;
+                for (size_t b = 0; b < buttons.size(); ++b) {
+                    if (buttons[b].kind != MenuButtonKind::DropDown) continue;
+                    openMenu(w.get(), static_cast<int32_t>(b), 0);
                     return false;
                 }
             }

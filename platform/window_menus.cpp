@@ -90,7 +90,10 @@ void closeMenu(int32_t chosenItem) {
     if (live(m.bar) == nullptr) return;
     uint16_t command = 0;
     if (m.open) {
-        if (chosenItem >= 0) command = buttonsOf(m.bar)[static_cast<size_t>(m.button)].items[static_cast<size_t>(chosenItem)].command;
+        const std::span<const MenuItem> items = buttonsOf(m.bar)[static_cast<size_t>(m.button)].items;
+        if (chosenItem >= 0 && static_cast<size_t>(chosenItem) < items.size()) {
+            command = items[static_cast<size_t>(chosenItem)].command;
+        }
         invalidateBeneath(m.popup);
         SystemWindow* back = live(m.focusBefore);
         if (back == nullptr) back = live(m.bar->owner);
