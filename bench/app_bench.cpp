@@ -39,7 +39,10 @@ long peakResidentKilobytes(pid_t pid) {
 }
 
 bool startProgram(const XvfbSession& session, ChildProcess& program, unsigned long& window, std::string& why) {
-    if (!program.start({VELDRA_PROGRAM}, {"DISPLAY=" + session.display(), "VELDRA_INPUT=demo", "VELDRA_SCALE=2"}, why)) {
+    if (!program.start({VELDRA_PROGRAM},
+                       {"DISPLAY=" + session.display(), "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11", "VELDRA_INPUT=demo",
+                        "VELDRA_SCALE=2"},
+                       why)) {
         return false;
     }
     window = findWindow(session, "Veldra", 15000);
