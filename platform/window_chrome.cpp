@@ -25,15 +25,17 @@ void drawCentredLine(const PixelCanvas& canvas, const GlyphFont& font, std::stri
     drawTextLine(canvas, font, text, x, centredTop(font, rect), ink, paper);
 }
 
-// The four-pane Start flag, waving: the right half sits a row higher.
+// The Start flag: a pennant in the dial's orange on a white pole, its cloth waving by a
+// row every few columns.
 void drawStartFlag(const PixelCanvas& canvas) {
     const Rect& f = startFlagRect;
-    const int32_t midX = (f.left + f.right) / 2;
-    const int32_t midY = (f.top + f.bottom) / 2;
-    fillRect(canvas, {f.left, f.top + 1, midX - 1, midY}, colour(0x2828E0));        // red
-    fillRect(canvas, {midX, f.top, f.right, midY - 1}, colour(0x30C030));           // green
-    fillRect(canvas, {f.left, midY + 1, midX - 1, f.bottom}, colour(0xE08020));     // blue
-    fillRect(canvas, {midX, midY, f.right, f.bottom - 1}, colour(0x10D0F0));        // yellow
+    fillRect(canvas, {f.left + 1, f.top, f.left + 3, f.bottom}, colour(colourWhite));
+    constexpr int32_t wave[] = {0, 0, 1, 1, 1, 0, 0, 0, -1, -1, -1, 0, 0, 0, 1, 1};
+    const int32_t clothLeft = f.left + 3;
+    for (int32_t i = 0; clothLeft + i < f.right && i < 16; ++i) {
+        const int32_t top = f.top + 1 + wave[i];
+        fillRect(canvas, {clothLeft + i, top, clothLeft + i + 1, top + 10}, colour(0x0063CE));
+    }
 }
 
 }  // namespace
