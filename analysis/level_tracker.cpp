@@ -1,5 +1,6 @@
 #include "analysis/level_tracker.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/period_validator.h"
@@ -33,8 +34,11 @@ inline void updateEnvelope(DetectorState& d) {
 }
 
 // A rise at sample s after p: interpolate, hand the candidate on, restart the count.
+// d is trackBlock's working copy; the validator reads the envelope span through
+// envelopeSpan, so the copy goes back into the state first.
 inline void onRise(DetectorState& d, int32_t p, int32_t s) {
     d.crossingFraction = static_cast<float>(d.upperThreshold - p) / static_cast<float>(s - p);
+    state = d;
     validatePeriod(d.samplesSinceCrossing + d.crossingFraction);
     // Thresholds that fell under both samples give wild fractions; the count restarts
     // from 0 rather than from them, but the candidate above keeps the raw value.
@@ -45,31 +49,41 @@ inline void onRise(DetectorState& d, int32_t p, int32_t s) {
 }  // namespace
 
 bool trackBlock(const int16_t* samples, int32_t count) {
-    DetectorState& d = state;
+    // A local copy, which the compiler keeps in registers: with the state itself every
+    // field would be stored back at each sample, since validatePeriod might read it.
+    DetectorState d = state;
     int32_t p = d.previousSample;
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t s = samples[i];
-        d.samplesSinceCrossing += 1.0f;
-        if (d.signalHigh == 0) {
-            if (s > d.upperThreshold) {
-                d.signalHigh = 1;
-                onRise(d, p, s);
+    // The block goes in runs that end where the envelope is due for an update (the
+    // countdown, 0..envelopeInterval, counts the samples before that one) or at the
+    // block's end, so that the per-sample loop has no countdown of its own.
+    for (int32_t i = 0; i < count;) {
+        const int32_t run = std::min(count - i, d.envelopeCountdown + 1);
+        for (const int32_t end = i + run; i < end; ++i) {
+            const int32_t s = samples[i];
+            d.samplesSinceCrossing += 1.0f;
+            if (d.signalHigh == 0) {
+                if (s > d.upperThreshold) {
+                    d.signalHigh = 1;
+                    onRise(d, p, s);
+                }
+            } else if (s < d.lowerThreshold) {
+                d.signalHigh = 0;
             }
-        } else if (s < d.lowerThreshold) {
-            d.signalHigh = 0;
+            if (s > d.levelMax) {
+                d.levelMax = static_cast<int16_t>(s);
+                d.levelDecay = 0;
+            }
+            if (s < d.levelMin) {
+                d.levelMin = static_cast<int16_t>(s);
+                d.levelDecay = 0;
+            }
+            p = s;
         }
-        if (s > d.levelMax) {
-            d.levelMax = static_cast<int16_t>(s);
-            d.levelDecay = 0;
-        }
-        if (s < d.levelMin) {
-            d.levelMin = static_cast<int16_t>(s);
-            d.levelDecay = 0;
-        }
-        if (d.envelopeCountdown-- <= 0) updateEnvelope(d);
-        p = s;
+        d.envelopeCountdown -= run;
+        if (d.envelopeCountdown < 0) updateEnvelope(d);
     }
     d.previousSample = static_cast<int16_t>(p);
+    state = d;
     return validatorState().pitchStable;
 }
 
