@@ -59,12 +59,14 @@ PenChoice choosePen(int32_t pen) {
     }
 }
 
-// x in plot-window coordinates to layer columns. Wrapping (as the 32-bit arithmetic of
-// the device does) keeps absurd inputs defined; the raster bounds then drop them.
-int32_t layerX(int32_t x) {
-    return static_cast<int32_t>(static_cast<uint32_t>(x) +
-                                static_cast<uint32_t>(display_internal::state().plot.left));
+// x in plot-window coordinates to layer columns, left being the plot window's left edge.
+// Wrapping (as the 32-bit arithmetic of the device does) keeps absurd inputs defined; the
+// raster bounds then drop them.
+int32_t layerX(int32_t x, int32_t left) {
+    return static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(left));
 }
+
+int32_t layerX(int32_t x) { return layerX(x, display_internal::state().plot.left); }
 
 }  // namespace
 
@@ -86,6 +88,15 @@ void setInkColour(int32_t pen, int32_t red, int32_t green, int32_t blue) {
 void drawPoint(int32_t pen, int32_t x, int32_t y) {
     const PenChoice p = choosePen(pen);
     plotPixel(*p.layer, layerX(x), y, p.colour);
+}
+
+void drawPoints(int32_t pen, const int16_t* xs, const int16_t* ys, int32_t count) {
+    const PenChoice p = choosePen(pen);
+    const int32_t left = display_internal::state().plot.left;
+    // A copy of the layer's record, so that the compiler need not read its fields again
+    // after every store into the pixels.
+    Surface layer = *p.layer;
+    for (int32_t k = 0; k < count; ++k) plotPixel(layer, layerX(xs[k], left), ys[k], p.colour);
 }
 
 void drawLine(int32_t pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

@@ -69,6 +69,9 @@ bool setPlotWindow(int32_t left, int32_t top, int32_t width, int32_t height);
 void setInkColour(int32_t pen, int32_t red, int32_t green, int32_t blue);
 
 void drawPoint(int32_t pen, int32_t x, int32_t y);
+// The points (xs[k], ys[k]), k < count, each exactly as drawPoint would draw it, with the
+// pen chosen once for them all.
+void drawPoints(int32_t pen, const int16_t* xs, const int16_t* ys, int32_t count);
 void drawLine(int32_t pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 void drawCircle(int32_t pen, int32_t cx, int32_t cy, int32_t radius);
 // inner 0 gives a filled disc.

@@ -9,13 +9,6 @@
 namespace veldra {
 namespace {
 
-// Store without coordinate tests; only the buffer's own extent is guarded.
-inline void storePixel(Surface& s, int64_t x, int64_t y, uint16_t colour) {
-    const int64_t element = y * s.width + x;
-    if (element < 0 || element >= static_cast<int64_t>(s.width) * s.height) return;
-    s.pixels[element] = colour;
-}
-
 inline int32_t signOf(int32_t v) { return (v > 0) - (v < 0); }
 
 // The common bounds of circles and rings: the whole figure on the surface, clear of row 0.
@@ -42,10 +35,6 @@ void initSurface(Surface& surface, int32_t width, int32_t height) {
 void releaseSurface(Surface& surface) {
     if ((surface.flags & surfaceOwnsPixels) != 0) delete[] surface.pixels;
     surface.pixels = nullptr;
-}
-
-void plotPixel(Surface& surface, int32_t x, int32_t y, uint16_t colour) {
-    storePixel(surface, x, y, colour);
 }
 
 void rasterLine(Surface& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1,

@@ -43,7 +43,15 @@ void initSurface(Surface& surface, int32_t width, int32_t height);
 // Frees the buffer if the surface owns it; in every case sets pixels to null.
 void releaseSurface(Surface& surface);
 
-void plotPixel(Surface& surface, int32_t x, int32_t y, uint16_t colour);
+// Inline: the trace plots some 22,000 points a second through it. Only the buffer's own
+// extent is guarded, widened so that no product overflows; as unsigned, a negative
+// element compares above any size.
+inline void plotPixel(Surface& surface, int32_t x, int32_t y, uint16_t colour) {
+    const int64_t element = static_cast<int64_t>(y) * surface.width + x;
+    const int64_t size = static_cast<int64_t>(surface.width) * surface.height;
+    if (static_cast<uint64_t>(element) >= static_cast<uint64_t>(size)) return;
+    surface.pixels[element] = colour;
+}
 
 // Straight line, both end points included, by the integer error-term walk with err >= 0
 // as the step test: the pixels chosen depend on the direction of drawing.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "display/display.h"
 
@@ -91,6 +92,37 @@ TEST_F(LayersTest, EveryPenOperationShiftsXByThePlotLeftEdge) {
     prepareWindow(16);
     drawLine(0, 0, 10, 230, 10);  // fits unshifted, leaves the layer shifted
     EXPECT_EQ(litCount(InkLayer), 0);
+}
+
+// Points drawn together land, and are dropped, exactly where single points would be:
+// shifted by the plot window, past the row's end into the next row, off the buffer not at
+// all, in each pen's layer and colour.
+TEST_F(LayersTest, PointsDrawnTogetherMatchPointsDrawnOneByOne) {
+    const int16_t xs[] = {5, 223, 224, 250, -16, -17, 0, 32767, -32768, 100};
+    const int16_t ys[] = {7, 319, 319, 3, 0, 0, 320, 10, 5, -1};
+    constexpr int32_t count = 10;
+    const auto changed = [](const Surface& layer) {
+        return static_cast<int32_t>(std::count_if(layer.pixels, layer.pixels + 240 * 320,
+                                                  [](uint16_t v) { return v != 0x1111; }));
+    };
+    for (int32_t pen : {0, int32_t{PenInk}, int32_t{PenScale}, int32_t{PenInkErase}}) {
+        SCOPED_TRACE(pen);
+        const auto fresh = [] {
+            resetDisplay();
+            prepareWindow(16);
+            std::fill(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320, 0x1111);
+            std::fill(InkLayer.pixels, InkLayer.pixels + 240 * 320, 0x1111);
+        };
+        fresh();
+        for (int32_t k = 0; k < count; ++k) drawPoint(pen, xs[k], ys[k]);
+        const std::vector<uint16_t> scale(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320);
+        const std::vector<uint16_t> ink(InkLayer.pixels, InkLayer.pixels + 240 * 320);
+        EXPECT_EQ(changed(ScaleLayer) + changed(InkLayer), 5);
+        fresh();
+        drawPoints(pen, xs, ys, count);
+        EXPECT_TRUE(std::equal(scale.begin(), scale.end(), ScaleLayer.pixels));
+        EXPECT_TRUE(std::equal(ink.begin(), ink.end(), InkLayer.pixels));
+    }
 }
 
 TEST_F(LayersTest, PlotWindowMustLieOnTheScreen) {

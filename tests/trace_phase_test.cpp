@@ -1,6 +1,7 @@
 // The phase-portrait trace: pairing across blocks, the automatic delay, backlog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -98,6 +99,24 @@ TEST_F(TracePhaseTest, ShortBlocksAreBridgedByTheHistory) {
         const int32_t k = 2 * row;  // the pair (S[k - 50], S[k]); S is 0 before the start
         SCOPED_TRACE(row);
         EXPECT_EQ(litInRow(row), std::vector<int32_t>{k < 50 ? 0 : (k - 50) / 2});
+    }
+}
+
+// A block of several hundred samples pairs them as the stream does all along its length.
+TEST_F(TracePhaseTest, LongBlocksPairLikeTheStream) {
+    setTraceOrigin(0, 0, 2);  // row r holds the points of samples 4r .. 4r + 3
+    setTraceAutoDelay(false);
+    trace(ramp(0, 200));
+    trace(ramp(200, 700));
+    for (int32_t row = 0; row < 900 / 4; ++row) {
+        std::vector<int32_t> expected;
+        for (int32_t k = 4 * row; k < 4 * row + 4; ++k) {
+            const int32_t x = k < 50 ? 0 : (k - 50) >> 2;
+            if (std::find(expected.begin(), expected.end(), x) == expected.end()) expected.push_back(x);
+        }
+        std::sort(expected.begin(), expected.end());
+        SCOPED_TRACE(row);
+        EXPECT_EQ(litInRow(row), expected);
     }
 }
 

@@ -27,6 +27,30 @@ constexpr int32_t tracePen = 0;
 
 constexpr int32_t shortestDelay = 3;  // a delay of 2 or less shows no figure worth seeing
 
+// Points are worked out a batch at a time in plain loops over the samples, which the
+// compiler turns into vector code, and handed to the layer together.
+constexpr int32_t pointBatch = 256;
+
+// One point per sample j: x from S[j - delay] (in the previous block's tail while
+// j < delay), y from S[j].
+void plotPoints(const TraceState& t, const int16_t* samples, int32_t count) {
+    const int32_t n = t.traceDelay;
+    // A shift outside 0..15 would be undefined; 15 already maps every sample to 0 or -1.
+    const int32_t shift = std::clamp<int32_t>(t.traceShift, 0, 15);
+    const auto toX = [&](int32_t v) { return static_cast<int16_t>(t.originX + (v >> shift)); };
+    const auto toY = [&](int32_t v) { return static_cast<int16_t>(t.originY + (v >> shift)); };
+    int16_t xs[pointBatch];
+    int16_t ys[pointBatch];
+    for (int32_t start = 0; start < count; start += pointBatch) {
+        const int32_t end = std::min(count, start + pointBatch);
+        const int32_t fromBlock = std::clamp(n, start, end);  // first j whose S[j - n] is in this block
+        for (int32_t j = start; j < fromBlock; ++j) xs[j - start] = toX(t.traceHistory[j + 1]);
+        for (int32_t j = fromBlock; j < end; ++j) xs[j - start] = toX(samples[j - n]);
+        for (int32_t j = start; j < end; ++j) ys[j - start] = toY(samples[j]);
+        drawPoints(tracePen, xs, ys, end - start);
+    }
+}
+
 }  // namespace
 
 void setTraceOrigin(int32_t x, int32_t y, int32_t shift) {
@@ -40,18 +64,7 @@ void setTraceAutoDelay(bool on) { state.autoDelay = on; }
 void drawTrace(const int16_t* samples, int32_t count, bool backlog) {
     TraceState& t = state;
     if (count < 1) return;
-    const int32_t n = t.traceDelay;
-    if (!backlog) {
-        // A shift outside 0..15 would be undefined; 15 already maps every sample to 0 or -1.
-        const int32_t shift = std::clamp<int32_t>(t.traceShift, 0, 15);
-        for (int32_t j = 0; j < count; ++j) {
-            // S[j - n], reaching into the previous block's tail while j < n.
-            const int32_t delayed = j >= n ? samples[j - n] : t.traceHistory[j + 1];
-            const auto x = static_cast<int16_t>(t.originX + (delayed >> shift));
-            const auto y = static_cast<int16_t>(t.originY + (samples[j] >> shift));
-            drawPoint(tracePen, x, y);
-        }
-    }
+    if (!backlog) plotPoints(t, samples, count);
 
     if (t.autoDelay) {
         const auto period = static_cast<int32_t>(recentPeriod(0));  // 0 when none is listed
