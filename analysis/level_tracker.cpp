@@ -54,10 +54,10 @@ bool trackBlock(const int16_t* samples, int32_t count) {
     DetectorState d = state;
     int32_t p = d.previousSample;
     // The block goes in runs that end where the envelope is due for an update (the
-    // countdown, 0..envelopeInterval, counts the samples before that one) or at the
-    // block's end, so that the per-sample loop has no countdown of its own.
+    // countdown counts the samples before that one) or at the block's end, so that the
+    // per-sample loop has no countdown of its own. Every run holds at least one sample.
     for (int32_t i = 0; i < count;) {
-        const int32_t run = std::min(count - i, d.envelopeCountdown + 1);
+        const int32_t run = std::min(count - i, std::max(d.envelopeCountdown, 0) + 1);
         for (const int32_t end = i + run; i < end; ++i) {
             const int32_t s = samples[i];
             d.samplesSinceCrossing += 1.0f;
