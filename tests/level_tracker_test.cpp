@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "analysis/period_validator.h"
@@ -17,10 +17,17 @@ protected:
         resetDetector();
         resetValidator();
     }
-    void feed(const std::vector<int16_t>& samples) {
-        trackBlock(samples.data(), static_cast<int32_t>(samples.size()));
+    static void feed(const std::vector<int16_t>& s) {
+        trackBlock(s.data(), static_cast<int32_t>(s.size()));
     }
-    const DetectorState& d() { return detectorState(); }
+    static const DetectorState& d() { return detectorState(); }
+    // Upper and lower threshold, maximum, minimum, pending decay.
+    static auto envelope() {
+        return std::tuple{d().upperThreshold, d().lowerThreshold, d().levelMax, d().levelMin,
+                          d().levelDecay};
+    }
+    static auto rise() { return std::tuple{d().signalHigh, d().crossingFraction, d().samplesSinceCrossing}; }
+    static ValidatorState machine() { return validatorState().validatorState; }
 };
 
 // 1000 and -1000 first, then silence inside the band: the update at sample 45 is the
@@ -32,65 +39,57 @@ std::vector<int16_t> loudStart(size_t length) {
     return s;
 }
 
+using Envelope = std::tuple<int16_t, int16_t, int16_t, int16_t, int32_t>;
+
 TEST_F(LevelTrackerTest, EnvelopeUpdatesFromThousandDecayGeometrically) {
     const std::vector<int16_t> s = loudStart(136);
-    struct Expect {
-        size_t samples;
-        int16_t upper, lower, max, min;
-        int32_t decay;
-    };
-    const Expect steps[] = {
-        {46, 600, -600, 1000, -1000, 30},
-        {91, 600, -600, 970, -970, 29},
-        {136, 582, -582, 941, -941, 28},
-    };
+    const std::pair<size_t, Envelope> steps[] = {{46, {600, -600, 1000, -1000, 30}},
+                                                 {91, {600, -600, 970, -970, 29}},
+                                                 {136, {582, -582, 941, -941, 28}}};
     size_t fed = 0;
-    for (const Expect& e : steps) {
-        trackBlock(s.data() + fed, static_cast<int32_t>(e.samples - fed));
-        fed = e.samples;
-        SCOPED_TRACE(e.samples);
-        EXPECT_EQ(d().upperThreshold, e.upper);
-        EXPECT_EQ(d().lowerThreshold, e.lower);
-        EXPECT_EQ(d().levelMax, e.max);
-        EXPECT_EQ(d().levelMin, e.min);
-        EXPECT_EQ(d().levelDecay, e.decay);
+    for (const auto& [samples, expected] : steps) {
+        trackBlock(s.data() + fed, static_cast<int32_t>(samples - fed));
+        fed = samples;
+        EXPECT_EQ(envelope(), expected) << samples;
         EXPECT_EQ(d().envelopeCountdown, 44);
     }
 }
 
 TEST_F(LevelTrackerTest, EnvelopeStopsDecayingOnceSpanIsSmall) {
     feed(loudStart(100));
-    std::vector<int16_t> silence(45 * 400, 0);
+    const std::vector<int16_t> silence(45 * 400, 0);
     feed(silence);
-    const int32_t span = d().levelMax - d().levelMin;
+    const int32_t span = envelopeSpan();
     EXPECT_GT(span, 0);
     EXPECT_LE(span, 66);
     EXPECT_EQ(d().levelDecay, 0);
     feed(silence);
-    EXPECT_EQ(d().levelMax - d().levelMin, span);
+    EXPECT_EQ(envelopeSpan(), span);
 }
 
-// Rises at 61 (fraction 0.25) and 111 (fraction 0.5): the second candidate is
-// 49.75 + 0.5 = 50.25 and becomes the validator's seed.
+TEST_F(LevelTrackerTest, NewExtremeCancelsPendingDecay) {
+    std::vector<int16_t> s = loudStart(91);
+    s[60] = 1200;
+    feed(s);  // the update at 90 finds no decay pending: extremes stay
+    EXPECT_EQ(envelope(), (Envelope{760, -560, 1200, -1000, 33}));  // decay 2200 * 0.015
+}
+
+// Rises at 61 (fraction (600 - 500) / (900 - 500) = 0.25) and 111 ((600 - 500) / (700 -
+// 500) = 0.5): the second candidate is 49.75 + 0.5 = 50.25 and becomes the seed.
 std::vector<int16_t> twoInterpolatedRises() {
     std::vector<int16_t> s = loudStart(120);
-    s[60] = 500;
-    s[61] = 900;  // (600 - 500) / (900 - 500) = 0.25
-    s[70] = -700;
-    s[110] = 500;
-    s[111] = 700;  // (600 - 500) / (700 - 500) = 0.5
+    s[60] = 500, s[61] = 900, s[70] = -700, s[110] = 500, s[111] = 700;
     return s;
 }
 
 TEST_F(LevelTrackerTest, RiseIsInterpolatedAndCountRestartsAtMinusFraction) {
     const std::vector<int16_t> s = twoInterpolatedRises();
     trackBlock(s.data(), 62);
-    EXPECT_FLOAT_EQ(d().crossingFraction, 0.25f);
-    EXPECT_EQ(validatorState().validatorState, ValidatorState::Seeding);
+    EXPECT_EQ(d().crossingFraction, 0.25f);
+    EXPECT_EQ(machine(), ValidatorState::Seeding);
     trackBlock(s.data() + 62, 50);  // up to and including sample 111
-    EXPECT_EQ(d().crossingFraction, 0.5f);
-    EXPECT_EQ(d().samplesSinceCrossing, -0.5f);
-    EXPECT_EQ(validatorState().validatorState, ValidatorState::Tracking);
+    EXPECT_EQ(rise(), std::tuple(1, 0.5f, -0.5f));
+    EXPECT_EQ(machine(), ValidatorState::Tracking);
     EXPECT_EQ(currentPeriod(), 50.25);
 }
 
@@ -100,33 +99,25 @@ TEST_F(LevelTrackerTest, RiseAtBlockStartUsesPreviousBlocksLastSample) {
     trackBlock(s.data() + 111, 9);
     EXPECT_EQ(d().crossingFraction, 0.5f);
     EXPECT_EQ(currentPeriod(), 50.25);
-    EXPECT_EQ(d().previousSample, 0);
 }
 
 TEST_F(LevelTrackerTest, SilenceProducesNothing) {
-    std::vector<int16_t> silence(22050, 0);
+    const std::vector<int16_t> silence(22050, 0);
     EXPECT_FALSE(trackBlock(silence.data(), 22050));
-    EXPECT_EQ(d().levelMax, 0);
-    EXPECT_EQ(d().levelMin, 0);
-    EXPECT_EQ(d().upperThreshold, 0);
-    EXPECT_EQ(d().lowerThreshold, 0);
-    EXPECT_EQ(d().signalHigh, 0);
-    EXPECT_EQ(d().samplesSinceCrossing, 22050.0f);
-    EXPECT_EQ(validatorState().validatorState, ValidatorState::Idle);
+    EXPECT_EQ(envelope(), (Envelope{0, 0, 0, 0, 0}));
+    EXPECT_EQ(rise(), std::tuple(0, 0.0f, 22050.0f));
+    EXPECT_EQ(machine(), ValidatorState::Idle);
     EXPECT_EQ(currentPeriod(), 0.0);
 }
 
+// The very first sample updates the envelope (300: thresholds 240 and 60) and is a rise;
+// its candidate 1.0 is refused.
 TEST_F(LevelTrackerTest, FirstPositiveSampleIsAnImmediateRejectedRise) {
-    const int16_t first = 300;
-    trackBlock(&first, 1);
-    EXPECT_EQ(d().signalHigh, 1);
-    EXPECT_EQ(d().crossingFraction, 0.0f);
-    EXPECT_EQ(d().samplesSinceCrossing, 0.0f);  // candidate 1.0 was handed on and refused
-    EXPECT_EQ(validatorState().validatorState, ValidatorState::Idle);
-    // The envelope was updated on this very first sample.
+    feed({300});
+    EXPECT_EQ(rise(), std::tuple(1, 0.0f, 0.0f));
     EXPECT_EQ(d().upperThreshold, 240);
     EXPECT_EQ(d().lowerThreshold, 60);
-    EXPECT_EQ(d().envelopeCountdown, 44);
+    EXPECT_EQ(machine(), ValidatorState::Idle);
 }
 
 TEST_F(LevelTrackerTest, EqualSamplesAboveAFallenThresholdRestartCountFromZero) {
@@ -137,27 +128,8 @@ TEST_F(LevelTrackerTest, EqualSamplesAboveAFallenThresholdRestartCountFromZero) 
     EXPECT_EQ(d().upperThreshold, 600);
     EXPECT_EQ(d().signalHigh, 0);
     trackBlock(s.data() + 46, 1);
-    EXPECT_EQ(d().signalHigh, 1);
-    EXPECT_EQ(d().crossingFraction, 0.0f);
-    EXPECT_EQ(d().samplesSinceCrossing, 0.0f);
-    EXPECT_EQ(validatorState().validatorState, ValidatorState::Idle);
-}
-
-TEST_F(LevelTrackerTest, NewExtremeCancelsPendingDecay) {
-    std::vector<int16_t> s = loudStart(91);
-    s[60] = 1200;
-    feed(s);  // the update at 90 finds no decay pending: extremes stay
-    EXPECT_EQ(d().levelMax, 1200);
-    EXPECT_EQ(d().levelMin, -1000);
-    EXPECT_EQ(d().levelDecay, 33);  // 2200 * 0.015
-}
-
-TEST_F(LevelTrackerTest, SetAnalysisRateKeepsEnvelopeInterval) {
-    setAnalysisRate(8000);
-    EXPECT_EQ(d().analysisRate, 8000);
-    EXPECT_EQ(d().envelopeInterval, 44);
-    resetDetector();
-    EXPECT_EQ(d().analysisRate, 22050);
+    EXPECT_EQ(rise(), std::tuple(1, 0.0f, 0.0f));
+    EXPECT_EQ(machine(), ValidatorState::Idle);
 }
 
 }  // namespace

@@ -2,36 +2,29 @@
 // the file, the same from a path and from memory; and no mangled header crashes it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <vector>
+#include <string>
 
 #include "platform/sound_file.h"
+#include "tests/support/scratch_files.h"
 
 namespace veldra {
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
-
-// A canonical 44-byte-header PCM WAV with 1000 samples; sizes follow the data.
-Bytes wav(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t rate = 22050) {
-    Bytes b(44 + 2000, 0);
-    auto put = [&](size_t at, uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    std::memcpy(&b[0], "RIFF", 4), put(4, 36 + 2000, 4), std::memcpy(&b[8], "WAVEfmt ", 8), put(16, 16, 4);
-    put(20, formatTag, 2), put(22, channels, 2), put(24, rate, 4), put(28, rate * 2 * channels, 4);
-    put(32, 2 * channels, 2), put(34, 16, 2), std::memcpy(&b[36], "data", 4), put(40, 2000, 4);
-    for (size_t i = 44; i < b.size(); ++i) b[i] = static_cast<unsigned char>(i * 37);
-    return b;
+void put(std::string& b, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-Bytes cut(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + static_cast<long>(n)); }
+// A canonical 44-byte-header PCM WAV with 1000 samples; sizes follow the data.
+std::string wav(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t rate = 22050) {
+    std::string b = "RIFF....WAVEfmt ....................data....";
+    for (int i = 0; i < 2000; ++i) b += static_cast<char>(i * 37);
+    put(b, 4, 36 + 2000, 4), put(b, 16, 16, 4), put(b, 20, formatTag, 2), put(b, 22, channels, 2);
+    put(b, 24, rate, 4), put(b, 28, rate * 2 * channels, 4), put(b, 32, 2 * channels, 2);
+    put(b, 34, 16, 2), put(b, 40, 2000, 4);
+    return b;
+}
 
 void expectMessage(const SoundFileError& e, const std::string& name) {
     EXPECT_EQ(e.message.rfind(name + ": " + soundFileProblemText(e.problem), 0), 0u) << e.message;
@@ -39,60 +32,55 @@ void expectMessage(const SoundFileError& e, const std::string& name) {
 }
 
 TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
-    Bytes silent = cut(wav(), 44);  // a header that honestly says it holds no sound
-    silent[4] = 36, silent[5] = 0, silent[40] = 0, silent[41] = 0;
-    Bytes noise(5000);
+    std::string silent = wav().substr(0, 44);  // a header that honestly says it holds no sound
+    put(silent, 4, 36, 4), put(silent, 40, 0, 4);
+    std::string noise(5000, ' ');
     std::mt19937 gen(7);
-    for (auto& v : noise) v = static_cast<unsigned char>(gen());
-    const struct {
-        Bytes bytes;
-        SoundFileProblem problem;
-    } cases[] = {
-        {{}, SoundFileProblem::Empty},
+    for (char& v : noise) v = static_cast<char>(gen());
+    const std::pair<std::string, SoundFileProblem> cases[] = {
+        {"", SoundFileProblem::Empty},
         {silent, SoundFileProblem::Empty},
-        {Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, SoundFileProblem::NotSoundFile},
+        {"hello\n", SoundFileProblem::NotSoundFile},
         {noise, SoundFileProblem::NotSoundFile},
         {wav(0x1234), SoundFileProblem::UnsupportedEncoding},
         {wav(1, 1, 1), SoundFileProblem::UnsupportedRate},
         {wav(1, 0), SoundFileProblem::Damaged},
         // Cut off in the RIFF tag, the format chunk, the data chunk's head, right after it.
-        {cut(wav(), 2), SoundFileProblem::Truncated},  {cut(wav(), 12), SoundFileProblem::Truncated},
-        {cut(wav(), 20), SoundFileProblem::Truncated}, {cut(wav(), 36), SoundFileProblem::Truncated},
-        {cut(wav(), 43), SoundFileProblem::Truncated}, {cut(wav(), 44), SoundFileProblem::Truncated},
+        {wav().substr(0, 2), SoundFileProblem::Truncated},  {wav().substr(0, 12), SoundFileProblem::Truncated},
+        {wav().substr(0, 20), SoundFileProblem::Truncated}, {wav().substr(0, 36), SoundFileProblem::Truncated},
+        {wav().substr(0, 43), SoundFileProblem::Truncated}, {wav().substr(0, 44), SoundFileProblem::Truncated},
     };
-    const std::string path = fs::temp_directory_path() / ("veldra-errors-" + std::to_string(::getpid()) + ".wav");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.bytes.size()) + " bytes, expected " + soundFileProblemText(c.problem));
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<long>(c.bytes.size()));
+    ScratchFolder folder;
+    const std::string path = folder.path("bad.wav");
+    for (const auto& [bytes, problem] : cases) {
+        SCOPED_TRACE(std::to_string(bytes.size()) + " bytes, expected " + soundFileProblemText(problem));
+        writeWholeFile(path, bytes);
         SoundFileReader reader;
         EXPECT_FALSE(reader.open(path));
-        EXPECT_EQ(reader.error().problem, c.problem) << reader.error().message;
+        EXPECT_EQ(reader.error().problem, problem) << reader.error().message;
         expectMessage(reader.error(), path);
         int16_t sample[4];
         EXPECT_EQ(reader.read(sample, 4), 0);
-        EXPECT_FALSE(reader.openMemory(c.bytes.data(), c.bytes.size(), "in memory"));
-        EXPECT_EQ(reader.error().problem, c.problem) << reader.error().message;
+        EXPECT_FALSE(reader.openMemory(bytes.data(), bytes.size(), "in memory"));
+        EXPECT_EQ(reader.error().problem, problem) << reader.error().message;
         expectMessage(reader.error(), "in memory");
     }
-    fs::remove(path);
 }
 
 TEST(SoundFileErrorsTest, PathsThatAreNoFiles) {
-    const std::string dir = fs::temp_directory_path() / ("veldra-paths-" + std::to_string(::getpid()));
-    fs::create_directory(dir);
+    ScratchFolder folder;
     SoundFileReader reader;
-    EXPECT_FALSE(reader.open(dir + "/nothing/below.wav"));
+    EXPECT_FALSE(reader.open(folder.path("nothing/below.wav")));
     EXPECT_EQ(reader.error().problem, SoundFileProblem::Missing);
-    EXPECT_FALSE(reader.open(dir));
+    EXPECT_FALSE(reader.open(folder.root()));
     EXPECT_EQ(reader.error().problem, SoundFileProblem::Directory);
-    expectMessage(reader.error(), dir);
+    expectMessage(reader.error(), folder.root());
     // A FIFO with no writer would block a plain open; the reader refuses it at once.
-    ASSERT_EQ(::mkfifo((dir + "/pipe").c_str(), 0600), 0);
-    EXPECT_FALSE(reader.open(dir + "/pipe"));
+    ASSERT_EQ(::mkfifo(folder.path("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(reader.open(folder.path("pipe")));
     EXPECT_EQ(reader.error().problem, SoundFileProblem::NotRegularFile);
-    fs::remove_all(dir);
     // A good open afterwards clears the error.
-    const Bytes good = wav();
+    const std::string good = wav();
     ASSERT_TRUE(reader.openMemory(good.data(), good.size(), "good.wav"));
     EXPECT_EQ(reader.error().problem, SoundFileProblem::None);
     EXPECT_TRUE(reader.error().message.empty());
@@ -102,18 +90,19 @@ TEST(SoundFileErrorsTest, PathsThatAreNoFiles) {
 // their end cut off: each either fails with a message or gives a finite sound. Under the
 // sanitizers this also catches any out-of-bounds access in the input path.
 TEST(SoundFileErrorsTest, MangledHeadersNeitherCrashNorHang) {
-    const Bytes original = wav();
-    // (offset, little-endian value): RIFF size, data size twice, format chunk size, rate,
-    // byte rate, channel count.
-    const std::pair<size_t, uint32_t> absurd[] = {{4, 0xFFFFFFFF}, {40, 0xFFFFFFFF}, {40, 0x80000000},
-                                                  {16, 0xFFFFFFF0}, {24, 0xFFFFFFFF}, {28, 0}, {22, 0xFFFF}};
+    // (offset, value, bytes): RIFF size, data size twice, format chunk size, rate, byte
+    // rate, channel count.
+    const std::tuple<size_t, uint32_t, int> absurd[] = {
+        {4, 0xFFFFFFFF, 4},  {40, 0xFFFFFFFF, 4}, {40, 0x80000000, 4}, {16, 0xFFFFFFF0, 4},
+        {24, 0xFFFFFFFF, 4}, {28, 0, 4},          {22, 0xFFFF, 2}};
     std::mt19937 gen(20240611);
     for (int round = 0; round < 3000; ++round) {
-        Bytes b = original;
+        std::string b = wav();
         if (round < 7) {
-            for (int i = 0; i < (round == 6 ? 2 : 4); ++i) b[absurd[round].first + i] = static_cast<unsigned char>(absurd[round].second >> (8 * i));
+            const auto [at, value, bytes] = absurd[round];
+            put(b, at, value, bytes);
         } else {
-            for (int k = 0, n = 1 + static_cast<int>(gen() % 4); k < n; ++k) b[gen() % 64] = static_cast<unsigned char>(gen());
+            for (int k = 0, n = 1 + static_cast<int>(gen() % 4); k < n; ++k) b[gen() % 64] = static_cast<char>(gen());
             if (gen() % 4 == 0) b.resize(gen() % b.size());
         }
         SoundFileReader reader;

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -18,13 +17,12 @@
 #include <sstream>
 #include <vector>
 
-#include "tests/support/recordings.h"
+#include "tests/support/scratch_files.h"
 
 namespace veldra {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
 
 struct Result {
     int exitCode = -1;  // -1: killed by a signal
@@ -32,43 +30,22 @@ struct Result {
     long peakKilobytes = 0;
 };
 
-Bytes bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
-
 class VeldraFileProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/veldra-file-XXXXXX";
-        dir_ = ::mkdtemp(pattern);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string file(const std::string& name) const { return dir_ + "/" + name; }
-    std::string write(const std::string& name, const Bytes& b) const {
-        std::ofstream(file(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<long>(b.size()));
-        return file(name);
-    }
-    void writeSound(const std::string& name, int format, int rate, int channels, const std::vector<float>& frames) const {
-        SF_INFO info{0, rate, channels, format, 0, 0};
-        SNDFILE* f = sf_open(file(name).c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-        sf_command(f, SFC_SET_CLIPPING, nullptr, SF_FALSE);
-        sf_writef_float(f, frames.data(), static_cast<sf_count_t>(frames.size() / channels));
-        sf_close(f);
-    }
     // Runs the program next to this test's build (tools/veldra-file/veldra-file); its output
     // goes through files, so nothing can block. A run over 300 s is killed.
     Result run(std::vector<std::string> args) const {
-        const std::string program = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools/veldra-file/veldra-file";
+        const std::string program = fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
+                                    "tools/veldra-file/veldra-file";
         args.insert(args.begin(), program);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        const std::string out = folder.path("stdout"), err = folder.path("stderr");
         const pid_t pid = ::fork();
         if (pid == 0) {
-            ::dup2(::open(file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            ::dup2(::open(file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
             ::alarm(300);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
@@ -78,14 +55,13 @@ protected:
         struct rusage usage {};
         ::wait4(pid, &status, 0, &usage);
         if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-        const Bytes out = bytesOf(file("stdout")), err = bytesOf(file("stderr"));
-        r.out.assign(out.begin(), out.end());
-        r.err.assign(err.begin(), err.end());
+        r.out = readWholeFile(out), r.err = readWholeFile(err);
         r.peakKilobytes = usage.ru_maxrss;
-        fs::remove(file("stdout")), fs::remove(file("stderr"));
+        fs::remove(out), fs::remove(err);
         return r;
     }
-    std::string dir_;
+    std::string file(const std::string& name) const { return folder.path(name); }
+    ScratchFolder folder;
 };
 
 // One line on stderr, from the program, containing the given text.
@@ -108,14 +84,13 @@ std::vector<float> tone(int rate, int channels, double seconds) {
 
 // The frequency of the last stable CSV line, 0 if none.
 double lastStableFrequency(const std::string& csv) {
-    double hz = 0;
+    double hz = 0, time = 0, frequency = 0;
+    long block = 0;
+    int stable = 0;
     std::istringstream in(csv);
-    for (std::string line; std::getline(in, line);) {
-        long block;
-        double time, frequency;
-        int stable = 0;
-        if (std::sscanf(line.c_str(), "%ld,%lf,%lf,%d", &block, &time, &frequency, &stable) == 4 && stable) hz = frequency;
-    }
+    for (std::string line; std::getline(in, line);)
+        if (std::sscanf(line.c_str(), "%ld,%lf,%lf,%d", &block, &time, &frequency, &stable) == 4 && stable)
+            hz = frequency;
     return hz;
 }
 
@@ -124,7 +99,7 @@ TEST_F(VeldraFileProgramTest, HelpVersionAndUsageErrors) {
     const Result version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("veldra-file 1.", 0), 0u);
-    const std::string wav = testing::dataPath("viola_C3.wav");
+    const std::string wav = testDataPath("viola_C3.wav");
     const std::vector<std::vector<std::string>> mistakes = {
         {}, {"--mode", "banjo", wav}, {"--mode"}, {"--at", "2", wav}, {"--png", "x.png", "--at", "-1", wav},
         {"--frobnicate", wav}, {"--csv=yes", wav}, {"--demo", wav}, {wav, wav},
@@ -138,26 +113,24 @@ TEST_F(VeldraFileProgramTest, HelpVersionAndUsageErrors) {
 }
 
 TEST_F(VeldraFileProgramTest, UnreadableInputsExitOneAndLeaveNoPicture) {
-    Bytes noise(20000);
+    std::string noise(20000, ' ');
     std::mt19937 gen(99);
-    for (auto& b : noise) b = static_cast<unsigned char>(gen());
-    const Bytes wav = bytesOf(testing::dataPath("viola_C3.wav"));
+    for (char& b : noise) b = static_cast<char>(gen());
     fs::create_directory(file("folder.wav"));
     const std::pair<std::string, std::string> cases[] = {
-        {file("missing.wav"), "no such file"},
-        {file("folder.wav"), "is a directory"},
-        {write("empty.wav", {}), "empty"},
-        {write("readme.txt", Bytes{'J', 'u', 's', 't', ' ', 't', 'e', 'x', 't', '\n'}), "not a sound file"},
-        {write("noise.wav", noise), "not a sound file"},
-        {write("cut.wav", Bytes(wav.begin(), wav.begin() + 30)), "truncated"},
-    };
-    for (const auto& [path, reason] : cases) {
-        const Result r = run({"--png", file("out.png"), "--frames", file("frames"), path});
-        EXPECT_EQ(r.exitCode, 1) << path;
+        {"missing.wav", "no such file"}, {"folder.wav", "is a directory"}, {"empty.wav", "empty"},
+        {"readme.txt", "not a sound file"}, {"noise.wav", "not a sound file"}, {"cut.wav", "truncated"}};
+    writeWholeFile(file("empty.wav"), "");
+    writeWholeFile(file("readme.txt"), "Just text\n");
+    writeWholeFile(file("noise.wav"), noise);
+    writeWholeFile(file("cut.wav"), readWholeFile(testDataPath("viola_C3.wav")).substr(0, 30));
+    for (const auto& [name, reason] : cases) {
+        const Result r = run({"--png", file("out.png"), "--frames", file("frames"), file(name)});
+        EXPECT_EQ(r.exitCode, 1) << name;
         EXPECT_EQ(r.out, "");
-        expectOneErrorLine(r, path + ": " + reason);
+        expectOneErrorLine(r, file(name) + ": " + reason);
         // No picture, no temporary picture ("out.png.XXXXXX"), no frames folder made for nothing.
-        for (const auto& e : fs::directory_iterator(dir_)) {
+        for (const auto& e : fs::directory_iterator(folder.root())) {
             EXPECT_EQ(e.path().filename().string().find("out.png"), std::string::npos) << e.path();
             EXPECT_NE(e.path().filename(), "frames");
         }
@@ -165,17 +138,16 @@ TEST_F(VeldraFileProgramTest, UnreadableInputsExitOneAndLeaveNoPicture) {
 }
 
 TEST_F(VeldraFileProgramTest, OddButReadableInputsAreTuned) {
-    const Bytes whole = bytesOf(testing::dataPath("viola_C3.wav"));
     // The header still claims all the data; only the first 1.5 s are there.
-    write("claims_more.wav", Bytes(whole.begin(), whole.begin() + 44 + 2 * 33075));
+    writeWholeFile(file("claims_more.wav"), readWholeFile(testDataPath("viola_C3.wav")).substr(0, 44 + 2 * 33075));
     // A burst of infinities (clipped), a stretch of NaN (silence), then the tone.
     std::vector<float> wild = tone(22050, 1, 2.0);
     for (size_t i = 0; i < 3000; ++i) wild[i] = i < 200 ? (i % 2 ? 1 : -1) * std::numeric_limits<float>::infinity() : NAN;
-    writeSound("nan_inf.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, wild);
-    writeSound("eight.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 8, tone(48000, 8, 2.0));
-    writeSound("8k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 2.0));
-    writeSound("192k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 192000, 2, tone(192000, 2, 2.0));
-    writeSound("tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, tone(44100, 1, 2.0));
+    writeSoundFile(file("nan_inf.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, wild);
+    writeSoundFile(file("eight.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 8, tone(48000, 8, 2.0));
+    writeSoundFile(file("8k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 2.0));
+    writeSoundFile(file("192k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 192000, 2, tone(192000, 2, 2.0));
+    writeSoundFile(file("tone.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, tone(44100, 1, 2.0));
     const std::pair<const char*, double> cases[] = {{"claims_more.wav", 130.81}, {"nan_inf.wav", 196}, {"eight.wav", 196},
                                                     {"8k.wav", 196}, {"192k.wav", 196}, {"tone.flac", 196}};
     for (const auto& [name, hz] : cases) {
@@ -187,21 +159,20 @@ TEST_F(VeldraFileProgramTest, OddButReadableInputsAreTuned) {
 }
 
 TEST_F(VeldraFileProgramTest, PicturesAtTheEndAtAMomentAndAtEveryRefresh) {
-    const std::string wav = testing::dataPath("elec_guitar_D3_plus7c.wav");
+    const std::string wav = testDataPath("elec_guitar_D3_plus7c.wav");
     const Result r = run({"--csv", "--png", file("end.png"), "--frames", file("frames"), wav});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Bytes end = bytesOf(file("end.png"));
-    ASSERT_GT(end.size(), 24u);
-    EXPECT_EQ(std::vector<unsigned char>(end.begin() + 16, end.begin() + 24), (Bytes{0, 0, 0, 240, 0, 0, 1, 64}));  // 240 x 320
+    const std::string end = readWholeFile(file("end.png"));
+    EXPECT_EQ(end.substr(16, 8), std::string("\0\0\0\xF0\0\0\x01\x40", 8));  // 240 x 320
     // One frame per CSV line; the last is the screen at the end.
     const long refreshes = std::count(r.out.begin(), r.out.end(), '\n') - 1;
     ASSERT_EQ(std::distance(fs::directory_iterator(file("frames")), fs::directory_iterator()), refreshes);
     char last[48];
     std::snprintf(last, sizeof last, "frames/frame-%06ld.png", refreshes);
-    EXPECT_EQ(bytesOf(file(last)), end);
+    EXPECT_EQ(readWholeFile(file(last)), end);
     // --at 1.0: block 101 is the first to reach one second; its refresh is the 10th.
     ASSERT_EQ(run({"--png", file("at.png"), "--at", "1.0", wav}).exitCode, 0);
-    EXPECT_EQ(bytesOf(file("at.png")), bytesOf(file("frames/frame-000010.png")));
+    EXPECT_EQ(readWholeFile(file("at.png")), readWholeFile(file("frames/frame-000010.png")));
     // Beyond the end, or into a folder that is not there: one line, exit 1, no picture.
     const Result late = run({"--png", file("late.png"), "--at", "3600", wav});
     EXPECT_EQ(late.exitCode, 1);
@@ -219,7 +190,7 @@ TEST_F(VeldraFileProgramTest, ThreeHourFileIsStreamedInConstantMemory) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "peak memory is not measured under a sanitizer";
 #endif
-    writeSound("long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, tone(22050, 1, 3.0));
+    writeSoundFile(file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, tone(22050, 1, 3.0));
     const uint32_t dataBytes = 3 * 3600 * 22050 * 2, riffBytes = dataBytes + 36;
     fs::resize_file(file("long.wav"), 44 + dataBytes);
     std::fstream f(file("long.wav"), std::ios::in | std::ios::out | std::ios::binary);
