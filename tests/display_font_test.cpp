@@ -3,17 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <string>
-#include <utility>
 
 #include "display/font.h"
 #include "display/surface.h"
+#include "tests/support/surface_pixels.h"
 
 namespace veldra {
 namespace {
-
-using Pixels = std::set<std::pair<int32_t, int32_t>>;
 
 class FontTest : public ::testing::Test {
 protected:
@@ -26,13 +23,9 @@ protected:
     Pixels draw(const std::string& text, int32_t x, int32_t y) {
         std::fill(s.pixels, s.pixels + 240 * 320, 0);
         rasterText(s, text.c_str(), x, y, 0xFFFF);
-        Pixels out;
-        for (int32_t p = 0; p < 240 * 320; ++p) {
-            if (s.pixels[p] != 0) out.insert({p % 240, p / 240});
-        }
-        return out;
+        return litPixels(s);
     }
-    Pixels both(Pixels a, const Pixels& b) {
+    static Pixels both(Pixels a, const Pixels& b) {
         a.insert(b.begin(), b.end());
         return a;
     }
@@ -40,7 +33,7 @@ protected:
 };
 
 TEST_F(FontTest, GlyphsAreDrawnCellForCell) {
-    Pixels one;
+    Pixels one;  // a 2-pixel bar in columns 5 and 6 of its cell
     for (int32_t k = 0; k < 7; ++k) one.insert({{25, 30 + k}, {26, 30 + k}});
     EXPECT_EQ(draw("1", 20, 30), one);
     const Pixels z = draw("z", 20, 30);  // two rows short at the top
@@ -65,9 +58,7 @@ TEST_F(FontTest, OnlyMappedBytesDrawAndEveryByteAdvances) {
         const std::string one(1, static_cast<char>(c));
         const bool drawn = !draw(one, 50, 50).empty();
         EXPECT_EQ(drawn, visible.find(static_cast<char>(c)) != std::string::npos) << c;
-        if (!drawn) {
-            EXPECT_EQ(draw(one + "1", 50, 50), marker) << c;
-        }
+        if (!drawn) { EXPECT_EQ(draw(one + "1", 50, 50), marker) << c; }
     }
     EXPECT_TRUE(draw("", 10, 10).empty());
     resetFont();

@@ -6,23 +6,19 @@
 #include <vector>
 
 #include "display/display.h"
+#include "tests/support/surface_pixels.h"
 
 namespace veldra {
 namespace {
 
 class LayersTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { openPlotWindow(0); }
+    static void openPlotWindow(int32_t left) {
         resetDisplay();
-        ASSERT_TRUE(prepareWindow(0));
-    }
-    static bool prepareWindow(int32_t left) {
         buildFont();
         buildTrigTables();
-        return setPlotWindow(left, 26, 240 - left, 268);
-    }
-    static int32_t litCount(const Surface& layer) {
-        return static_cast<int32_t>(240 * 320 - std::count(layer.pixels, layer.pixels + 240 * 320, 0));
+        ASSERT_TRUE(setPlotWindow(left, 26, 240 - left, 268));
     }
 };
 
@@ -41,7 +37,7 @@ TEST_F(LayersTest, EachPenPicksItsLayerAndColour) {
         resetDisplay();
         drawPoint(p.pen, 5, 7);
         EXPECT_EQ(p.layer->pixels[7 * 240 + 5], p.colour) << p.pen;
-        EXPECT_EQ(litCount(InkLayer) + litCount(ScaleLayer), 1) << p.pen;
+        EXPECT_EQ(countPixels(InkLayer) + countPixels(ScaleLayer), 1) << p.pen;
     }
     // The erasing pens write 0 into their own layer only.
     std::fill(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320, 0x1111);
@@ -50,36 +46,33 @@ TEST_F(LayersTest, EachPenPicksItsLayerAndColour) {
     drawPoint(PenInkErase, 6, 7);
     EXPECT_EQ(ScaleLayer.pixels[7 * 240 + 5], 0);
     EXPECT_EQ(InkLayer.pixels[7 * 240 + 6], 0);
-    EXPECT_EQ(litCount(ScaleLayer) + litCount(InkLayer), 2 * 240 * 320 - 2);
+    EXPECT_EQ(countPixels(ScaleLayer) + countPixels(InkLayer), 2 * 240 * 320 - 2);
 }
 
 TEST_F(LayersTest, InkColourFromEightBitChannelsForLaterDrawing) {
     const struct {
         int32_t r, g, b;
         uint16_t colour;
-    } cases[] = {{255, 255, 255, 0xFFFF}, {71, 79, 255, 0x427F}, {95, 255, 95, 0x5FEB},
-                 {255, 255, 15, 0xFFE1}};
+    } cases[] = {{255, 255, 255, 0xFFFF}, {71, 79, 255, 0x427F}, {95, 255, 95, 0x5FEB}, {255, 255, 15, 0xFFE1}};
     for (const auto& c : cases) {
         setInkColour(PenInk, c.r, c.g, c.b);
         drawPoint(PenInk, 1, 1);
         EXPECT_EQ(InkLayer.pixels[241], c.colour);
     }
-    for (int32_t pen : {0, 2, 3, 49, 7}) setInkColour(pen, 0, 0, 0);
+    for (int32_t pen : {0, 2, 3, 49, 7}) setInkColour(pen, 0, 0, 0);  // other pens: ignored
     drawPoint(PenInk, 2, 2);
     EXPECT_EQ(InkLayer.pixels[2 * 240 + 2], 0xFFE1);
-    EXPECT_EQ(InkLayer.pixels[241], 0xFFE1);
 }
 
 TEST_F(LayersTest, EveryPenOperationShiftsXByThePlotLeftEdge) {
     Surface expected{};
     initSurface(expected, 240, 320);
     const auto sameAsShifted = [&](auto penDraw, auto rawDraw) {
-        resetDisplay();
-        prepareWindow(16);
+        openPlotWindow(16);
         std::fill(expected.pixels, expected.pixels + 240 * 320, 0);
         penDraw();
         rawDraw();
-        EXPECT_GT(litCount(InkLayer), 0);
+        EXPECT_GT(countPixels(InkLayer), 0);
         EXPECT_TRUE(std::equal(expected.pixels, expected.pixels + 240 * 320, InkLayer.pixels));
     };
     sameAsShifted([] { drawPoint(0, 5, 7); }, [&] { plotPixel(expected, 21, 7, 0xF0FF); });
@@ -88,10 +81,9 @@ TEST_F(LayersTest, EveryPenOperationShiftsXByThePlotLeftEdge) {
     sameAsShifted([] { drawRing(0, 50, 60, 3, 9); }, [&] { rasterRing(expected, 66, 60, 3, 9, 0xF0FF); });
     sameAsShifted([] { drawText(0, "A1", 50, 60); }, [&] { rasterText(expected, "A1", 66, 60, 0xF0FF); });
     releaseSurface(expected);
-    resetDisplay();
-    prepareWindow(16);
+    openPlotWindow(16);
     drawLine(0, 0, 10, 230, 10);  // fits unshifted, leaves the layer shifted
-    EXPECT_EQ(litCount(InkLayer), 0);
+    EXPECT_EQ(countPixels(InkLayer), 0);
 }
 
 // Points drawn together land, and are dropped, exactly where single points would be:
@@ -140,7 +132,7 @@ TEST_F(LayersTest, ResetLayersCopiesTheBackgroundAndClearsTheInk) {
     std::fill(InkLayer.pixels, InkLayer.pixels + 240 * 320, 0x4321);
     resetLayers();
     EXPECT_TRUE(std::equal(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320, BackgroundLayer.pixels));
-    EXPECT_EQ(litCount(InkLayer), 0);
+    EXPECT_EQ(countPixels(InkLayer), 0);
 }
 
 TEST_F(LayersTest, WhiteFadesThroughTheKnownSequence) {
@@ -152,8 +144,9 @@ TEST_F(LayersTest, WhiteFadesThroughTheKnownSequence) {
     }
 }
 
+// From white the quarter formula gives 0xC618 and the step formula 0x73CE; a reset goes
+// back to the start of the schedule, with white ink.
 TEST_F(LayersTest, FadesOnCallsThreeFiveEightAndTenAlternatingFormulas) {
-    // From white the quarter formula gives 0xC618 and the step formula 0x73CE.
     const char* expected = "--q-s--q-s--q-s";
     for (int32_t call = 0; expected[call] != '\0'; ++call) {
         InkLayer.pixels[100] = 0xFFFF;
@@ -162,7 +155,7 @@ TEST_F(LayersTest, FadesOnCallsThreeFiveEightAndTenAlternatingFormulas) {
         const char seen = v == 0xFFFF ? '-' : v == 0xC618 ? 'q' : v == 0x73CE ? 's' : '?';
         EXPECT_EQ(seen, expected[call]) << "call " << call + 1;
     }
-    resetDisplay();  // back to the start of the schedule, with white ink
+    resetDisplay();
     EXPECT_TRUE(displayState().fadeQuarterNext);
     EXPECT_EQ(displayState().fadeAccumulator, 0);
     EXPECT_EQ(displayState().inkColour, 0xFFFF);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,10 +39,7 @@ TEST_F(OutputTest, OpensTheScreenOfItsWindow) {
     const DisplayState& d = displayState();
     EXPECT_TRUE(d.displayOpen && screen.isOpen() && d.screen == &screen);
     EXPECT_EQ(screen.viewportHeight(), 320);
-    EXPECT_FALSE(d.fixedFrameBuffer);
-    EXPECT_EQ(d.xPitch, -1);
-    EXPECT_EQ(d.yPitch, -240);
-    EXPECT_EQ(d.windowTop, 26);
+    EXPECT_EQ(std::tuple(d.fixedFrameBuffer, d.xPitch, d.yPitch, d.windowTop), std::tuple(false, -1, -240, 26));
     EXPECT_EQ(cos1024(0), 1024);  // prepared: trig tables built
     EXPECT_TRUE(screen.messageBoxes().empty());
 }
@@ -55,7 +53,7 @@ TEST_F(OutputTest, RefusedDisplaysSayWhyAndCloseAgain) {
         {[](HeadlessScreen& s) { s.setOpenFails(true); }, "Cannot open to full screen mode", 0},
         {[](HeadlessScreen& s) { s.setBitsPerPixel(8); }, "Support only 16 bit pixel format.", 1},
         {[](HeadlessScreen& s) { s.setBitsPerPixel(32); }, "Support only 16 bit pixel format.", 1},
-        {[](HeadlessScreen& s) { s.setPitches(1, 480); }, "Unsupported display offset.", 1},
+        {[](HeadlessScreen& s) { s.setPitches(1, 480); }, "Unsupported display offset.", 1},   // odd
         {[](HeadlessScreen& s) { s.setPitches(-1, 480); }, "Unsupported display offset.", 1},
         {[](HeadlessScreen& s) { s.setPitches(2, 0); }, "Unsupported display offset.", 1},
     };
@@ -67,9 +65,7 @@ TEST_F(OutputTest, RefusedDisplaysSayWhyAndCloseAgain) {
         EXPECT_FALSE(openDisplay(owner));
         ASSERT_EQ(refusing.messageBoxes().size(), 1u);
         const HeadlessScreen::MessageBoxCall& box = refusing.messageBoxes()[0];
-        EXPECT_EQ(box.text, c.message);
-        EXPECT_EQ(box.caption, "Graphics");
-        EXPECT_EQ(box.style, 48u);
+        EXPECT_EQ(std::tie(box.text, box.caption, box.style), std::tuple(c.message, "Graphics", 48u));
         EXPECT_EQ(box.owner, &owner);
         EXPECT_EQ(refusing.closeCalls(), c.closes);
         EXPECT_FALSE(refusing.isOpen() || displayState().displayOpen);
@@ -79,9 +75,8 @@ TEST_F(OutputTest, RefusedDisplaysSayWhyAndCloseAgain) {
 TEST_F(OutputTest, FixedFrameBufferModelIsWrittenDirectly) {
     screen.emulateFixedFrameBuffer();  // OEM text with H38 at characters 12-14
     start();
-    EXPECT_TRUE(displayState().fixedFrameBuffer);
-    EXPECT_EQ(displayState().xPitch, -320);
-    EXPECT_EQ(displayState().yPitch, 1);
+    EXPECT_EQ(std::tuple(displayState().fixedFrameBuffer, displayState().xPitch, displayState().yPitch),
+              std::tuple(true, -320, 1));
     pattern(ScaleLayer);
     presentFrame();
     EXPECT_EQ(screen.beginDrawCalls() + screen.endDrawCalls(), 0);

@@ -2,48 +2,40 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <set>
-#include <utility>
 #include <vector>
 
 #include "display/surface.h"
 #include "display/trig_tables.h"
+#include "tests/support/surface_pixels.h"
 
 namespace veldra {
 namespace {
-
-using Pixels = std::set<std::pair<int32_t, int32_t>>;
 
 class RasterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         buildTrigTables();
         initSurface(s, 40, 30);
-        clear();
+        std::fill(s.pixels, s.pixels + 40 * 30, 0);
     }
     void TearDown() override { releaseSurface(s); }
-    void clear() { std::fill(s.pixels, s.pixels + 40 * 30, 0); }
     // The lit pixels relative to (cx, cy); cleared afterwards for the next shape.
     Pixels take(int32_t cx = 0, int32_t cy = 0) {
-        Pixels out;
-        for (int32_t p = 0; p < 40 * 30; ++p) {
-            if (s.pixels[p] != 0) out.insert({p % 40 - cx, p / 40 - cy});
-        }
-        clear();
-        return out;
+        const Pixels lit = litPixels(s, cx, cy);
+        std::fill(s.pixels, s.pixels + 40 * 30, 0);
+        return lit;
     }
     Surface s{};
 };
 
 TEST_F(RasterTest, SurfacesAreOwnedOrEmptyAndNeverWrittenOutside) {
     EXPECT_EQ(s.flags, 5u);
-    EXPECT_EQ(s.width, 40);
     plotPixel(s, 42, 0, 7);  // element addressing: element 42 is (2, 1)
     plotPixel(s, 0, 30, 7);  // past the buffer: dropped
     plotPixel(s, -1, 0, 7);
     EXPECT_EQ(take(), (Pixels{{2, 1}}));
-    Surface bad{};
     for (auto [w, h] : {std::pair{-1, 10}, std::pair{70000, 70000}}) {
+        Surface bad{};
         initSurface(bad, w, h);
         EXPECT_EQ(bad.pixels, nullptr);
         EXPECT_EQ(bad.flags, 0u);
@@ -65,10 +57,8 @@ TEST_F(RasterTest, LinePixelsDependOnDirectionAndMajorAxis) {
         {0, 0, 1, 4, {{0, 0}, {0, 1}, {1, 2}, {1, 3}, {1, 4}}},
         {3, 3, 0, 0, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
         {7, 7, 7, 7, {{7, 7}}},
-        {0, 0, 40, 5, {}},  // any end off the surface drops the whole line
-        {5, 30, 0, 0, {}},
-        {-1, 0, 5, 5, {}},
-        {5, 5, 5, -1, {}},
+        // Any end off the surface drops the whole line.
+        {0, 0, 40, 5, {}}, {5, 30, 0, 0, {}}, {-1, 0, 5, 5, {}}, {5, 5, 5, -1, {}},
     };
     for (const auto& l : lines) {
         rasterLine(s, l.x0, l.y0, l.x1, l.y1, 1);
@@ -107,30 +97,26 @@ TEST_F(RasterTest, CirclesAndRingsFitWhollyBelowRowZero) {
 
 TEST_F(RasterTest, RingCoversExactlyItsBand) {
     const struct {
-        int32_t inner, outer, lo, hi;
+        int32_t inner, outer, lo, hi;  // the band of squared distances
     } rings[] = {{5, 8, 20, 72}, {0, 4, 0, 20}, {1, 4, 0, 20}, {0, 0, 0, 0}};
     for (const auto& r : rings) {
         rasterRing(s, 20, 12, r.inner, r.outer, 1);
         Pixels band;
-        for (int32_t y = -12; y < 18; ++y) {
-            for (int32_t x = -20; x < 20; ++x) {
+        for (int32_t y = -12; y < 18; ++y)
+            for (int32_t x = -20; x < 20; ++x)
                 if (r.lo <= x * x + y * y && x * x + y * y <= r.hi) band.insert({x, y});
-            }
-        }
         EXPECT_EQ(take(20, 12), band) << r.inner << " " << r.outer;
     }
 }
 
+// Entry i is the cosine and sine of i / 1024 turn, times 1024, truncated.
 TEST(TrigTablesTest, EntriesFollowTheFormulaAndAnglesWrap) {
     resetTrigTables();
     EXPECT_EQ(cos1024(0), 0);  // empty until built
     buildTrigTables();
     const int32_t telling[][3] = {{1, 1023, 6},     {64, 946, 391},   {128, 724, 724},
                                   {384, -724, 724}, {640, -724, -724}, {1023, 1023, -6}};
-    for (const auto& t : telling) {
-        EXPECT_EQ(cos1024(t[0]), t[1]);
-        EXPECT_EQ(sin1024(t[0]), t[2]);
-    }
+    for (const auto& t : telling) EXPECT_EQ(std::pair(cos1024(t[0]), sin1024(t[0])), std::pair(t[1], t[2])) << t[0];
     for (uint32_t i = 0; i < 1024; ++i) {
         const double angle = static_cast<double>(i) * 6.283185307179586 / 1024.0;
         ASSERT_EQ(cos1024(i), static_cast<int32_t>(std::trunc(std::cos(angle) * 1024.0))) << i;

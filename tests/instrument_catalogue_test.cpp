@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,58 +10,34 @@
 namespace veldra {
 namespace {
 
-const InstrumentKind stringedKinds[] = {InstrumentKind::Guitar, InstrumentKind::Violin,
-                                        InstrumentKind::Cello, InstrumentKind::Erhu,
-                                        InstrumentKind::Pipa};
-
-std::vector<std::string> noteNames(InstrumentKind kind) {
+// Each open string of a mode as "NOTE FREQUENCY", e.g. "E 2 82.40".
+std::vector<std::string> openStrings(InstrumentKind kind) {
     float frequencies[maxStringCount];
     const int32_t count = stringFrequencies(frequencies, kind);
-    std::vector<std::string> names;
+    std::vector<std::string> strings;
     for (int32_t i = 0; i < count; ++i) {
         char note[4] = {'x', 'x', 'x', 'x'};
         stringNoteName(note, kind, i);
-        EXPECT_EQ(note[3], '\0');
-        names.emplace_back(note);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4s %.2f", note, static_cast<double>(frequencies[i]));
+        strings.emplace_back(text);
     }
-    return names;
+    return strings;
 }
 
-std::vector<std::string> printedFrequencies(InstrumentKind kind) {
-    float frequencies[maxStringCount];
-    const int32_t count = stringFrequencies(frequencies, kind);
-    std::vector<std::string> printed;
-    for (int32_t i = 0; i < count; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(frequencies[i]));
-        printed.emplace_back(text);
-    }
-    return printed;
-}
-
-// The note names pin down every table entry's octave and semitone, and the guard for
-// positions stored just below a twelfth: Violin's 4 + 2/12 is D 4, not C#4, and Cello's
-// exact 2.0 is C 2.
-TEST(InstrumentCatalogueTest, OpenStringsAreNamedByTheirNotes) {
+// The names pin down every table entry's octave and semitone, and the guard for positions
+// stored just below a twelfth: Violin's 4 + 2/12 is D 4, not C#4, and Cello's exact 2.0
+// is C 2. The frequencies follow from C1 = 32.7 Hz, which makes A4 439.96, not 440.
+TEST(InstrumentCatalogueTest, OpenStringsAreNamedByTheirNotesWithTheirFrequencies) {
     using V = std::vector<std::string>;
     EXPECT_EQ(stringTable[1], 4.1666665f);  // just below 4 + 2/12
     EXPECT_EQ(stringTable[10], 2.0f);
-    EXPECT_EQ(noteNames(InstrumentKind::Guitar), (V{"E 2", "A 2", "D 3", "G 3", "B 3", "E 4"}));
-    EXPECT_EQ(noteNames(InstrumentKind::Violin), (V{"G 3", "D 4", "A 4", "E 5"}));
-    EXPECT_EQ(noteNames(InstrumentKind::Cello), (V{"C 2", "G 2", "D 3", "A 3"}));
-    EXPECT_EQ(noteNames(InstrumentKind::Erhu), (V{"D 3", "A 3"}));
-    EXPECT_EQ(noteNames(InstrumentKind::Pipa), (V{"A 2", "D 3", "E 3", "A 3"}));
-}
-
-// C1 = 32.7 Hz makes A4 439.96, not 440.
-TEST(InstrumentCatalogueTest, FrequenciesFollowFromC1At32Point7) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(printedFrequencies(InstrumentKind::Guitar),
-              (V{"82.40", "109.99", "146.82", "195.98", "246.92", "329.60"}));
-    EXPECT_EQ(printedFrequencies(InstrumentKind::Violin), (V{"195.98", "293.64", "439.96", "659.19"}));
-    EXPECT_EQ(printedFrequencies(InstrumentKind::Cello), (V{"65.40", "97.99", "146.82", "219.98"}));
-    EXPECT_EQ(printedFrequencies(InstrumentKind::Erhu), (V{"146.82", "219.98"}));
-    EXPECT_EQ(printedFrequencies(InstrumentKind::Pipa), (V{"109.99", "146.82", "164.80", "219.98"}));
+    EXPECT_EQ(openStrings(InstrumentKind::Guitar),
+              (V{"E 2 82.40", "A 2 109.99", "D 3 146.82", "G 3 195.98", "B 3 246.92", "E 4 329.60"}));
+    EXPECT_EQ(openStrings(InstrumentKind::Violin), (V{"G 3 195.98", "D 4 293.64", "A 4 439.96", "E 5 659.19"}));
+    EXPECT_EQ(openStrings(InstrumentKind::Cello), (V{"C 2 65.40", "G 2 97.99", "D 3 146.82", "A 3 219.98"}));
+    EXPECT_EQ(openStrings(InstrumentKind::Erhu), (V{"D 3 146.82", "A 3 219.98"}));
+    EXPECT_EQ(openStrings(InstrumentKind::Pipa), (V{"A 2 109.99", "D 3 146.82", "E 3 164.80", "A 3 219.98"}));
 }
 
 // Modes without strings, kinds outside the catalogue and strings beyond a mode's count
@@ -80,25 +55,21 @@ TEST(InstrumentCatalogueTest, NoStringsGiveTheTemplate) {
         instrumentName(name, kind);
         EXPECT_EQ(name == "unchanged", k < 0 || k > 7) << k;
     }
-    char note[4];
-    stringNoteName(note, InstrumentKind::Erhu, 2);  // Erhu has strings 0 and 1 only
-    EXPECT_STREQ(note, "c 0");
-    stringNoteName(note, InstrumentKind::Guitar, -1);
-    EXPECT_STREQ(note, "c 0");
+    for (auto [kind, string] : {std::pair{InstrumentKind::Erhu, 2}, std::pair{InstrumentKind::Guitar, -1}}) {
+        char note[4];
+        stringNoteName(note, kind, string);
+        EXPECT_STREQ(note, "c 0");
+    }
 }
 
 TEST(InstrumentCatalogueTest, OctaveRangesSpanThreeOctavesFromEachModesLowest) {
     initOctaveRange();
-    const OctaveBounds expected[instrumentKindCount] = {{2, 5}, {3, 6}, {2, 5}, {3, 6},
-                                                        {2, 5}, {1, 4}, {2, 5}, {3, 6}};
-    for (InstrumentKind kind : stringedKinds) {  // the whole part of the first string
-        EXPECT_EQ(modeEntry(kind)->lowOctave, static_cast<int32_t>(std::floor(modeStrings(kind)[0])));
-    }
+    const std::pair<int32_t, int32_t> expected[instrumentKindCount] = {{2, 5}, {3, 6}, {2, 5}, {3, 6},
+                                                                       {2, 5}, {1, 4}, {2, 5}, {3, 6}};
     for (int32_t k = 0; k < instrumentKindCount; ++k) {
         const OctaveBounds range = octaveRange(static_cast<InstrumentKind>(k));
-        SCOPED_TRACE(k);
-        EXPECT_EQ(range.low, expected[k].low);
-        EXPECT_EQ(range.high, expected[k].high);
+        EXPECT_EQ(std::pair(range.low, range.high), expected[k]) << k;
+        EXPECT_EQ(modeEntry(static_cast<InstrumentKind>(k))->lowOctave, expected[k].first) << k;
     }
 }
 

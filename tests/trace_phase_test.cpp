@@ -6,9 +6,10 @@
 #include <numbers>
 #include <vector>
 
-#include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
 #include "display/display.h"
+#include "tests/support/surface_pixels.h"
+#include "tests/support/tuner_setup.h"
 #include "views/phase_trace.h"
 
 namespace veldra {
@@ -16,17 +17,8 @@ namespace {
 
 class TracePhaseTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetDisplay();
-        setPlotWindow(0, 26, 240, 268);
-        resetTrace();
-        resetDetector();
-        resetValidator();
-    }
+    void SetUp() override { startTunerModules(); }
     void TearDown() override { resetDisplay(); }
-
-    static uint16_t ink(int32_t x, int32_t y) { return InkLayer.pixels[y * 240 + x]; }
-    static void clearInk() { resetLayers(); }
     static void trace(const std::vector<int16_t>& block, bool backlog = false) {
         drawTrace(block.data(), static_cast<int32_t>(block.size()), backlog);
     }
@@ -34,60 +26,21 @@ protected:
     static std::vector<int32_t> litInRow(int32_t y) {
         std::vector<int32_t> xs;
         for (int32_t x = 0; x < 240; ++x)
-            if (ink(x, y) != 0) xs.push_back(x);
+            if (InkLayer.pixels[y * 240 + x] != 0) xs.push_back(x);
         return xs;
-    }
-    static int32_t litCount() {
-        int32_t n = 0;
-        for (int32_t i = 0; i < 240 * 320; ++i) n += InkLayer.pixels[i] != 0;
-        return n;
     }
     static std::vector<int16_t> ramp(int32_t from, int32_t count) {
         std::vector<int16_t> block(count);
         for (int32_t i = 0; i < count; ++i) block[i] = static_cast<int16_t>(from + i);
         return block;
     }
-    // As in the dial tests: a loud block opens the envelope, then the period is held
-    // until the validator lists it.
-    static void listPeriod(float period) {
-        resetDetector();
-        resetValidator();
-        std::vector<int16_t> loud(100);
-        for (size_t i = 0; i < loud.size(); ++i) loud[i] = i % 2 ? 20000 : -20000;
-        trackBlock(loud.data(), static_cast<int32_t>(loud.size()));
-        for (int32_t i = 0; i < 3000 && validatorState().recentCount == 0; ++i) validatePeriod(period);
-        ASSERT_GT(validatorState().recentCount, 0);
-    }
 };
 
-// With origin 0 and no shift the point of sample j is (S[j - delay], S[j]): a ramp of
-// distinct samples puts each point in a row of its own and shows which samples pair.
-TEST_F(TracePhaseTest, FirstBlockPairsWithZerosThenWithItself) {
-    setTraceOrigin(0, 0, 0);
-    setTraceAutoDelay(false);
-    trace(ramp(0, 220));
-    for (int32_t j = 0; j < 220; ++j) {
-        SCOPED_TRACE(j);
-        EXPECT_EQ(litInRow(j), std::vector<int32_t>{j < 50 ? 0 : j - 50});
-    }
-    EXPECT_EQ(litCount(), 220);
-}
-
-TEST_F(TracePhaseTest, PointZeroPairsThePreviousBlocksSample170) {
-    setTraceOrigin(0, 0, 0);
-    setTraceAutoDelay(false);
-    trace(ramp(0, 220));  // samples 0..219
-    clearInk();
-    trace(ramp(50, 220));  // samples 50..269: point j in row 50 + j
-    EXPECT_EQ(litInRow(50), std::vector<int32_t>{170});
-    EXPECT_EQ(litInRow(99), std::vector<int32_t>{219});
-    EXPECT_EQ(litInRow(100), std::vector<int32_t>{50});
-    EXPECT_EQ(litCount(), 220);
-}
-
-// Blocks of any length give the same pairs as one long stream, also when a block is
-// shorter than the delay.
-TEST_F(TracePhaseTest, ShortBlocksAreBridgedByTheHistory) {
+// The point of sample k is (S[k - 50], S[k]) shifted right by 1, round origin 0; S is 0
+// before the start. A ramp of distinct samples puts each pair of points in a row of its
+// own and shows which samples pair, across blocks of any length, also shorter than the
+// delay, as in one long stream.
+TEST_F(TracePhaseTest, PointsPairSamplesDelayApartAcrossBlocks) {
     setTraceOrigin(0, 0, 1);  // row k / 2 holds the points of samples 2k and 2k + 1
     setTraceAutoDelay(false);
     int32_t next = 0;
@@ -96,10 +49,10 @@ TEST_F(TracePhaseTest, ShortBlocksAreBridgedByTheHistory) {
         next += length;
     }
     for (int32_t row = 0; row < next / 2; ++row) {
-        const int32_t k = 2 * row;  // the pair (S[k - 50], S[k]); S is 0 before the start
-        SCOPED_TRACE(row);
-        EXPECT_EQ(litInRow(row), std::vector<int32_t>{k < 50 ? 0 : (k - 50) / 2});
+        const int32_t k = 2 * row;
+        EXPECT_EQ(litInRow(row), std::vector<int32_t>{k < 50 ? 0 : (k - 50) / 2}) << row;
     }
+    EXPECT_EQ(countPixels(InkLayer), next / 2);
 }
 
 // A block of several hundred samples pairs them as the stream does all along its length.
@@ -122,48 +75,45 @@ TEST_F(TracePhaseTest, LongBlocksPairLikeTheStream) {
 
 TEST_F(TracePhaseTest, DelayBecomesAQuarterOfTheListedPeriodFromTheNextBlock) {
     listPeriod(160.0f);
-    ASSERT_EQ(recentPeriod(0), 160.0);
-    setTraceOrigin(117, 128, 10);
-    setTraceAutoDelay(true);
-    std::vector<int16_t> sine(220 * 3);
+    std::vector<int16_t> sine(220 * 2);
     constexpr double amplitude = 30000.0;
     for (size_t i = 0; i < sine.size(); ++i)
         sine[i] = static_cast<int16_t>(amplitude * std::sin(2.0 * std::numbers::pi * i / 160.0));
-    const std::vector<int16_t> first(sine.begin(), sine.begin() + 220);
-    trace(first);
+    trace({sine.begin(), sine.begin() + 220});
     EXPECT_EQ(traceState().traceDelay, 40);
-
     // From the next block on a quarter period separates x and y: a circle of radius
     // amplitude / 1024 round the origin, up to the rounding of the two shifts.
-    clearInk();
-    const std::vector<int16_t> second(sine.begin() + 220, sine.begin() + 440);
-    trace(second);
+    resetLayers();
+    trace({sine.begin() + 220, sine.end()});
     const double radius = amplitude / 1024.0;
     int32_t minX = 240, maxX = 0, minY = 320, maxY = 0;
-    for (int32_t y = 0; y < 320; ++y) {
-        for (int32_t x : litInRow(y)) {
-            const double r = std::hypot(x - 117 + 0.5, y - 128 + 0.5);
-            EXPECT_NEAR(r, radius, 1.5) << x << ", " << y;
-            minX = std::min(minX, x), maxX = std::max(maxX, x);
-            minY = std::min(minY, y), maxY = std::max(maxY, y);
-        }
+    for (const auto& [x, y] : litPixels(InkLayer)) {
+        EXPECT_NEAR(std::hypot(x - 117 + 0.5, y - 128 + 0.5), radius, 1.5) << x << ", " << y;
+        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
     }
-    EXPECT_LE(maxX - minX, 2 * radius + 2);  // a full circle, not a slanted line
-    EXPECT_GE(maxX - minX, 2 * radius - 2);
+    EXPECT_NEAR(maxX - minX, 2 * radius, 2);  // a full circle, not a slanted line
     EXPECT_GE(maxY - minY, 2 * radius - 2);
 }
 
-TEST_F(TracePhaseTest, QuarterPeriodsOfTwoOrLessKeepTheDelay) {
-    listPeriod(11.9f);  // 11 / 4 = 2: too short
-    trace(std::vector<int16_t>(220, 0));
+// 11.9 / 4 truncates to 2: too short; 12 / 4 = 3 is taken. The longest listed period
+// gives 172, not below the block length but below a block of 172; without the automatic
+// delay it never changes.
+TEST_F(TracePhaseTest, DelayChangesOnlyForQuarterPeriodsFromThreeToTheBlockLength) {
+    const std::vector<int16_t> silence(220, 0);
+    listPeriod(11.9f);
+    trace(silence);
     EXPECT_EQ(traceState().traceDelay, 50);
-    listPeriod(12.0f);  // 12 / 4 = 3: taken
-    trace(std::vector<int16_t>(220, 0));
+    listPeriod(12.0f);
+    trace(silence);
     EXPECT_EQ(traceState().traceDelay, 3);
-    listPeriod(689.0f);  // the longest listed period: 172, below the block length
-    trace(std::vector<int16_t>(172, 0));  // but not below a block of 172
+    listPeriod(689.0f);
+    trace(std::vector<int16_t>(172, 0));
     EXPECT_EQ(traceState().traceDelay, 3);
-    trace(std::vector<int16_t>(220, 0));
+    trace(silence);
+    EXPECT_EQ(traceState().traceDelay, 172);
+    setTraceAutoDelay(false);
+    listPeriod(160.0f);
+    trace(silence);
     EXPECT_EQ(traceState().traceDelay, 172);
 }
 
@@ -171,21 +121,13 @@ TEST_F(TracePhaseTest, BacklogDrawsNothingButFollowsTheSound) {
     setTraceOrigin(0, 0, 0);
     listPeriod(160.0f);
     trace(ramp(0, 220), true);
-    EXPECT_EQ(litCount(), 0);
+    EXPECT_EQ(countPixels(InkLayer), 0);
     EXPECT_EQ(traceState().traceDelay, 40);
     // The history is the block's last 41 samples, ready for the next block.
     EXPECT_EQ(traceState().traceHistory[0], 179);
     EXPECT_EQ(traceState().traceHistory[40], 219);
     trace(ramp(220, 60));
     EXPECT_EQ(litInRow(220), std::vector<int32_t>{180});
-}
-
-TEST_F(TracePhaseTest, WithoutAutoDelayTheDelayNeverChanges) {
-    setTraceAutoDelay(false);
-    listPeriod(160.0f);
-    trace(std::vector<int16_t>(220, 0));
-    EXPECT_EQ(traceState().traceDelay, 50);
-    EXPECT_EQ(traceState().traceHistory[50], 0);
 }
 
 }  // namespace
