@@ -24,7 +24,6 @@ public:
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;
     ~XvfbSession();
-
     // Starts Xvfb (1024 x 768, 24 bits) on a display it picks itself and connects to it.
     bool start(std::string& why);
     const std::string& display() const { return display_; }
@@ -32,7 +31,7 @@ public:
 
 private:
     pid_t server_ = -1;
-    std::string display_;           // ":N"
+    std::string display_;  // ":N"
     Display* connection_ = nullptr;
 };
 
@@ -42,9 +41,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
-
     // Starts arguments[0] (looked for on PATH) with the environment plus extra
-    // ("NAME=value" each); its standard error goes to a file (errorOutput).
+    // ("NAME=value" each); its standard output and error go to a file (errorOutput).
     bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& extra, std::string& why);
     // The exit status once it has ended within timeoutMs (128 + signal for a signal).
     std::optional<int> wait(int timeoutMs);
@@ -54,17 +52,19 @@ public:
 
 private:
     pid_t pid_ = -1;
-    std::string errorFile_;
+    std::string outputFile_;
 };
 
-// Runs xdotool with the arguments on the session's display; true when it exits 0. On
-// failure why (when given) says what it printed.
-bool xdotool(const XvfbSession& session, const std::vector<std::string>& arguments, std::string* why = nullptr);
+// Runs xdotool with the arguments on the session's display, for at most timeoutMs; true
+// when it exits 0. On failure why (when given) says what it printed. output (when
+// given) receives what it printed.
+bool xdotool(const XvfbSession& session, const std::vector<std::string>& arguments, std::string* why = nullptr,
+             int timeoutMs = 10000, std::string* output = nullptr);
 
 // Gives the window the keyboard focus and waits until the server says it has it.
 bool focusWindow(const XvfbSession& session, unsigned long window);
 
-// The top-level window named exactly name, waiting at most timeoutMs; 0 when none.
+// The visible top-level window named exactly name, waiting at most timeoutMs; 0 when none.
 unsigned long findWindow(const XvfbSession& session, const std::string& name, int timeoutMs);
 
 // The window's picture as the handheld's screen: 240 x 320 RGB565 pixels, each read from
@@ -75,11 +75,7 @@ bool readScreen(const XvfbSession& session, unsigned long window, std::vector<ui
 // Where screen pixel (x, y) lies in the window, for pointing at it.
 void windowPoint(const XvfbSession& session, unsigned long window, int x, int y, int& wx, int& wy);
 
-// Processor time (user + system) the process has used, in seconds; resident memory in kB.
+// Processor time (user + system) the process has used, in seconds.
 double processorSeconds(pid_t pid);
-long residentKilobytes(pid_t pid);
-
-// Writes 16-bit mono PCM samples as a WAV file.
-bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int rate);
 
 }  // namespace veldra
