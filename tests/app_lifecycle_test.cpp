@@ -1,31 +1,29 @@
 // The program's life from entry to exit: failures at start-up and their messages, the
 // shut-down order, a second start, closing during the notice, and the help viewer.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "platform/help_viewer.h"
-#include "support/app_fixture.h"
+#include "support/polling.h"
+#include "support/scratch_files.h"
+#include "support/window_fixture.h"
 
 namespace veldra {
 namespace {
 
 using Seen = std::vector<std::string>;
 
+// "Sound input failed!" once, then the close: the stream stopped, the display closed
+// while the hand-off's lock was still there, then the lock gone; exit code 0.
 TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder) {
     input.devices = 0;
     answerModalsWithEnter();
-    bool streamStoppedAtClose = false;
-    bool lockStillThereAtClose = false;
+    bool streamStoppedAtClose = false, lockStillThereAtClose = false;
     screen.setCloseObserver([&] {
         streamStoppedAtClose = captureStream().thread == nullptr;
         lockStillThereAtClose = handoffState().notifyWindow != nullptr;
@@ -35,8 +33,8 @@ TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder
     EXPECT_EQ(screen.closeCalls(), 1);
     EXPECT_FALSE(screen.isOpen());
     EXPECT_TRUE(streamStoppedAtClose);
-    EXPECT_TRUE(lockStillThereAtClose);               // the display closed before the lock went
-    EXPECT_EQ(handoffState().notifyWindow, nullptr);  // and then it went
+    EXPECT_TRUE(lockStillThereAtClose);
+    EXPECT_EQ(handoffState().notifyWindow, nullptr);
     EXPECT_FALSE(isWindow(shellState().menuBar));
 }
 
@@ -56,29 +54,23 @@ TEST_F(AppTest, AnotherPixelFormatEndsTheProgramWithItsOwnMessage) {
     EXPECT_FALSE(screen.isOpen());
 }
 
+// The window is not moved up from the bottom, and the display still leaves the bar's rows.
 TEST_F(AppTest, WithoutAMenuBarTheWindowKeepsItsPlace) {
     setMenuBarCreationFails(true);
     ASSERT_TRUE(start());
     EXPECT_EQ(shellState().menuBar, nullptr);
-    EXPECT_EQ(mainWindow()->screenRect().bottom, 320);  // not moved
-    EXPECT_EQ(displayState().plot.height, 268);         // the display still leaves the bar's rows
+    EXPECT_EQ(mainWindow()->screenRect().bottom, 320);
+    EXPECT_EQ(displayState().plot.height, 268);
     EXPECT_EQ(shellState().firstPaintDone, 1);
 }
 
 TEST_F(AppTest, ASecondStartBringsTheFirstForwardAndEndsSilently) {
     ASSERT_TRUE(start());
     const WindowHandle first = mainWindow();
-    whenIdle([] {
-        ADD_FAILURE() << "the second start waited for input";
-        return false;
-    });
+    whenIdle([] { return ADD_FAILURE() << "the second start waited for input", false; });
     EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
     EXPECT_EQ(mainWindow(), first);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (backEnd.raises() == 0 && std::chrono::steady_clock::now() < until) {
-        pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    EXPECT_TRUE(eventually([&] { return backEnd.raises() > 0; }, std::chrono::seconds(2), [&] { pump(); }));
     EXPECT_EQ(backEnd.raises(), 1);
     EXPECT_TRUE(isWindow(first));
     EXPECT_TRUE(modalWindows().empty());
@@ -93,55 +85,29 @@ TEST_F(AppTest, ClosingTheDesktopWindowDuringTheNoticeEndsTheProgramBeforeAnyCap
     EXPECT_TRUE(textCalls().empty());
 }
 
-class HelpViewerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() / ("veldra help-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "Veldra.htm") << "<html></html>";
-        record = folder / "opened";
-        opener = folder / "opener";
-        std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << record.string() << ".part\" && mv \""
-                              << record.string() << ".part\" \"" << record.string() << "\"\n";
-        std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
-        setenv(helpOpenerVariable, opener.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv(helpOpenerVariable);
-        std::filesystem::remove_all(folder);
-    }
-    std::string opened() {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!std::filesystem::exists(record) && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        std::ifstream in(record);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::filesystem::path folder;
-    std::filesystem::path record;
-    std::filesystem::path opener;
-};
+// The viewer runs the opener VELDRA_HELP_OPENER names (here a script that writes its
+// argument to a file) on the page found in the first folder that has it; the URL escapes
+// the space in the folder's name.
+TEST(HelpViewerTest, OpensTheInstalledPageAtItsFragmentAndOnlyAPageItCanFind) {
+    ScratchFolder scratch;
+    const std::string folder = scratch.path("help pages") + "/", opened = scratch.path("opened");
+    std::filesystem::create_directory(folder);
+    writeWholeFile(folder + "Veldra.htm", "<html></html>");
+    writeWholeFile(scratch.path("opener"), "#!/bin/sh\nprintf '%s' \"$1\" > \"" + opened + ".part\" && mv \"" + opened +
+                                               ".part\" \"" + opened + "\"\n");
+    std::filesystem::permissions(scratch.path("opener"), std::filesystem::perms::owner_all);
+    setenv(helpOpenerVariable, scratch.path("opener").c_str(), 1);
 
-TEST_F(HelpViewerTest, OpensTheInstalledPageAtItsFragment) {
-    const std::string dir = folder.string() + "/";
-    EXPECT_TRUE(startHelpViewer("file:Veldra.htm#Main_Contents", {"/nonexistent/", dir}));
-    std::string expected = "file://" + std::filesystem::canonical(folder).string();
+    EXPECT_EQ(helpUrl("file:Missing.htm#Main_Contents", {folder}), "");
+    EXPECT_EQ(helpUrl("Veldra.htm#Main_Contents", {folder}), "");  // not a file: line
+    EXPECT_EQ(helpUrl("file:../Veldra.htm", {folder}), "");        // no paths
+    EXPECT_FALSE(startHelpViewer("file:Missing.htm#Main_Contents", {folder}));
+    EXPECT_TRUE(startHelpViewer("file:Veldra.htm#Main_Contents", {"/nonexistent/", folder}));
+    EXPECT_TRUE(eventually([&] { return std::filesystem::exists(opened); }, std::chrono::seconds(5)));
+    std::string expected = "file://" + std::filesystem::canonical(folder).string() + "/Veldra.htm#Main_Contents";
     expected.replace(expected.find(' '), 1, "%20");
-    expected.append("/Veldra.htm#Main_Contents");
-    EXPECT_EQ(opened(), expected);
-}
-
-TEST_F(HelpViewerTest, RefusesWhatIsNotAPageItCanFind) {
-    const std::vector<std::string> folders{folder.string() + "/"};
-    EXPECT_EQ(helpUrl("file:Missing.htm#Main_Contents", folders), "");
-    EXPECT_EQ(helpUrl("Veldra.htm#Main_Contents", folders), "");        // not a file: line
-    EXPECT_EQ(helpUrl("file:../Veldra.htm", folders), "");              // no paths
-    EXPECT_NE(helpUrl("file:Veldra.htm", folders).find("/Veldra.htm"), std::string::npos);
-    EXPECT_FALSE(startHelpViewer("file:Missing.htm#Main_Contents", folders));
-    EXPECT_FALSE(std::filesystem::exists(record));
+    EXPECT_EQ(readWholeFile(opened), expected);
+    unsetenv(helpOpenerVariable);
 }
 
 }  // namespace

@@ -6,26 +6,22 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 #include <vector>
 
 #include "platform/wave_in_scripted.h"
+#include "support/polling.h"
 
 namespace veldra {
 namespace {
 
 const auto mainWindow = reinterpret_cast<WindowHandle>(uintptr_t{0x960});
 
-struct Handed {
-    int16_t value;  // the block's first sample
-    bool backlog;
-};
-std::vector<Handed> handed;
-std::function<void()> duringConsumer;  // runs inside the consumer, after noting the block
+std::vector<std::pair<int16_t, bool>> handed;  // each block's first sample and backlog flag
+std::function<void()> duringConsumer;           // runs inside the consumer, after noting the block
 
 void noteBlock(const int16_t* block, int32_t count, bool backlog) {
     EXPECT_EQ(count, 220);
-    handed.push_back({block[0], backlog});
+    handed.emplace_back(block[0], backlog);
     if (duringConsumer) duringConsumer();
 }
 
@@ -51,31 +47,33 @@ protected:
         installWaveInSource(nullptr);
         resetHandoff();
     }
-    static void waitUntil(const std::function<bool()>& reached) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!reached()) {
-            ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << "the capture thread is stuck";
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
     bool anchored() {
         std::lock_guard<std::mutex> hold(stream.lock);
         return stream.readPtr != nullptr;
     }
-    // Records a block of 220 samples equal to value and waits until it is stored.
-    void storeBlock(int16_t value) {
-        const uint32_t expected = (anchored() ? availableBytes(stream) : 0) + 440;
-        const std::vector<int16_t> samples(220, value);
-        ASSERT_EQ(source.recordSamples(samples.data(), 220), 220u);
-        waitUntil([&] { return anchored() && availableBytes(stream) == expected; });
+    // Records blocks of 220 samples equal to from .. to, each waited for until stored.
+    void store(int16_t from, int16_t to) {
+        for (int16_t value = from; value <= to; ++value) {
+            const uint32_t expected = (anchored() ? availableBytes(stream) : 0) + 440;
+            const std::vector<int16_t> samples(220, value);
+            ASSERT_EQ(source.recordSamples(samples.data(), 220), 220u);
+            ASSERT_TRUE(eventually([&] { return anchored() && availableBytes(stream) == expected; }));
+        }
     }
-    static void takeWakeUp() {
+    // Takes the wake-up message, which must be the capture's for the main window, and
+    // drains as the main window would.
+    static void wakeUpAndDrain() {
         WindowMessage m{};
         ASSERT_TRUE(takeWindowMessage(&m));
-        EXPECT_EQ(m.window, mainWindow);
-        EXPECT_EQ(m.message, CaptureReadyMessage);
-        EXPECT_EQ(m.wParam, 0u);
-        EXPECT_EQ(m.lParam, 0);
+        EXPECT_EQ(std::tuple(m.window, m.message, m.wParam, m.lParam),
+                  std::tuple(mainWindow, CaptureReadyMessage, 0u, 0));
+        drainCapture();
+    }
+    // The backlog flags handed so far.
+    static std::vector<bool> backlogs() {
+        std::vector<bool> flags;
+        for (const auto& h : handed) flags.push_back(h.second);
+        return flags;
     }
 
     ScriptedWaveIn source;
@@ -83,68 +81,59 @@ protected:
 };
 
 TEST_F(HandoffTest, OneBlockWaitingIsAnalysedWithoutBacklog) {
-    storeBlock(11);
+    store(11, 11);
     EXPECT_FALSE(consumerIsIdle());
-    takeWakeUp();
-    drainCapture();
-    ASSERT_EQ(handed.size(), 1u);
-    EXPECT_EQ(handed[0].value, 11);
-    EXPECT_FALSE(handed[0].backlog);
+    wakeUpAndDrain();
+    EXPECT_EQ(handed, (std::vector<std::pair<int16_t, bool>>{{11, false}}));
     EXPECT_TRUE(consumerIsIdle());
 }
 
+// Blocks 2..10 find a message outstanding; after the first read 3960 bytes still wait
+// (backlog), after the second 3520 (none).
 TEST_F(HandoffTest, TenBlocksGoInOneMessageOnlyTheFirstWithBacklog) {
-    for (int16_t b = 1; b <= 10; ++b) storeBlock(b);
-    EXPECT_EQ(pendingWindowMessages(), 1u);  // blocks 2..10 found a message outstanding
-    takeWakeUp();
-    drainCapture();
+    store(1, 10);
+    EXPECT_EQ(pendingWindowMessages(), 1u);
+    wakeUpAndDrain();
     ASSERT_EQ(handed.size(), 10u);
-    for (size_t i = 0; i < 10; ++i) {
-        EXPECT_EQ(handed[i].value, static_cast<int16_t>(i + 1));
-        EXPECT_EQ(handed[i].backlog, i == 0) << i;  // 3960 bytes still waiting, then 3520
-    }
+    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(handed[i], std::pair(static_cast<int16_t>(i + 1), i == 0)) << i;
 }
 
+// Two more blocks arrive during the drain, after its third read (so that they fit):
+// after read k, 22 - k blocks wait, so backlog up to the 13th. Stored while busy, they
+// post no message; the next stored block wakes the main window again.
 TEST_F(HandoffTest, OneMessageTakesTwentyBlocksAndLaterOnesWaitForTheNext) {
-    for (int16_t b = 1; b <= 20; ++b) storeBlock(b);
-    // Two more blocks arrive during the drain, after its third read (so that they fit).
+    store(1, 20);
     duringConsumer = [&] {
-        if (handed.size() == 3) {
-            storeBlock(21);
-            storeBlock(22);
-        }
+        if (handed.size() == 3) store(21, 22);
     };
-    takeWakeUp();
-    drainCapture();
+    wakeUpAndDrain();
     duringConsumer = nullptr;
-    ASSERT_EQ(handed.size(), 20u);
-    // After read k, 22 - k blocks wait from the third read on: backlog up to the 13th.
-    for (size_t i = 0; i < 20; ++i) EXPECT_EQ(handed[i].backlog, i < 13) << i;
+    std::vector<bool> expected(20, false);
+    std::fill_n(expected.begin(), 13, true);
+    EXPECT_EQ(backlogs(), expected);
     EXPECT_EQ(availableBytes(stream), 880u);
-    EXPECT_EQ(pendingWindowMessages(), 0u);  // stored while busy: no message
-    storeBlock(23);                          // the next stored block wakes it again
-    takeWakeUp();
-    drainCapture();
+    EXPECT_EQ(pendingWindowMessages(), 0u);
+    store(23, 23);
+    wakeUpAndDrain();
     ASSERT_EQ(handed.size(), 23u);
-    EXPECT_EQ(handed[20].value, 21);
+    EXPECT_EQ(handed[20].first, 21);
 }
 
+// Block 21 overflows: the waiting sound is dropped and the stream re-armed; the next
+// block posts a second message though the first was never handled. The first drain
+// gets only the newest sound; the second finds nothing and only makes the consumer idle.
 TEST_F(HandoffTest, AnOverflowDiscardsTheWaitingSoundAndWakesUpAfresh) {
-    for (int16_t b = 1; b <= 20; ++b) storeBlock(b);
-    std::vector<int16_t> samples(220, 21);
+    store(1, 20);
+    const std::vector<int16_t> samples(220, 21);
     source.recordSamples(samples.data(), 220);
-    waitUntil([&] { return !anchored(); });  // dropped, and the stream re-armed
+    ASSERT_TRUE(eventually([&] { return !anchored(); }));
     EXPECT_TRUE(consumerIsIdle());
     EXPECT_TRUE(source.device()->isRecording());
-    storeBlock(22);  // posts a second message though the first was never handled
+    store(22, 22);
     EXPECT_EQ(pendingWindowMessages(), 2u);
-    takeWakeUp();
-    drainCapture();
-    ASSERT_EQ(handed.size(), 1u);
-    EXPECT_EQ(handed[0].value, 22);  // the newest sound, nothing of what was waiting
-    // The second message finds nothing waiting: it only makes the consumer idle again.
-    takeWakeUp();
-    drainCapture();
+    wakeUpAndDrain();
+    EXPECT_EQ(handed, (std::vector<std::pair<int16_t, bool>>{{22, false}}));
+    wakeUpAndDrain();
     EXPECT_EQ(handed.size(), 1u);
     EXPECT_TRUE(consumerIsIdle());
 }

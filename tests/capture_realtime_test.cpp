@@ -14,24 +14,14 @@
 
 #include "audio/capture_handoff.h"
 #include "platform/wave_in_paced.h"
+#include "support/counter_sound.h"
+#include "support/polling.h"
 
 namespace veldra {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-class Counter : public SoundProducer {
-public:
-    bool begin(std::string&) override { return true; }
-    void produce(int16_t* samples, size_t count) override {
-        for (size_t i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(next_++);
-    }
-    uint32_t samplesPerSecond() const override { return 22050; }
-
-private:
-    uint16_t next_ = 0;
-};
 
 std::atomic<int32_t> overflows{0};
 
@@ -43,8 +33,7 @@ void countingCallback(int32_t code) {
 }
 
 struct Analysed {
-    uint16_t first;         // the block's first sample, as a counter value
-    uint16_t last;          // its last
+    uint16_t first, last;   // the block's first and last sample, as counter values
     bool continuous;        // every sample one more than the one before
     int32_t overflowsSeen;  // overflows counted when the block was analysed
 };
@@ -52,50 +41,39 @@ std::vector<Analysed> analysed;
 
 void analyse(const int16_t* block, int32_t count, bool) {
     bool continuous = true;
-    for (int32_t i = 1; i < count; ++i) {
-        continuous &= static_cast<uint16_t>(block[i] - block[i - 1]) == 1;
-    }
-    analysed.push_back({static_cast<uint16_t>(block[0]), static_cast<uint16_t>(block[count - 1]),
-                        continuous, overflows.load()});
+    for (int32_t i = 1; i < count; ++i) continuous &= static_cast<uint16_t>(block[i] - block[i - 1]) == 1;
+    analysed.push_back({static_cast<uint16_t>(block[0]), static_cast<uint16_t>(block[count - 1]), continuous,
+                        overflows.load()});
 }
 
 // Handles the main window's messages for a while, as the message loop would.
 void keepUp(milliseconds span) {
-    const auto until = Clock::now() + span;
-    while (Clock::now() < until) {
+    for (const auto until = Clock::now() + span; Clock::now() < until;) {
         WindowMessage m{};
         if (waitWindowMessage(&m, 5) && m.message == CaptureReadyMessage) drainCapture();
     }
 }
 
 TEST(CaptureRealtimeTest, AStallingMainThreadSeesTheCounterWholeOrCutInWholeBlocks) {
-    analysed.clear();
     analysed.reserve(4000);
-    PacedWaveIn source(std::make_unique<Counter>());
+    PacedWaveIn source(std::make_unique<CounterSound>());
     installWaveInSource(&source);
     clearWindowMessages();
     resetHandoff();
-    const auto window = reinterpret_cast<WindowHandle>(uintptr_t{1});
-    prepareHandoff(window);
+    prepareHandoff(reinterpret_cast<WindowHandle>(uintptr_t{1}));
     setBlockConsumer(analyse);
     WaveInStream& stream = captureStream();
     ASSERT_TRUE(openStream(stream, countingCallback, 3, 20, 440, 1, 22050, 16));
     ASSERT_TRUE(startStream(stream));
-
     // The ring holds 200 ms: the stalls of 250 ms and more overflow it. The longest ones
     // go on until an overflow has happened, however slow the machine.
-    const int32_t stalls[] = {50, 120, 400, 60, 250, 90, 400};
-    for (int32_t stall : stalls) {
+    for (int32_t stall : {50, 120, 400, 60, 250, 90, 400}) {
         keepUp(milliseconds(150));
         const int32_t before = overflows.load();
         std::this_thread::sleep_for(milliseconds(stall));
-        const auto giveUp = Clock::now() + std::chrono::seconds(20);
-        while (stall == 400 && overflows.load() == before && Clock::now() < giveUp) {
-            std::this_thread::sleep_for(milliseconds(5));
-        }
+        if (stall == 400) eventually([&] { return overflows.load() > before; });
     }
     keepUp(milliseconds(150));
-
     const auto begin = Clock::now();
     ASSERT_TRUE(stopStream(stream));
     EXPECT_LT(Clock::now() - begin, milliseconds(20));
@@ -109,19 +87,16 @@ TEST(CaptureRealtimeTest, AStallingMainThreadSeesTheCounterWholeOrCutInWholeBloc
     for (size_t b = 0; b < analysed.size(); ++b) {
         const Analysed& a = analysed[b];
         ASSERT_TRUE(a.continuous) << "block " << b;
-        if (b == 0) continue;
-        // Samples missing between the two blocks (the counter wraps at 65536).
-        const uint16_t missing = static_cast<uint16_t>(a.first - analysed[b - 1].last - 1);
+        // Samples missing between two blocks (the counter wraps at 65536).
+        const uint16_t missing = b == 0 ? 0 : static_cast<uint16_t>(a.first - analysed[b - 1].last - 1);
         if (missing == 0) continue;
         ++gaps;
         EXPECT_EQ(missing % 220, 0) << "block " << b << ": " << missing << " samples missing";
         EXPECT_LT(missing / 220, 200) << "block " << b << " repeats or goes back";
         EXPECT_LE(gaps, a.overflowsSeen) << "block " << b << ": a gap without an overflow";
     }
-    std::printf("%zu blocks analysed, %d overflows, %d gaps\n", analysed.size(), overflows.load(),
-                gaps);
+    std::printf("%zu blocks analysed, %d overflows, %d gaps\n", analysed.size(), overflows.load(), gaps);
     EXPECT_GE(gaps, 1);
-    EXPECT_LE(gaps, overflows.load());
 }
 
 }  // namespace

@@ -4,27 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <vector>
 
 #include "platform/wave_in_scripted.h"
+#include "support/polling.h"
 
 namespace veldra {
 namespace {
 
-constexpr uint32_t blockBytes = 440;
-constexpr uint32_t ringBytes = 20 * blockBytes;
+constexpr uint32_t blockBytes = 440, ringBytes = 20 * blockBytes;
 
-std::mutex eventsLock;
-std::condition_variable eventsChanged;
-int32_t stored = 0, overflows = 0;  // what the callback heard; guarded by eventsLock
+std::atomic<int32_t> stored{0}, overflows{0};  // what the callback heard
 
-void countEvent(int32_t code) {
-    std::lock_guard<std::mutex> hold(eventsLock);
-    (code == BlockStored ? stored : overflows) += 1;
-    eventsChanged.notify_all();
-}
+void countEvent(int32_t code) { (code == BlockStored ? stored : overflows) += 1; }
 
 class StreamTest : public ::testing::Test {
 protected:
@@ -40,18 +34,15 @@ protected:
         ASSERT_TRUE(openStream(stream, countEvent, 3, 20, blockBytes, 1, 22050, 16));
         ASSERT_TRUE(startStream(stream));
     }
-    // Records a block of 220 samples equal to value and waits (generously: only a broken
-    // stream is slow) until the callback has heard it.
-    void recordBlock(int16_t value) {
-        std::unique_lock<std::mutex> hold(eventsLock);
-        const int32_t heard = stored + overflows;
-        const std::vector<int16_t> samples(220, value);
-        ASSERT_EQ(source.recordSamples(samples.data(), 220), 220u);
-        ASSERT_TRUE(eventsChanged.wait_for(hold, std::chrono::seconds(20),
-                                           [&] { return stored + overflows > heard; }));
-    }
-    void recordBlocks(int16_t from, int16_t to) {
-        for (int16_t b = from; b <= to; ++b) recordBlock(b);
+    // Records blocks of 220 samples equal to from .. to, each once the callback heard the
+    // one before (generously: only a broken stream is slow).
+    void record(int16_t from, int16_t to) {
+        for (int16_t value = from; value <= to; ++value) {
+            const int32_t heard = stored + overflows;
+            const std::vector<int16_t> samples(220, value);
+            ASSERT_EQ(source.recordSamples(samples.data(), 220), 220u);
+            ASSERT_TRUE(eventually([&] { return stored + overflows > heard; }));
+        }
     }
     // available and the read offset (-1: unanchored), under the stream's lock.
     std::pair<uint32_t, int64_t> ring() {
@@ -75,29 +66,27 @@ protected:
     WaveInStream stream;
 };
 
+// Priority, buffer count, buffer size, channels, bits and rate each refused in turn;
+// then the smallest ring, once.
 TEST_F(StreamTest, OpenRejectsEachBadSettingThenBuildsTheFormatOnce) {
-    const uint32_t bad[][6] = {
-        {8, 20, 440, 1, 22050, 16}, {3, 3, 440, 1, 22050, 16},  {3, 20, 79, 1, 22050, 16},
-        {3, 20, 440, 0, 22050, 16}, {3, 20, 440, 3, 22050, 16}, {3, 20, 440, 1, 22050, 12},
-        {3, 20, 440, 1, 48000, 16},
-    };
+    const uint32_t bad[][6] = {{8, 20, 440, 1, 22050, 16}, {3, 3, 440, 1, 22050, 16},  {3, 20, 79, 1, 22050, 16},
+                               {3, 20, 440, 0, 22050, 16}, {3, 20, 440, 3, 22050, 16}, {3, 20, 440, 1, 22050, 12},
+                               {3, 20, 440, 1, 48000, 16}};
     for (const auto& c : bad) {
-        EXPECT_FALSE(openStream(stream, countEvent, c[0], static_cast<uint16_t>(c[1]), c[2],
-                                static_cast<uint16_t>(c[3]), c[4], static_cast<uint16_t>(c[5])));
+        EXPECT_FALSE(openStream(stream, countEvent, c[0], static_cast<uint16_t>(c[1]), c[2], static_cast<uint16_t>(c[3]),
+                                c[4], static_cast<uint16_t>(c[5])));
         EXPECT_EQ(stream.configured, 0);
     }
-    ASSERT_TRUE(openStream(stream, countEvent, 3, 4, 80, 1, 22050, 16));  // the smallest ring
+    ASSERT_TRUE(openStream(stream, countEvent, 3, 4, 80, 1, 22050, 16));
     EXPECT_FALSE(openStream(stream, countEvent, 3, 20, 440, 1, 22050, 16));
     EXPECT_EQ(stream.ringSize, 320u);
     const WaveFormat& f = stream.format;
-    EXPECT_EQ(f.formatTag, 1);
-    EXPECT_EQ(f.channels, 1);
-    EXPECT_EQ(f.samplesPerSecond, 22050u);
-    EXPECT_EQ(f.averageBytesPerSecond, 44100u);
-    EXPECT_EQ(f.blockAlign, 2);
-    EXPECT_EQ(f.bitsPerSample, 16);
+    EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.samplesPerSecond, f.averageBytesPerSecond, f.blockAlign, f.bitsPerSample),
+              std::tuple(1, 1, 22050u, 44100u, 2, 16));
 }
 
+// Start needs an open stream and refuses to repeat; stop frees the device, the ring and
+// the headers and refuses to repeat; the stream starts again afterwards.
 TEST_F(StreamTest, StartNeedsOpenStopFreesAndBothRefuseToRepeat) {
     EXPECT_EQ(captureThread(nullptr), ~0u);
     EXPECT_FALSE(startStream(stream));
@@ -106,27 +95,24 @@ TEST_F(StreamTest, StartNeedsOpenStopFreesAndBothRefuseToRepeat) {
     EXPECT_EQ(source.device()->queuedBuffers(), 20u);
     EXPECT_FALSE(startStream(stream));
     EXPECT_EQ(source.openAttempts, 1u);
-    recordBlock(5);
+    record(5, 5);
     EXPECT_TRUE(stopTimed());
-    EXPECT_EQ(source.device(), nullptr);
-    EXPECT_EQ(stream.ring, nullptr);
-    EXPECT_EQ(stream.headers, nullptr);
+    EXPECT_EQ(std::tuple(source.device(), stream.ring, stream.headers), std::tuple(nullptr, nullptr, nullptr));
     EXPECT_FALSE(stopTimed());
     int16_t out[220];
     EXPECT_FALSE(readSamples(stream, out, blockBytes));  // available is kept, the ring is not
     ASSERT_TRUE(startStream(stream));
-    recordBlock(6);
+    record(6, 6);
     EXPECT_EQ(read(blockBytes)[219], 6);
 }
 
+// No device: start fails and leaves nothing. Two devices of which the first cannot
+// record: the count is asked again before the second attempt, which takes the second.
 TEST_F(StreamTest, WithoutAWorkingDeviceStartFailsCleanlyAndCanRetry) {
     source.devices = 0;
     ASSERT_TRUE(openStream(stream, countEvent, 3, 20, blockBytes, 1, 22050, 16));
     EXPECT_FALSE(startStream(stream));
-    EXPECT_EQ(stream.thread, nullptr);
-    EXPECT_EQ(stream.ring, nullptr);
-    // Two devices of which the first cannot record: the count is asked again before the
-    // second attempt, and the second device is taken.
+    EXPECT_EQ(std::tuple(stream.thread, stream.ring), std::tuple(nullptr, nullptr));
     source.devices = 2;
     source.firstOpenable = 1;
     ASSERT_TRUE(startStream(stream));
@@ -134,82 +120,78 @@ TEST_F(StreamTest, WithoutAWorkingDeviceStartFailsCleanlyAndCanRetry) {
     EXPECT_GE(source.countQueries, 3u);
 }
 
+// Reads before the anchor fail, as do reads of nothing or of more than is there, and
+// change nothing. Re-arming drops the three blocks; the fourth buffer's block anchors the
+// ring at its own slot, 3.
 TEST_F(StreamTest, TheRingAnchorsAtTheFirstBlocksOwnSlot) {
     openAndStart();
     int16_t out[220];
-    EXPECT_FALSE(readSamples(stream, out, blockBytes));  // not anchored yet
-    recordBlocks(1, 3);
-    EXPECT_EQ(ring(), std::make_pair(3 * blockBytes, int64_t{0}));
+    EXPECT_FALSE(readSamples(stream, out, blockBytes));
+    record(1, 3);
+    EXPECT_EQ(ring(), std::pair(3 * blockBytes, int64_t{0}));
     EXPECT_FALSE(readSamples(stream, nullptr, blockBytes));
     EXPECT_FALSE(readSamples(stream, out, 4 * blockBytes));
-    EXPECT_EQ(ring(), std::make_pair(3 * blockBytes, int64_t{0}));  // failed reads change nothing
-    // Re-arming drops the three; the fourth buffer's block anchors the ring at slot 3.
+    EXPECT_EQ(ring(), std::pair(3 * blockBytes, int64_t{0}));
     rearmStream(stream);
     EXPECT_EQ(ring().second, -1);
-    recordBlock(4);
-    EXPECT_EQ(ring(), std::make_pair(blockBytes, int64_t{3 * blockBytes}));
+    record(4, 4);
+    EXPECT_EQ(ring(), std::pair(blockBytes, int64_t{3 * blockBytes}));
     EXPECT_EQ(read(blockBytes).front(), 4);
 }
 
+// Block 21 is dropped with RingOverflow and recording stops; a read of 200 bytes is not
+// room enough to resume, 440 is. The next block follows block 20 and overwrites nothing
+// unread, although the device's buffers now run one slot ahead of the ring.
 TEST_F(StreamTest, TheTwentyFirstBlockOverflowsAndOnlyRoomForABlockResumes) {
     openAndStart();
-    recordBlocks(1, 21);
-    EXPECT_EQ(stored, 20);
-    EXPECT_EQ(overflows, 1);
-    EXPECT_EQ(ring().first, ringBytes);
+    record(1, 21);
+    EXPECT_EQ(std::tuple(stored.load(), overflows.load(), ring().first), std::tuple(20, 1, ringBytes));
     EXPECT_FALSE(source.device()->isRecording());
     EXPECT_EQ(source.device()->queuedBuffers(), 20u);  // the dropped block's buffer is back
-
-    EXPECT_EQ(read(200).front(), 1);  // block 21 never reached the ring
+    EXPECT_EQ(read(200).front(), 1);
     EXPECT_FALSE(source.device()->isRecording());
-    read(240);  // 8360 bytes left: room for one block
+    read(240);
     EXPECT_TRUE(source.device()->isRecording());
     EXPECT_EQ(stream.overflowPaused, 0);
-    // The next block follows block 20 and overwrites nothing unread, although the
-    // device's buffers now run one slot ahead of the ring.
-    recordBlock(22);
+    record(22, 22);
     const std::vector<int16_t> rest = read(ringBytes);
-    EXPECT_EQ(rest.front(), 2);
-    EXPECT_EQ(rest[19 * 220 - 1], 20);
-    EXPECT_EQ(rest[19 * 220], 22);
+    EXPECT_EQ(std::tuple(rest.front(), rest[19 * 220 - 1], rest[19 * 220]), std::tuple(2, 20, 22));
 }
 
+// 440 bytes from 200 before the end: the last 200 bytes, then the first 240. A read that
+// ends exactly at the end leaves the next one at the start.
 TEST_F(StreamTest, ReadsWalkThroughTheRingsEnd) {
     openAndStart();
-    recordBlocks(1, 20);
+    record(1, 20);
     EXPECT_EQ(read(ringBytes - 200).back(), 20);
-    recordBlock(21);  // into slot 0
-    // 440 bytes from 200 before the end: the last 200 bytes, then the first 240.
+    record(21, 21);  // into slot 0
     const std::vector<int16_t> across = read(blockBytes);
-    EXPECT_EQ(across[99], 20);
-    EXPECT_EQ(across[100], 21);
-    EXPECT_EQ(ring(), std::make_pair(200u, int64_t{240}));
-    // A read that ends exactly at the end leaves the next one at the start.
-    recordBlocks(22, 39);  // slots 1..18
+    EXPECT_EQ(std::tuple(across[99], across[100]), std::tuple(20, 21));
+    EXPECT_EQ(ring(), std::pair(200u, int64_t{240}));
+    record(22, 39);  // slots 1..18
     read(200 + 18 * blockBytes);
-    EXPECT_EQ(ring().first, 0u);
-    EXPECT_EQ(ring().second, 19 * blockBytes);
-    recordBlocks(40, 41);  // slots 19 and 0
+    EXPECT_EQ(ring(), std::pair(0u, int64_t{19 * blockBytes}));
+    record(40, 41);  // slots 19 and 0
     EXPECT_EQ(read(blockBytes).front(), 40);
     EXPECT_EQ(ring().second, ringBytes);
     EXPECT_EQ(read(blockBytes).front(), 41);
     EXPECT_EQ(ring().second, blockBytes);
 }
 
+// Stopping the device hands the part-filled buffer back: a whole block whose missing part
+// reads as zeros.
 TEST_F(StreamTest, AShortBlockCountsWholeAndItsMissingPartReadsAsZeros) {
     openAndStart();
-    recordBlocks(8, 27);  // every slot holds sound
+    record(8, 27);  // every slot holds sound
     read(ringBytes);
     const std::vector<int16_t> some(50, 3);
     ASSERT_EQ(source.recordSamples(some.data(), 50), 50u);
-    source.device()->stop();  // hands the part-filled buffer back
-    std::unique_lock<std::mutex> hold(eventsLock);
-    ASSERT_TRUE(eventsChanged.wait_for(hold, std::chrono::seconds(20), [] { return stored == 21; }));
-    hold.unlock();
+    source.device()->stop();
+    ASSERT_TRUE(eventually([] { return stored == 21; }));
     EXPECT_EQ(ring().first, blockBytes);
-    const std::vector<int16_t> got = read(blockBytes);
-    EXPECT_EQ(std::vector<int16_t>(got.begin(), got.begin() + 50), some);
-    EXPECT_EQ(std::vector<int16_t>(got.begin() + 50, got.end()), std::vector<int16_t>(170, 0));
+    std::vector<int16_t> expected(220, 0);
+    std::fill_n(expected.begin(), 50, 3);
+    EXPECT_EQ(read(blockBytes), expected);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ inline bool eventually(const std::function<bool()>& reached,
         if (step) step();
         if (reached()) return true;
         if (std::chrono::steady_clock::now() >= until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

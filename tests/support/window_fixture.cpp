@@ -2,13 +2,17 @@
 
 #include <unistd.h>
 
-#include <string>
-
+#include "analysis/block_pipeline.h"
+#include "analysis/level_tracker.h"
+#include "analysis/period_validator.h"
+#include "audio/capture_handoff.h"
 #include "block_font.h"
+#include "display/display_device.h"
 #include "platform/single_instance.h"
+#include "views/phase_trace.h"
+#include "views/tuning_dial.h"
 
 namespace veldra {
-
 namespace {
 
 intptr_t recordingProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -25,17 +29,15 @@ std::vector<ReceivedMessage>& receivedMessages() {
 
 std::vector<ReceivedMessage> received(uint32_t message) {
     std::vector<ReceivedMessage> picked;
-    for (const ReceivedMessage& m : receivedMessages()) {
+    for (const ReceivedMessage& m : receivedMessages())
         if (m.message == message) picked.push_back(m);
-    }
     return picked;
 }
 
 std::vector<uint32_t> receivedNumbers() {
     std::vector<uint32_t> numbers;
-    for (const ReceivedMessage& m : receivedMessages()) {
+    for (const ReceivedMessage& m : receivedMessages())
         if (m.message != messagePaint) numbers.push_back(m.message);
-    }
     return numbers;
 }
 
@@ -46,18 +48,47 @@ void WindowSystemTest::SetUp() {
     registerClass({3, recordingProc, {0, 0, nullptr}, colourBlack, recordingClass});
 }
 
-void WindowSystemTest::TearDown() { stopWindowSystem(); }
-
-WindowHandle WindowSystemTest::makeWindow(const char* title) {
-    return createWindow(recordingClass, title, styleVisible, nullptr, nullptr);
-}
-
-void WindowSystemTest::pump() {
+bool WindowSystemTest::pump(WindowHandle window, const AcceleratorTable* accelerators) {
     WindowMessage message;
     while (peekMessage(&message)) {
+        if (accelerators != nullptr && translateAccelerator(window, *accelerators, message)) continue;
         translateMessage(message);
         dispatchMessage(message);
     }
+    if (message.message == messageQuit) quitCode = static_cast<int32_t>(message.wParam);
+    return quitCode < 0;
+}
+
+void AppTest::SetUp() {
+    resetShell();
+    resetDisplay();
+    resetValidator();
+    resetDetector();
+    resetBlockPipeline();
+    resetDial();
+    resetTrace();
+    resetHandoff();
+    installWaveInSource(&input);
+    WindowSystemTest::SetUp();
+    recordTextCalls(true);
+}
+
+void AppTest::TearDown() {
+    if (isWindow(mainWindow())) destroyWindow(mainWindow());  // shuts down: stops the stream
+    stopWindowSystem();
+    stopStream(captureStream());
+    installWaveInSource(nullptr);
+}
+
+void AppTest::answerModalsWithEnter() {
+    whenIdle([this] {
+        const std::vector<WindowHandle> up = modalWindows();
+        if (up.empty()) return false;
+        const std::string caption = messageBoxCaption(up.back());
+        seenModals.push_back(caption.empty() ? navigationBarTitle() : caption + ": " + messageBoxText(up.back()));
+        backEnd.press(keyReturn);
+        return true;
+    });
 }
 
 }  // namespace veldra

@@ -1,13 +1,19 @@
-// A window system on a headless back end for tests: block fonts, a fresh screen, and an
+// The window system on a headless back end for tests: block fonts, a fresh screen, and an
 // instance namespace of this process, so that test programs running side by side never
-// find each other's windows. Also a window class whose procedure records what it gets.
+// find each other's windows; a window class whose procedure records what it gets. And,
+// on top of it, the application's shell with a scripted sound input of one device and
+// every module at its start values.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "app/shell.h"
+#include "platform/wave_in_scripted.h"
 #include "platform/window_backend_headless.h"
 #include "platform/window_screen.h"
 #include "platform/window_system.h"
@@ -22,11 +28,9 @@ struct ReceivedMessage {
 };
 
 // What the recording class's windows received, in order (its procedure then passes the
-// message to defWindowProc).
+// message to defWindowProc); those with one number; all numbers but paint's.
 std::vector<ReceivedMessage>& receivedMessages();
-// The messages with this number, in order.
 std::vector<ReceivedMessage> received(uint32_t message);
-// Just the message numbers, leaving out paint.
 std::vector<uint32_t> receivedNumbers();
 
 inline constexpr const char* recordingClass = "RECORDING";
@@ -34,15 +38,44 @@ inline constexpr const char* recordingClass = "RECORDING";
 class WindowSystemTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
-
+    void TearDown() override { stopWindowSystem(); }
     // A visible top-level window of the recording class at the default rectangle.
-    WindowHandle makeWindow(const char* title = "Recorder");
-    // Dispatches everything waiting (posted, input, paint) without waiting.
-    void pump();
-
+    WindowHandle makeWindow(const char* title = "Recorder") {
+        return createWindow(recordingClass, title, styleVisible, nullptr, nullptr);
+    }
+    // Dispatches everything waiting (posted, input, paint) without waiting, through the
+    // accelerators when given; false once the quit message came (its code in quitCode).
+    bool pump(WindowHandle window = nullptr, const AcceleratorTable* accelerators = nullptr);
     HeadlessBackEnd backEnd;
     SystemScreen screen;
+    int32_t quitCode = -1;  // -1 until quit
 };
+
+class AppTest : public WindowSystemTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // initInstance with the start-up notice answered by Enter; false if it failed.
+    bool start() {
+        backEnd.press(keyReturn);
+        return initInstance(&programResources(), showNormal);
+    }
+    // As the program's loop does, accelerators included.
+    bool pump() { return WindowSystemTest::pump(mainWindow(), loadAccelerators(programResources(), acceleratorResource)); }
+    // Runs script every time the system would wait, until it returns false.
+    void whenIdle(std::function<bool()> script) { backEnd.setIdleScript(std::move(script)); }
+    // Answers every modal window with Enter, noting its caption and text, or the title of
+    // a dialog, in seenModals.
+    void answerModalsWithEnter();
+    std::vector<std::string> seenModals;
+    WindowHandle mainWindow() const { return shellState().mainWindow; }
+    ScriptedWaveIn input;
+};
+
+// Screen coordinates of the program's menu bar in the block font (support/block_font.h):
+// "Start" x 0..46, "Instrument" 46..122, "Help" 122..162, the image 162..190.
+inline constexpr int32_t startButtonX = 20, instrumentButtonX = 80, imageButtonX = 175, menuBarY = 307;
+// The middle of item index of a menu with count items (16 rows each, above row 294).
+inline constexpr int32_t menuItemY(int32_t count, int32_t index) { return 294 - (count * 16 + 4) + 2 + index * 16 + 8; }
 
 }  // namespace veldra
