@@ -1,9 +1,8 @@
 // The system fonts from DejaVu Sans through SDL_ttf: sizes, the information text's widest
 // line fitting the screen, and lines drawn glyph by glyph matching SDL_ttf's own
 // rendering of the same line.
-#include <gtest/gtest.h>
-
 #include <SDL2/SDL_ttf.h>
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -13,55 +12,49 @@
 namespace veldra {
 namespace {
 
-class FontTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(loadSystemFonts(fonts, error)) << error;
-    }
+// About the handheld's system fonts: the text 13 to 16 pixels a line, small below, large
+// above, the title bolder. The information text's widest line fits the 240-pixel client
+// area unbroken; a character outside the faces' range draws as their '?'.
+TEST(SystemFontsTest, SizesAreThoseOfTheHandheldsSystemFonts) {
     LoadedFonts fonts;
-};
-
-TEST_F(FontTest, SizesAreThoseOfTheHandheldsSystemFonts) {
+    std::string error;
+    ASSERT_TRUE(loadSystemFonts(fonts, error)) << error;
     EXPECT_GE(fonts.text.lineHeight, 13);
     EXPECT_LE(fonts.text.lineHeight, 16);
     EXPECT_LT(fonts.small.lineHeight, fonts.text.lineHeight);
     EXPECT_GT(fonts.large.lineHeight, fonts.text.lineHeight);
-    // The widest line of the information text fits the 240-pixel client area unbroken.
     EXPECT_LT(textWidth(fonts.text, "String 1 is: E 2, i.e.   82.40 Hz."), 240);
     EXPECT_GT(textWidth(fonts.title, "Veldra -- Guitar"), textWidth(fonts.text, "Veldra -- Guitar"));
-    // A character outside the faces' range draws as their '?'.
     EXPECT_EQ(textWidth(fonts.text, "\xE4\xB8\xAD"), textWidth(fonts.text, "?"));
 }
 
-TEST_F(FontTest, LinesMatchSdlTtfsOwnRendering) {
-    const std::string path = findDejaVuFile("DejaVuSans.ttf");
+// Only where the edges of neighbouring glyphs overlap may the two differ. SDL_ttf moves a
+// line right by the overhang of its first glyph; ours starts at the pen, so ours is drawn
+// at that offset.
+TEST(SystemFontsTest, LinesMatchSdlTtfsOwnRendering) {
+    LoadedFonts fonts;
+    std::string error;
+    ASSERT_TRUE(loadSystemFonts(fonts, error)) << error;
     ASSERT_EQ(TTF_Init(), 0);
-    TTF_Font* ttf = TTF_OpenFont(path.c_str(), systemFontPixels);
+    TTF_Font* ttf = TTF_OpenFont(findDejaVuFile("DejaVuSans.ttf").c_str(), systemFontPixels);
     ASSERT_NE(ttf, nullptr);
     TTF_SetFontKerning(ttf, 0);
     for (const char* line : {"Veldra -- Guitar", "String 4 is: G 3, i.e.  195.98 Hz.", "You chose Cello, AVAT Wo"}) {
         SDL_Surface* s = TTF_RenderUTF8_Shaded(ttf, line, {255, 255, 255, 255}, {0, 0, 0, 255});
         ASSERT_NE(s, nullptr);
-        // SDL_ttf moves a line right by the overhang of its first glyph; ours starts at
-        // the pen. Draw ours at that offset.
-        const int32_t start = -glyphFor(fonts.text, static_cast<unsigned char>(line[0]))->left;
-        const int32_t width = s->w + 8;
+        const int32_t start = -glyphFor(fonts.text, static_cast<unsigned char>(line[0]))->left, width = s->w + 8;
         std::vector<uint16_t> memory(static_cast<size_t>(width * s->h), 0);
-        const PixelCanvas canvas{memory.data(), 1, width, {0, 0, width, s->h}};
-        drawTextLine(canvas, fonts.text, line, start, 0, 0xFFFFFF, 0x000000);
-        int32_t differing = 0;
-        int32_t inked = 0;
+        drawTextLine({memory.data(), 1, width, {0, 0, width, s->h}}, fonts.text, line, start, 0, 0xFFFFFF, 0x000000);
+        int32_t differing = 0, inked = 0;
         for (int32_t y = 0; y < s->h; ++y) {
             for (int32_t x = 0; x < s->w; ++x) {
                 const uint8_t theirs = s->format->palette->colors[static_cast<uint8_t*>(s->pixels)[y * s->pitch + x]].r;
-                const uint8_t ours = static_cast<uint8_t>((memory[static_cast<size_t>(y * width + x)] >> 5 & 0x3F) << 2);
+                const int32_t ours = (memory[static_cast<size_t>(y * width + x)] >> 5 & 0x3F) << 2;  // green, 8 bits
                 inked += theirs > 128;
-                differing += std::abs(static_cast<int32_t>(theirs & 0xFC) - ours) > 4;
+                differing += std::abs((theirs & 0xFC) - ours) > 4;
             }
         }
         EXPECT_GT(inked, 50) << line;
-        // Only where the edges of neighbouring glyphs overlap may the two differ.
         EXPECT_LE(differing, inked / 50) << line << ": " << differing << " of " << inked;
         EXPECT_NEAR(textWidth(fonts.text, line) + start, s->w, 1) << line;
         SDL_FreeSurface(s);
