@@ -57,12 +57,6 @@ TEST_F(DialTest, SpiralWindsClockwiseFromTheTopAndBackwardBelowItsStart) {
     EXPECT_LT(std::hypot(x - 120, y - 128), 40.0);
 }
 
-TEST_F(DialTest, PitchPositionCountsOctavesAboveC0) {
-    EXPECT_NEAR(pitchPositionFromFrequency(440.0f), 4.750003f, 1e-6f);
-    EXPECT_GT(pitchPositionFromFrequency(440.0f), 4.75f);  // C0 = 16.3515625 Hz is a shade low
-    EXPECT_NEAR(pitchPositionFromFrequency(82.4f), 2.0f + 4.0f / 12.0f, 2e-4f);
-}
-
 // Radii 5..8 (squared distance 21..72) round a hole of radius 4 that shows the ink.
 TEST_F(DialTest, GuitarRingsSitOnTheSixStringsWithSeeThroughHoles) {
     const DialState& s = dialState();

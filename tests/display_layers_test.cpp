@@ -127,14 +127,6 @@ TEST_F(LayersTest, PlotWindowMustLieOnTheScreen) {
     EXPECT_EQ(displayState().plot.height, 1);
 }
 
-TEST_F(LayersTest, ResetLayersCopiesTheBackgroundAndClearsTheInk) {
-    for (int32_t p = 0; p < 240 * 320; ++p) BackgroundLayer.pixels[p] = static_cast<uint16_t>(p * 7);
-    std::fill(InkLayer.pixels, InkLayer.pixels + 240 * 320, 0x4321);
-    resetLayers();
-    EXPECT_TRUE(std::equal(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320, BackgroundLayer.pixels));
-    EXPECT_EQ(countPixels(InkLayer), 0);
-}
-
 TEST_F(LayersTest, WhiteFadesThroughTheKnownSequence) {
     InkLayer.pixels[0] = 0xFFFF;
     for (uint16_t expected : {0xC618, 0x39E7, 0x3186, 0x2965, 0x2124, 0x1903, 0x18C3, 0x10A2}) {
