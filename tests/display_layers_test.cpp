@@ -100,8 +100,7 @@ TEST_F(LayersTest, PointsDrawnTogetherMatchPointsDrawnOneByOne) {
     for (int32_t pen : {0, int32_t{PenInk}, int32_t{PenScale}, int32_t{PenInkErase}}) {
         SCOPED_TRACE(pen);
         const auto fresh = [] {
-            resetDisplay();
-            prepareWindow(16);
+            openPlotWindow(16);
             std::fill(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320, 0x1111);
             std::fill(InkLayer.pixels, InkLayer.pixels + 240 * 320, 0x1111);
         };
