@@ -1,5 +1,7 @@
 #include "app/bmp_decoder.h"
 
+#include "platform/drawing_context.h"
+
 namespace veldra {
 namespace {
 

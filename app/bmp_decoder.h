@@ -27,9 +27,4 @@ inline constexpr int32_t maxBitmapSide = 4096;
 // leaves out empty.
 bool decodeBmp(std::span<const uint8_t> file, DecodedBitmap& out, std::string& error);
 
-// The RGB565 value of an 8-bit-per-channel colour.
-constexpr uint16_t rgb565(uint32_t red, uint32_t green, uint32_t blue) {
-    return static_cast<uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
-}
-
 }  // namespace veldra

@@ -29,6 +29,11 @@ struct Bitmap {
 
 using ColourRef = uint32_t;  // 0x00BBGGRR
 
+// 8-bit channels to an RGB565 pixel, dropping the low bits.
+constexpr uint16_t rgb565(uint32_t red, uint32_t green, uint32_t blue) {
+    return static_cast<uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
+}
+
 inline constexpr ColourRef colourBlack = 0x000000;
 inline constexpr ColourRef colourWhite = 0xFFFFFF;
 

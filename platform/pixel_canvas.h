@@ -37,11 +37,6 @@ void frameRect(const PixelCanvas& canvas, const Rect& rect, uint16_t colour);
 // The whole bitmap with its top-left corner at (x, y).
 void copyBitmap(const PixelCanvas& canvas, const Bitmap& bitmap, int32_t x, int32_t y);
 
-// 8-bit channels to RGB565, dropping the low bits.
-constexpr uint16_t rgb565(uint32_t red, uint32_t green, uint32_t blue) {
-    return static_cast<uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
-}
-
 // from + (to - from) * amount / 255 in each 8-bit channel, then RGB565. amount 0..255.
 uint16_t blendColours(ColourRef from, ColourRef to, uint32_t amount);
 

@@ -84,10 +84,7 @@ public:
 
 // A colour reference (0x00BBGGRR) as an RGB565 pixel, by dropping the low bits.
 inline constexpr uint16_t rgb565FromColourRef(ColourRef colour) {
-    const uint32_t r = colour & 0xFF;
-    const uint32_t g = (colour >> 8) & 0xFF;
-    const uint32_t b = (colour >> 16) & 0xFF;
-    return static_cast<uint16_t>(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3));
+    return rgb565(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
 }  // namespace veldra

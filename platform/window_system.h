@@ -212,7 +212,8 @@ void endPaint(WindowHandle window, DrawingContext* context);
 // ---- the shell's calls ----
 
 // Makes a menu bar for owner from the description; its commands go to owner. Null when
-// it cannot be made.
+// it cannot be made. The bar keeps referring to description, which must outlive it (the
+// shell's descriptions are resources that live for the whole run).
 WindowHandle createMenuBar(WindowHandle owner, const MenuBarDescription& description);
 // Adds a strip of images (16 x 16 each, side by side) to a menu bar; the index of its
 // first image, or -1.
