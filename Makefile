@@ -4,7 +4,11 @@
 #   make demo    build veldra-file and run it over the built-in demo performance: the
 #                table on the terminal, the screen in demo.png
 #   make test    build and run every test: optimised, then AddressSanitizer + UBSan,
-#                then the capture tests under ThreadSanitizer
+#                then the capture tests under ThreadSanitizer, then each fuzz target for
+#                FUZZ_SECONDS (60 s; the two side by side)
+#   make fuzz    the fuzz targets (clang, libFuzzer, ASan + UBSan) for FUZZ_SECONDS each
+#                (300 s here)
+#   make soak    an hour of the demo through the whole capture road (optimised build)
 #   make bench   build and run the benchmarks (optimised build)
 #   make run     build and start veldra (VELDRA_INPUT=demo make run: without a microphone)
 #   make clean   remove the build trees
@@ -18,7 +22,8 @@ export ASAN_OPTIONS := halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps demo test test-release test-asan test-tsan bench run clean
+.PHONY: all deps demo test test-release test-asan test-tsan test-fuzz fuzz fuzz-build soak \
+	bench run clean
 
 all: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -37,7 +42,7 @@ demo: deps
 	@echo
 	@echo "The screen 9.5 s into the demo (the G string, 10 cents sharp) is in $(abspath $(DEMO_PNG))"
 
-test: deps test-release test-asan test-tsan
+test: deps test-release test-asan test-tsan test-fuzz
 
 test-release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -53,6 +58,29 @@ test-tsan:
 	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=thread $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/tsan -j $(JOBS) --target capture_tests
 	ctest --test-dir $(BUILD)/tsan --output-on-failure -j $(JOBS) -L capture --no-tests=ignore
+
+# The fuzz targets build in a tree of their own with clang (fuzz/); fuzz/run runs them and
+# fails on any finding. FUZZ_SECONDS=N sets the seconds per target for either target.
+FUZZ_BUILD := $(BUILD)/fuzz
+TEST_FUZZ_SECONDS := $(or $(FUZZ_SECONDS),60)
+LONG_FUZZ_SECONDS := $(or $(FUZZ_SECONDS),300)
+
+fuzz-build:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELDRA_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
+test-fuzz: fuzz-build
+	fuzz/run $(FUZZ_BUILD) $(TEST_FUZZ_SECONDS)
+
+fuzz: deps fuzz-build
+	fuzz/run $(FUZZ_BUILD) $(LONG_FUZZ_SECONDS)
+
+# The soak test with an hour of sound; make test runs it with three minutes.
+SOAK_SECONDS ?= 3600
+soak: deps
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/release -j $(JOBS) --target stream_soak_test
+	VELDRA_SOAK_SECONDS=$(SOAK_SECONDS) $(BUILD)/release/tests/stream_soak_test
 
 bench: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

@@ -19,11 +19,18 @@ constexpr PipelineState startState() {
 PipelineState state = startState();
 
 // Advances the refresh phase by count samples; true when this block is a refresh point.
+// The accumulator ends in 1..interval. A block longer than the interval passes more than
+// one refresh point but shows one frame; the points it skips are dropped, as under
+// backlog, so the later ones still fall on the sound's own clock (and the count cannot
+// overflow).
 bool countTowardRefresh(PipelineState& s, int32_t count) {
     const int32_t interval = captureSampleRate / s.refreshDivisor;
-    s.refreshAccumulator += count;
-    if (s.refreshAccumulator <= interval) return false;
-    s.refreshAccumulator -= interval;
+    const int64_t counted = static_cast<int64_t>(s.refreshAccumulator) + count;
+    if (counted <= interval) {
+        s.refreshAccumulator = static_cast<int32_t>(counted);
+        return false;
+    }
+    s.refreshAccumulator = static_cast<int32_t>((counted - 1) % interval + 1);
     return true;
 }
 

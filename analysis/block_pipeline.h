@@ -9,7 +9,9 @@
 // Refresh points are counted in samples, not in wall-clock time: one per
 // captureSampleRate / refreshDivisor samples (2205), whatever the blocks' size, so the
 // frame rate follows the audio clock. With 220-sample blocks they fall on blocks 11, 21,
-// ..., 431, 442, 452, ... (the remainder shrinks by 5 samples per refresh).
+// ..., 431, 442, 452, ... (the remainder shrinks by 5 samples per refresh). After n
+// samples in all, (n - 1) / 2205 refresh points have passed; a block that spans more
+// than one shows one frame and drops the others.
 //
 // Order within one call: trackBlock; currentPeriod; at a refresh point updateDial;
 // drawTrace; at a refresh point presentFrame, then fadeInk.
@@ -32,7 +34,8 @@ inline constexpr int32_t captureSampleRate = 22050;
 // All of the pipeline's state.
 struct PipelineState {
     int32_t refreshDivisor;      // display refreshes per second of sound; the shell sets 10
-    int32_t refreshAccumulator;  // samples counted since the last refresh point, never reset
+    int32_t refreshAccumulator;  // samples counted since the last refresh point, 1..interval
+                                 // once any were counted; never reset
     int32_t dialRefreshes;       // refresh points that reached the dial (for tools and tests)
     float shownFrequency;        // the frequency given to the dial at the last of them, Hz
     bool shownStable;            // the stable flag given with it

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "display/display_internal.h"
+
 namespace veldra {
 namespace {
 
@@ -90,8 +92,10 @@ void copyRow(char* target, const char* source) {
 }
 
 // One glyph cell; the element is computed wide so that no x or y can overflow it, and
-// writes outside the pixel buffer are dropped.
+// writes outside the pixel buffer are dropped. A cell off the surface is counted, as a
+// point is (surface.h).
 inline void storeCell(Surface& s, int64_t x, int64_t y, uint16_t colour) {
+    if (x < 0 || x >= s.width || y < 0 || y >= s.height) display_internal::state().offLayerWrites += 1;
     const int64_t element = y * s.width + x;
     if (element < 0 || element >= static_cast<int64_t>(s.width) * s.height) return;
     s.pixels[element] = colour;

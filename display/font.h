@@ -14,7 +14,7 @@
 //   and after each of them: if x > 230, x = 2 and, while y < 300, y = y + 9.
 // There is no bounds test: the caller keeps the first cell on the surface and x at 2 plus
 // a multiple of 8 when the text holds backspaces. (A cell written outside the pixel buffer
-// is dropped, as by plotPixel.)
+// is dropped, and a cell off the surface counted, as by plotPixel.)
 //
 // Lifecycle: empty (every byte draws nothing) until buildFont runs during display setup;
 // unchanged after. The glyph rows live in static storage, so building cannot fail and

@@ -68,6 +68,13 @@ int32_t layerX(int32_t x, int32_t left) {
 
 int32_t layerX(int32_t x) { return layerX(x, display_internal::state().plot.left); }
 
+// 1 for a point off the layer (which plotPixel does not test for), else 0; without a
+// branch, as it runs for every point of the trace.
+int32_t offLayer(const Surface& layer, int32_t x, int32_t y) {
+    return static_cast<int32_t>(static_cast<uint32_t>(x) >= static_cast<uint32_t>(layer.width)) |
+           static_cast<int32_t>(static_cast<uint32_t>(y) >= static_cast<uint32_t>(layer.height));
+}
+
 }  // namespace
 
 bool setPlotWindow(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -87,7 +94,9 @@ void setInkColour(int32_t pen, int32_t red, int32_t green, int32_t blue) {
 
 void drawPoint(int32_t pen, int32_t x, int32_t y) {
     const PenChoice p = choosePen(pen);
-    plotPixel(*p.layer, layerX(x), y, p.colour);
+    const int32_t lx = layerX(x);
+    display_internal::state().offLayerWrites += offLayer(*p.layer, lx, y);
+    plotPixel(*p.layer, lx, y, p.colour);
 }
 
 void drawPoints(int32_t pen, const int16_t* xs, const int16_t* ys, int32_t count) {
@@ -96,7 +105,13 @@ void drawPoints(int32_t pen, const int16_t* xs, const int16_t* ys, int32_t count
     // A copy of the layer's record, so that the compiler need not read its fields again
     // after every store into the pixels.
     Surface layer = *p.layer;
-    for (int32_t k = 0; k < count; ++k) plotPixel(layer, layerX(xs[k], left), ys[k], p.colour);
+    int32_t strays = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t x = layerX(xs[k], left);
+        strays += offLayer(layer, x, ys[k]);
+        plotPixel(layer, x, ys[k], p.colour);
+    }
+    display_internal::state().offLayerWrites += strays;
 }
 
 void drawLine(int32_t pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

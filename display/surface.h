@@ -9,7 +9,8 @@
 //   plotPixel     no coordinate test: the caller keeps 0 <= x < width, 0 <= y < height.
 //                 (A write whose element would fall outside the buffer is dropped, so a
 //                 caller's slip never corrupts memory; inside the buffer x is not
-//                 wrapped or clipped.)
+//                 wrapped or clipped. The pens count every such slip, dropped or not,
+//                 in DisplayState::offLayerWrites, so that tests can tell it happened.)
 //   rasterLine    drawn only when both end points lie on the surface; no clipping.
 //   rasterCircle  drawn only when the whole outline lies on the surface and clear of row 0.
 //   rasterRing    same bounds as the circle, with the outer radius; outer < 0 draws nothing.

@@ -102,5 +102,19 @@ TEST_F(PipelineRefreshTest, BacklogDropsTheRefreshButFeedsAnalysisAndTrace) {
     EXPECT_EQ(feed(12, 21, silence), std::vector<int32_t>{21});
 }
 
+// A block longer than the refresh interval passes more than one refresh point: it shows
+// one frame, and the points after it stay on the sound's clock, (n - 1) / 2205 of them
+// after n samples, instead of one per block until the count has caught up.
+TEST_F(PipelineRefreshTest, ABlockSpanningSeveralRefreshPointsKeepsTheSchedule) {
+    EXPECT_TRUE(feed(std::vector<int16_t>(6807, 0)));  // passes the points at 2206, 4411, 6616
+    EXPECT_EQ(pipelineState().dialRefreshes, 1);
+    EXPECT_EQ(pipelineState().refreshAccumulator, 6807 - 3 * 2205);
+    // The next points at 8821 samples (block 10 brings 6807 + 2200 = 9007), 11026 (block
+    // 20: 11207) and 13231 (block 30: 13407).
+    EXPECT_EQ(feed(1, 30, silence), (std::vector<int32_t>{10, 20, 30}));
+    feed(std::vector<int16_t>(22050 * 4, 0), true);  // 40 points in one backlog block
+    EXPECT_EQ(pipelineState().refreshAccumulator, (13407 + 88200 - 1) % 2205 + 1);
+}
+
 }  // namespace
 }  // namespace veldra

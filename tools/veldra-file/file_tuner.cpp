@@ -129,27 +129,23 @@ int64_t blockAt(double seconds) {
     return static_cast<int64_t>(std::ceil(seconds * captureSampleRate / blockSamples - 1e-9));
 }
 
-}  // namespace
+int fail(std::ostream& err, const std::string& message) {
+    err << "veldra-file: " << message << '\n';
+    return 1;
+}
 
-int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err) {
-    auto fail = [&err](const std::string& message) {
-        err << "veldra-file: " << message << '\n';
-        return 1;
-    };
-    SoundSource source;
-    source.demo = options.demo;
-    if (source.demo) resetDemoSound(source.performance, false);
-    else if (!source.reader.open(options.input)) return fail(source.reader.error().message);
-
+// The run over an opened source, ending after blockLimit blocks (-1: at the sound's end).
+int runTuner(SoundSource& source, const FileOptions& options, int64_t blockLimit,
+             std::ostream& out, std::ostream& err) {
     RunPictures pictures(options.pngPath, options.framesDir);
     std::string error;
-    if (!pictures.prepare(error)) return fail(error);
+    if (!pictures.prepare(error)) return fail(err, error);
 
     HeadlessScreen screen;
     HeadlessWindow window(screen);
     if (!startTunerHeadless(window, error)) {
         closeDisplay();
-        return fail(error);
+        return fail(err, error);
     }
     std::string title = "Veldra -- Guitar";
     InstrumentKind kind = InstrumentKind::Guitar;
@@ -170,7 +166,7 @@ int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& er
     int64_t blocks = 0;
     int32_t refreshes = pipelineState().dialRefreshes;
     bool ok = true;
-    while (ok && source.pull(block, blockSamples) == blockSamples) {
+    while (ok && blocks != blockLimit && source.pull(block, blockSamples) == blockSamples) {
         ++blocks;
         analyzeBlock(block, blockSamples, false);
         if (pipelineState().dialRefreshes != refreshes) {
@@ -199,11 +195,31 @@ int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& er
     if (!ok) {
         pictures.discard();
         out.flush();
-        return fail(error);
+        return fail(err, error);
     }
     if (!options.csv) table.end();
     out.flush();
     return 0;
+}
+
+}  // namespace
+
+int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err) {
+    SoundSource source;
+    source.demo = options.demo;
+    if (source.demo) resetDemoSound(source.performance, false);
+    else if (!source.reader.open(options.input)) return fail(err, source.reader.error().message);
+    return runTuner(source, options, -1, out, err);
+}
+
+int runFileTunerOnBytes(const void* bytes, size_t size, double maxSeconds,
+                        const FileOptions& options, std::ostream& out, std::ostream& err) {
+    SoundSource source;
+    if (!source.reader.openMemory(bytes, size, options.input)) {
+        return fail(err, source.reader.error().message);
+    }
+    const auto blockLimit = static_cast<int64_t>(maxSeconds * captureSampleRate / blockSamples);
+    return runTuner(source, options, blockLimit, out, err);
 }
 
 }  // namespace veldra

@@ -18,6 +18,7 @@
 // views), putting it back to its start values first, so runs may follow one another.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 
@@ -34,5 +35,11 @@ bool startTunerHeadless(HeadlessWindow& window, std::string& error);
 
 // Runs options (action Run) and returns the exit status, 0 or 1.
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err);
+
+// The same run over size bytes of a sound file in memory (options.input names it in the
+// messages; options.demo is not looked at), ending after at most maxSeconds of sound:
+// how the fuzzer drives the input path with bounded work. The bytes are not copied.
+int runFileTunerOnBytes(const void* bytes, size_t size, double maxSeconds,
+                        const FileOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace veldra

@@ -1,0 +1,218 @@
+// Soak: the demo performance, over and over, through the whole road of live sound at an
+// accelerated pace: the scripted source records it, the stream's capture thread stores it,
+// the hand-off wakes the main thread, and analyzeBlock runs the analysis, the dial, the
+// trace and the display on the headless screen, set up as the application sets itself up.
+//
+// VELDRA_SOAK_SECONDS says how much sound (180 s unless set; `make soak` gives 3600). The
+// source keeps at most 8 blocks on their way, so that the ring never holds more than the
+// hand-off reads without backlog: as fast as the main thread keeps up, never faster. (A
+// block stored while a drain is ending waits for the next block's wake-up; a microphone
+// always brings that block, so when nothing moves for a while the source records a 9th,
+// still short of backlog.) Then:
+//   - every block arrives, intact and in order, none of them with backlog;
+//   - the dial was refreshed once per tenth of a second of sound;
+//   - the ring never overflowed;
+//   - resident memory after the first minute of sound does not grow.
+// Its sanitizer runs (make test-asan, make test-tsan) check the rest.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/block_pipeline.h"
+#include "audio/capture_handoff.h"
+#include "display/display.h"
+#include "platform/demo_sound.h"
+#include "platform/headless_screen.h"
+#include "platform/headless_window.h"
+#include "platform/wave_in_scripted.h"
+#include "tools/veldra-file/file_tuner.h"
+
+namespace veldra {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int64_t blockSamples = handoffBlockSamples;
+constexpr int64_t blocksOnTheirWay = 8;  // 10 in the ring would be read as backlog
+constexpr auto nudgeAfter = std::chrono::milliseconds(10);  // two polls of the capture thread
+constexpr int64_t samplesPerRefresh = captureSampleRate / 10;
+// Memory may still move by a few pages: the window-message ring (32 KB of zero pages,
+// which the kernel maps as they are first written) fills its 1024 slots at one message
+// per drain, over the first minute and a half of sound. A leak of a byte per block would
+// add 350 KB over the hour.
+constexpr int64_t residentSlackBytes = 64 * 1024;
+
+int64_t soakSeconds() {
+    const char* text = std::getenv("VELDRA_SOAK_SECONDS");
+    const int64_t seconds = text != nullptr ? std::atoll(text) : 0;
+    return seconds > 0 ? seconds : 180;
+}
+
+// Resident memory as the kernel finds it walking the page tables (smaps_rollup): exact,
+// where statm's and getrusage's counters lag by up to 64 pages per thread.
+int64_t residentBytes() {
+    FILE* f = std::fopen("/proc/self/smaps_rollup", "r");
+    if (f == nullptr) return -1;
+    char line[256];
+    long kilobytes = -1;
+    while (kilobytes < 0 && std::fgets(line, sizeof line, f) != nullptr) {
+        if (std::sscanf(line, "Rss: %ld kB", &kilobytes) != 1) kilobytes = -1;
+    }
+    std::fclose(f);
+    return kilobytes < 0 ? -1 : static_cast<int64_t>(kilobytes) * 1024;
+}
+
+// One pass of the demo and its first block again, so that every block of the looped sound
+// lies in one piece; the source and the check both read it by the block's number.
+std::vector<int16_t> performance;
+int64_t performanceLength = 0;
+
+// Written by the main thread (in the consumer), read by the source's thread.
+std::atomic<int64_t> consumed{0};
+// Main thread only.
+int64_t backlogBlocks = 0;
+int64_t damagedBlocks = 0;
+// Capture thread.
+std::atomic<int32_t> overflows{0};
+
+const int16_t* performanceAt(int64_t block) {
+    return performance.data() + block * blockSamples % performanceLength;
+}
+
+// The hand-off's consumer: the block must be the next of the performance; then the tuner.
+void consume(const int16_t* block, int32_t count, bool backlog) {
+    const int64_t n = consumed.load(std::memory_order_relaxed);
+    if (count != blockSamples || std::memcmp(block, performanceAt(n), sizeof(int16_t) * blockSamples) != 0) {
+        ++damagedBlocks;
+    }
+    backlogBlocks += backlog ? 1 : 0;
+    analyzeBlock(block, count, backlog);
+    consumed.store(n + 1, std::memory_order_release);
+}
+
+void countOverflows(int32_t code) {
+    if (code == RingOverflow) overflows.fetch_add(1);
+    onCaptureEvent(code);
+}
+
+// What the microphone thread reports.
+struct Microphone {
+    std::atomic<bool> stop{false};     // set by the main thread to end it early
+    std::atomic<bool> refused{false};  // the device had no room for a block
+    std::atomic<int32_t> nudges{0};    // 9th blocks recorded because nothing moved
+};
+
+// Records block after block of the performance while fewer than blocksOnTheirWay are
+// recorded and not yet analysed, one more when nothing has moved for nudgeAfter.
+void perform(ScriptedWaveIn& source, int64_t blocks, Microphone& mic) {
+    for (int64_t b = 0; b < blocks && !mic.stop; ++b) {
+        const auto waitingSince = Clock::now();
+        while (!mic.stop) {
+            const int64_t onTheirWay = b - consumed.load(std::memory_order_acquire);
+            if (onTheirWay < blocksOnTheirWay) break;
+            if (onTheirWay == blocksOnTheirWay && Clock::now() - waitingSince > nudgeAfter) {
+                mic.nudges.fetch_add(1);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (source.recordSamples(performanceAt(b), blockSamples) != blockSamples) {
+            mic.refused = true;
+            return;
+        }
+    }
+}
+
+TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
+    const int64_t seconds = soakSeconds();
+    // Just past the last tenth of a second: its refresh point is the sample after it.
+    const int64_t blocks = (seconds * captureSampleRate + 1 + blockSamples - 1) / blockSamples;
+    const int64_t firstMinuteBlocks = 60 * captureSampleRate / blockSamples;
+
+    DemoSound demo{};
+    resetDemoSound(demo, true);
+    performanceLength = demoSoundLength();
+    performance.assign(static_cast<size_t>(performanceLength + blockSamples), 0);
+    ASSERT_EQ(pullDemoSound(demo, performance.data(), static_cast<int32_t>(performance.size())),
+              static_cast<int32_t>(performance.size()));
+
+    HeadlessScreen screen;
+    HeadlessWindow window(screen);
+    std::string error;
+    ASSERT_TRUE(startTunerHeadless(window, error)) << error;
+    ScriptedWaveIn source;
+    installWaveInSource(&source);
+    clearWindowMessages();
+    resetHandoff();
+    prepareHandoff(&window);
+    setBlockConsumer(consume);
+    WaveInStream& stream = captureStream();
+    ASSERT_TRUE(openStream(stream, countOverflows, 3, 20, 440, 1, 22050, 16));
+    ASSERT_TRUE(startStream(stream));
+
+    Microphone mic;
+    const auto begin = Clock::now();
+    std::thread microphone(perform, std::ref(source), blocks, std::ref(mic));
+
+    // The main thread's message loop, as the shell's: each wake-up drains the ring.
+    // The first reading of /proc costs the C library some memory of its own: before the
+    // clock starts.
+    ASSERT_GT(residentBytes(), 0);
+    int64_t residentAfterFirstMinute = -1, residentMost = -1;
+    int64_t nextLook = firstMinuteBlocks;  // then every 10 s of sound
+    int64_t lastSeen = -1;
+    auto lastProgress = Clock::now();
+    while (consumed.load() < blocks && !mic.refused) {
+        WindowMessage m{};
+        if (waitWindowMessage(&m, 5) && m.message == CaptureReadyMessage) drainCapture();
+        const int64_t n = consumed.load();
+        if (n != lastSeen) {
+            lastSeen = n;
+            lastProgress = Clock::now();
+        } else if (Clock::now() - lastProgress > std::chrono::seconds(10)) {
+            break;  // stuck: reported below
+        }
+        if (n >= nextLook) {
+            const int64_t resident = residentBytes();
+            if (residentAfterFirstMinute < 0) residentAfterFirstMinute = resident;
+            residentMost = std::max(residentMost, resident);
+            nextLook += 10 * captureSampleRate / blockSamples;
+        }
+    }
+    const double wallSeconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    mic.stop = true;
+    microphone.join();
+    EXPECT_TRUE(stopStream(stream));
+    closeHandoff();
+    installWaveInSource(nullptr);
+    resetHandoff();
+    closeDisplay();
+
+    ASSERT_FALSE(mic.refused) << "the device had no buffer for a block";
+    ASSERT_EQ(consumed.load(), blocks) << "the road stalled";
+    EXPECT_EQ(damagedBlocks, 0);
+    EXPECT_EQ(backlogBlocks, 0);
+    EXPECT_EQ(overflows.load(), 0);
+    const int64_t samples = blocks * blockSamples;
+    EXPECT_EQ(pipelineState().dialRefreshes, seconds * 10);
+    EXPECT_EQ(pipelineState().dialRefreshes, (samples - 1) / samplesPerRefresh);
+    if (seconds > 60) {
+        ASSERT_GT(residentAfterFirstMinute, 0);
+        EXPECT_LE(residentMost - residentAfterFirstMinute, residentSlackBytes);
+    }
+    std::printf("soak: %lld s of sound in %.1f s, %d dial refreshes, resident %.2f MB after the "
+                "first minute, %.2f MB at most later; %d nudges\n",
+                static_cast<long long>(seconds), wallSeconds, pipelineState().dialRefreshes,
+                residentAfterFirstMinute / 1048576.0, residentMost / 1048576.0, mic.nudges.load());
+}
+
+}  // namespace
+}  // namespace veldra
