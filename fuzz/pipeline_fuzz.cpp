@@ -9,8 +9,10 @@
 //           needle and the arrows, which raw bytes seldom reach
 //   mode    a mode command as the shell gives it: setupInstrument, and for Guitar and
 //           Singing the two tuning setters with their values
-//   tuning  the two tuning setters with values from the input (spans of 1 to 65535
-//           samples, tolerances of 0 to 1)
+//   tuning  the two tuning setters with values from the input: tolerances of 0 to 1 and
+//           spans from the longest period the validator takes (689 samples) to 65535;
+//           a shorter span lets the smoothing overshoot its candidates (the program only
+//           ever sets 2756 and 1378)
 //   pause   suspendDrawing or resumeDrawing
 // at most 10 s of sound per input.
 //
@@ -152,7 +154,8 @@ void mode(ByteStream& in) {
 }
 
 void tuning(ByteStream& in) {
-    setSmoothingSpan(1 + in.u16() % 65535);
+    constexpr int32_t longestPeriod = captureSampleRate / 32;
+    setSmoothingSpan(longestPeriod + in.u16() % (65536 - longestPeriod));
     setPeriodTolerance(in.u16() / 65535.0);
 }
 
