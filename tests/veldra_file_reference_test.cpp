@@ -61,6 +61,32 @@ TEST_P(VeldraFileReferenceTest, CsvMatchesLineForLine) {
     EXPECT_EQ(got.size(), want.size());
 }
 
+// The same file from memory (the fuzzer's road) gives the same lines, up to the limit;
+// damaged bytes give the one-line error that names what the caller called them.
+TEST(VeldraFileFromMemoryTest, SameLinesAsFromThePathUpToTheLimit) {
+    const std::string bytes = readWholeFile(testDataPath("elec_guitar_six_strings.wav"));
+    const auto want = split(readWholeFile(testDataPath("elec_guitar_six_strings.guitar.csv")), '\n');
+    FileOptions options;
+    options.input = "take";
+    options.csv = true;
+    options.modes = {InstrumentKind::Guitar};
+
+    std::ostringstream all, err;
+    ASSERT_EQ(runFileTunerOnBytes(bytes.data(), bytes.size(), 1e6, options, all, err), 0) << err.str();
+    EXPECT_EQ(split(all.str(), '\n'), want);
+    // 2 s end after block 200 (44000 samples): refresh points up to (44000 - 1) / 2205 = 19.
+    std::ostringstream cut;
+    ASSERT_EQ(runFileTunerOnBytes(bytes.data(), bytes.size(), 2.0, options, cut, err), 0);
+    EXPECT_EQ(split(cut.str(), '\n'), std::vector<std::string>(want.begin(), want.begin() + 1 + 19));
+
+    std::ostringstream none;
+    EXPECT_EQ(runFileTunerOnBytes(bytes.data(), 30, 1e6, options, none, err), 1);
+    const std::string message = err.str();
+    EXPECT_EQ(message.rfind("veldra-file: take: truncated", 0), 0u) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+    EXPECT_EQ(none.str(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Recordings, VeldraFileReferenceTest, ::testing::ValuesIn(referenceCases()),
                          [](const auto& info) {
                              std::string name = info.param.recording + "_" + info.param.modes;
