@@ -1,5 +1,6 @@
 #include "display/layers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,11 +69,31 @@ int32_t layerX(int32_t x, int32_t left) {
 
 int32_t layerX(int32_t x) { return layerX(x, display_internal::state().plot.left); }
 
-// 1 for a point off the layer (which plotPixel does not test for), else 0; without a
-// branch, as it runs for every point of the trace.
+// 1 for a point off the layer (which plotPixel does not test for), else 0.
 int32_t offLayer(const Surface& layer, int32_t x, int32_t y) {
-    return static_cast<int32_t>(static_cast<uint32_t>(x) >= static_cast<uint32_t>(layer.width)) |
-           static_cast<int32_t>(static_cast<uint32_t>(y) >= static_cast<uint32_t>(layer.height));
+    return static_cast<uint32_t>(x) >= static_cast<uint32_t>(layer.width) ||
+                   static_cast<uint32_t>(y) >= static_cast<uint32_t>(layer.height)
+               ? 1
+               : 0;
+}
+
+// The points of a batch that lie off the layer. The trace's points always lie on it, so
+// the batch's extremes are looked at first, in loops the compiler turns into vector code,
+// and the points one by one only when the extremes leave the layer.
+int32_t pointsOffLayer(const Surface& layer, const int16_t* xs, const int16_t* ys, int32_t count,
+                       int32_t left) {
+    int16_t lowX = INT16_MAX, highX = INT16_MIN, lowY = INT16_MAX, highY = INT16_MIN;
+    for (int32_t k = 0; k < count; ++k) {
+        lowX = std::min(lowX, xs[k]);
+        highX = std::max(highX, xs[k]);
+        lowY = std::min(lowY, ys[k]);
+        highY = std::max(highY, ys[k]);
+    }
+    // left is 0..240, so these sums cannot wrap as layerX's may.
+    if (lowX + left >= 0 && highX + left < layer.width && lowY >= 0 && highY < layer.height) return 0;
+    int32_t strays = 0;
+    for (int32_t k = 0; k < count; ++k) strays += offLayer(layer, layerX(xs[k], left), ys[k]);
+    return strays;
 }
 
 }  // namespace
@@ -105,13 +126,8 @@ void drawPoints(int32_t pen, const int16_t* xs, const int16_t* ys, int32_t count
     // A copy of the layer's record, so that the compiler need not read its fields again
     // after every store into the pixels.
     Surface layer = *p.layer;
-    int32_t strays = 0;
-    for (int32_t k = 0; k < count; ++k) {
-        const int32_t x = layerX(xs[k], left);
-        strays += offLayer(layer, x, ys[k]);
-        plotPixel(layer, x, ys[k], p.colour);
-    }
-    display_internal::state().offLayerWrites += strays;
+    for (int32_t k = 0; k < count; ++k) plotPixel(layer, layerX(xs[k], left), ys[k], p.colour);
+    display_internal::state().offLayerWrites += pointsOffLayer(layer, xs, ys, count, left);
 }
 
 void drawLine(int32_t pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

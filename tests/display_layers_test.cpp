@@ -120,19 +120,23 @@ TEST_F(LayersTest, PointsDrawnTogetherMatchPointsDrawnOneByOne) {
 // least be seen: every such pixel is counted, whether it lands in a neighbouring row or
 // outside the buffer, and nothing on the layer is.
 TEST_F(LayersTest, PointsAndGlyphCellsOffTheLayerAreCounted) {
-    resetDisplay();
-    prepareWindow(16);
-    drawPoint(0, -16, 0);   // layer column 0
-    drawPoint(0, 223, 319); // layer column 239, the last row
+    openPlotWindow(16);
+    drawPoint(0, -16, 0);    // layer column 0
+    drawPoint(0, 223, 319);  // layer column 239, the last row
     drawText(0, "8", 216, 313);  // the glyph's cells end on column 238, row 319
+    const int16_t onX[] = {-16, 223, 100}, onY[] = {0, 319, 100};
+    drawPoints(0, onX, onY, 3);
     EXPECT_EQ(displayState().offLayerWrites, 0);
 
     drawPoint(0, 224, 5);   // column 240: wraps into row 6
     drawPoint(0, 0, 320);   // past the last row: dropped
     drawPoint(0, -17, -1);  // before the first pixel: dropped
     EXPECT_EQ(displayState().offLayerWrites, 3);
+    const int16_t xs[] = {224, 100, -17, 100}, ys[] = {5, 100, 0, -1};
+    drawPoints(0, xs, ys, 4);  // all but the second
+    EXPECT_EQ(displayState().offLayerWrites, 3 + 3);
     drawText(0, "1", 100, 316);  // "1" has 14 cells, 6 of them in rows 320..322
-    EXPECT_EQ(displayState().offLayerWrites, 3 + 6);
+    EXPECT_EQ(displayState().offLayerWrites, 3 + 3 + 6);
     resetDisplay();
     EXPECT_EQ(displayState().offLayerWrites, 0);
 }
