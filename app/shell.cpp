@@ -7,7 +7,7 @@
 
 #include "analysis/block_pipeline.h"
 #include "analysis/level_tracker.h"
-#include "analysis/period_validator.h"
+#include "app/mode_tuning.h"
 #include "app/resources.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
@@ -177,8 +177,7 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
             return 0;
         case commandGuitar:
             modeCommand(window, InstrumentKind::Guitar);
-            setSmoothingSpan(static_cast<double>(shellSampleRate / 8));
-            setPeriodTolerance(0.035);
+            applyModeTuning(InstrumentKind::Guitar);
             return 0;
         case commandViolin: modeCommand(window, InstrumentKind::Violin); return 0;
         case commandCello: modeCommand(window, InstrumentKind::Cello); return 0;
@@ -187,8 +186,7 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
         case commandBass: modeCommand(window, InstrumentKind::Bass); return 0;
         case commandSinging:
             modeCommand(window, InstrumentKind::Singing);
-            setSmoothingSpan(static_cast<double>(shellSampleRate / 16));
-            setPeriodTolerance(0.08);
+            applyModeTuning(InstrumentKind::Singing);
             return 0;
         case commandAlto: modeCommand(window, InstrumentKind::Alto); return 0;
         case commandContent:

@@ -36,6 +36,7 @@
 #include "analysis/block_pipeline.h"
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
+#include "app/mode_tuning.h"
 #include "display/display.h"
 #include "fuzz/byte_stream.h"
 #include "platform/headless_screen.h"
@@ -144,13 +145,7 @@ void tone(Run& run, ByteStream& in, std::vector<int16_t>& buffer) {
 void mode(ByteStream& in) {
     const auto kind = static_cast<InstrumentKind>(in.byte() % (instrumentKindCount + 1));
     setupInstrument(kind);
-    if (kind == InstrumentKind::Guitar) {
-        setSmoothingSpan(captureSampleRate / 8);
-        setPeriodTolerance(0.035);
-    } else if (kind == InstrumentKind::Singing) {
-        setSmoothingSpan(captureSampleRate / 16);
-        setPeriodTolerance(0.08);
-    }
+    applyModeTuning(kind);
 }
 
 void tuning(ByteStream& in) {

@@ -10,6 +10,7 @@
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
 #include "app/chrome_picture.h"
+#include "app/mode_tuning.h"
 #include "app/resources.h"
 #include "display/display.h"
 #include "platform/demo_sound.h"
@@ -91,13 +92,7 @@ namespace {
 // and Singing their two tuning values. Returns the new title.
 std::string applyMode(InstrumentKind kind) {
     setupInstrument(kind);
-    if (kind == InstrumentKind::Guitar) {
-        setSmoothingSpan(captureSampleRate / 8);
-        setPeriodTolerance(0.035);
-    } else if (kind == InstrumentKind::Singing) {
-        setSmoothingSpan(captureSampleRate / 16);
-        setPeriodTolerance(0.08);
-    }
+    applyModeTuning(kind);
     std::string name;
     instrumentName(name, kind);
     return "Veldra -- " + name;
