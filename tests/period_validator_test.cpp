@@ -158,17 +158,13 @@ TEST_F(PeriodValidatorTest, ToleranceWindowsOfStartUpGuitarAndSinging) {
     }
 }
 
-// The start-up values, and the setters rounding to single precision. Period 0 counts as
-// 1; a new analysis rate changes the frequencies but not the detector's envelope
-// interval, which came from the start-up rate.
-TEST_F(PeriodValidatorTest, SettersRoundToSinglePrecisionAndFrequencyFollowsTheRate) {
-    EXPECT_EQ(std::tuple(v().smoothingSpan, v().periodTolerance, v().listingHoldTime),
-              std::tuple(1470.0f, 0.045f, 4410.0f));
-    setSmoothingSpan(22050 / 8);
-    setPeriodTolerance(0.035);
-    EXPECT_EQ(std::tuple(v().smoothingSpan, v().periodTolerance), std::tuple(2756.0f, 0.035f));
+// Period 0 counts as 1. A new analysis rate changes the frequencies but not the
+// detector's envelope interval, which came from the start-up rate; a reset goes back to
+// the start-up rate. (The start-up tuning values and the setters' rounding are checked
+// through the mode commands in app_shell_test, and to the bit by the reference
+// recordings.)
+TEST_F(PeriodValidatorTest, FrequencyFollowsTheRateButTheEnvelopeIntervalDoesNot) {
     EXPECT_EQ(frequencyFromPeriod(0.0), 22050.0);
-    EXPECT_EQ(frequencyFromPeriod(50.0), 441.0);
     setAnalysisRate(11025);
     EXPECT_EQ(frequencyFromPeriod(25.0), 441.0);
     EXPECT_EQ(detectorState().envelopeInterval, 44);
