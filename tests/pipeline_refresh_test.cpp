@@ -1,4 +1,7 @@
-// The block pipeline's pacing: refresh points, suspension, backlog.
+// The block pipeline's pacing: refused settings, suspension, backlog, long blocks. (The
+// refresh points of 220-sample blocks, 11, 21, ..., 431, 442, 452, and the 22050 Hz shown
+// before the first period are in every reference recording's CSV; the fuzz target holds
+// every block to one frame and one fade per refresh point.)
 #include "analysis/block_pipeline.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +15,6 @@
 #include "tests/support/surface_pixels.h"
 #include "tests/support/tuner_setup.h"
 #include "views/phase_trace.h"
-#include "views/tuning_dial.h"
 
 namespace veldra {
 namespace {
@@ -41,23 +43,6 @@ protected:
     }
     const std::vector<int16_t> silence = std::vector<int16_t>(220, 0);
 };
-
-TEST_F(PipelineRefreshTest, TenRefreshesPerSecondOfSoundOn220SampleBlocks) {
-    std::vector<int32_t> refreshed, faded;
-    for (int32_t block = 1; block <= 460; ++block) {
-        const int32_t fadeBefore = displayState().fadeAccumulator;
-        if (feed(silence)) refreshed.push_back(block);
-        if (displayState().fadeAccumulator != fadeBefore) faded.push_back(block);
-    }
-    std::vector<int32_t> expected;
-    for (int32_t block = 11; block <= 431; block += 10) expected.push_back(block);
-    expected.insert(expected.end(), {442, 452});  // the 5-sample remainders add up to one extra block
-    EXPECT_EQ(refreshed, expected);
-    EXPECT_EQ(faded, expected);  // fadeInk follows each dial refresh
-    EXPECT_EQ(pipelineState().shownFrequency, 22050.0f);  // no period yet
-    EXPECT_FALSE(pipelineState().shownStable);
-    EXPECT_EQ(dialState().reading, DialReading::None);
-}
 
 TEST_F(PipelineRefreshTest, DivisorsWithoutAnIntervalAndEmptyBlocksAreRefused) {
     EXPECT_FALSE(setRefreshDivisor(0));
@@ -100,6 +85,7 @@ TEST_F(PipelineRefreshTest, BacklogDropsTheRefreshButFeedsAnalysisAndTrace) {
     EXPECT_EQ(traceState().traceHistory[traceState().traceDelay], 1219);  // the block's last sample
     EXPECT_GT(envelopeSpan(), 0);  // the silence before left it at 0
     EXPECT_EQ(feed(12, 21, silence), std::vector<int32_t>{21});
+    EXPECT_NE(displayState().fadeAccumulator, fadeBefore);  // the frame at 21 is faded
 }
 
 // A block longer than the refresh interval passes more than one refresh point: it shows
