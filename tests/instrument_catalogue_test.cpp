@@ -26,17 +26,13 @@ std::vector<std::string> openStrings(InstrumentKind kind) {
 }
 
 // The names pin down every table entry's octave and semitone, and the guard for positions
-// stored just below a twelfth: Violin's 4 + 2/12 is D 4, not C#4, and Cello's exact 2.0
-// is C 2. The frequencies follow from C1 = 32.7 Hz, which makes A4 439.96, not 440.
+// stored just below a twelfth: Violin's 4 + 2/12 (4.1666665f) is D 4, not C#4, and Cello's
+// exact 2.0 is C 2. The frequencies follow from C1 = 32.7 Hz, which makes A4 439.96, not
+// 440. (Guitar's and Erhu's strings are in their information texts, instrument_info_test.)
 TEST(InstrumentCatalogueTest, OpenStringsAreNamedByTheirNotesWithTheirFrequencies) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(stringTable[1], 4.1666665f);  // just below 4 + 2/12
-    EXPECT_EQ(stringTable[10], 2.0f);
-    EXPECT_EQ(openStrings(InstrumentKind::Guitar),
-              (V{"E 2 82.40", "A 2 109.99", "D 3 146.82", "G 3 195.98", "B 3 246.92", "E 4 329.60"}));
     EXPECT_EQ(openStrings(InstrumentKind::Violin), (V{"G 3 195.98", "D 4 293.64", "A 4 439.96", "E 5 659.19"}));
     EXPECT_EQ(openStrings(InstrumentKind::Cello), (V{"C 2 65.40", "G 2 97.99", "D 3 146.82", "A 3 219.98"}));
-    EXPECT_EQ(openStrings(InstrumentKind::Erhu), (V{"D 3 146.82", "A 3 219.98"}));
     EXPECT_EQ(openStrings(InstrumentKind::Pipa), (V{"A 2 109.99", "D 3 146.82", "E 3 164.80", "A 3 219.98"}));
 }
 
