@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <random>
 #include <string>
 
 #include "platform/sound_file.h"
@@ -31,17 +30,13 @@ void expectMessage(const SoundFileError& e, const std::string& name) {
     EXPECT_EQ(e.message.find('\n'), std::string::npos) << e.message;
 }
 
+// (An empty file, a text file, random bytes, a missing file and a folder are tried through
+// veldra-file itself in veldra_file_program_test, with the reason it prints.)
 TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
     std::string silent = wav().substr(0, 44);  // a header that honestly says it holds no sound
     put(silent, 4, 36, 4), put(silent, 40, 0, 4);
-    std::string noise(5000, ' ');
-    std::mt19937 gen(7);
-    for (char& v : noise) v = static_cast<char>(gen());
     const std::pair<std::string, SoundFileProblem> cases[] = {
-        {"", SoundFileProblem::Empty},
         {silent, SoundFileProblem::Empty},
-        {"hello\n", SoundFileProblem::NotSoundFile},
-        {noise, SoundFileProblem::NotSoundFile},
         {wav(0x1234), SoundFileProblem::UnsupportedEncoding},
         {wav(1, 1, 1), SoundFileProblem::UnsupportedRate},
         {wav(1, 0), SoundFileProblem::Damaged},
@@ -70,11 +65,8 @@ TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
 TEST(SoundFileErrorsTest, PathsThatAreNoFiles) {
     ScratchFolder folder;
     SoundFileReader reader;
-    EXPECT_FALSE(reader.open(folder.path("nothing/below.wav")));
+    EXPECT_FALSE(reader.open(folder.path("nothing/below.wav")));  // a missing folder
     EXPECT_EQ(reader.error().problem, SoundFileProblem::Missing);
-    EXPECT_FALSE(reader.open(folder.root()));
-    EXPECT_EQ(reader.error().problem, SoundFileProblem::Directory);
-    expectMessage(reader.error(), folder.root());
     // A FIFO with no writer would block a plain open; the reader refuses it at once.
     ASSERT_EQ(::mkfifo(folder.path("pipe").c_str(), 0600), 0);
     EXPECT_FALSE(reader.open(folder.path("pipe")));
@@ -86,34 +78,26 @@ TEST(SoundFileErrorsTest, PathsThatAreNoFiles) {
     EXPECT_TRUE(reader.error().message.empty());
 }
 
-// Headers with absurd lengths, then thousands of WAVs with a few header bytes changed or
-// their end cut off: each either fails with a message or gives a finite sound. Under the
-// sanitizers this also catches any out-of-bounds access in the input path.
-TEST(SoundFileErrorsTest, MangledHeadersNeitherCrashNorHang) {
+// Headers with absurd lengths: each either fails with a message or gives a sound that
+// ends. (Randomly mangled files are the sound-file fuzz target's, with the sanitizers.)
+TEST(SoundFileErrorsTest, AbsurdHeaderLengthsNeitherCrashNorHang) {
     // (offset, value, bytes): RIFF size, data size twice, format chunk size, rate, byte
     // rate, channel count.
     const std::tuple<size_t, uint32_t, int> absurd[] = {
         {4, 0xFFFFFFFF, 4},  {40, 0xFFFFFFFF, 4}, {40, 0x80000000, 4}, {16, 0xFFFFFFF0, 4},
         {24, 0xFFFFFFFF, 4}, {28, 0, 4},          {22, 0xFFFF, 2}};
-    std::mt19937 gen(20240611);
-    for (int round = 0; round < 3000; ++round) {
+    for (const auto& [at, value, bytes] : absurd) {
         std::string b = wav();
-        if (round < 7) {
-            const auto [at, value, bytes] = absurd[round];
-            put(b, at, value, bytes);
-        } else {
-            for (int k = 0, n = 1 + static_cast<int>(gen() % 4); k < n; ++k) b[gen() % 64] = static_cast<char>(gen());
-            if (gen() % 4 == 0) b.resize(gen() % b.size());
-        }
+        put(b, at, value, bytes);
         SoundFileReader reader;
-        if (!reader.openMemory(b.data(), b.size(), "mangled.wav")) {
-            ASSERT_NE(reader.error().problem, SoundFileProblem::None) << "round " << round;
+        if (!reader.openMemory(b.data(), b.size(), "absurd.wav")) {
+            EXPECT_NE(reader.error().problem, SoundFileProblem::None) << at;
             continue;
         }
         int16_t block[220];
         int64_t total = 0;
         for (int32_t got; (got = reader.read(block, 220)) > 0 && total < 10'000'000;) total += got;
-        ASSERT_LT(total, 10'000'000) << "round " << round << " does not end";
+        EXPECT_LT(total, 10'000'000) << at << " does not end";
     }
 }
 
