@@ -1,6 +1,6 @@
 // The analysis core: the level tracker's worked examples, the period validator's rules,
 // and the accuracy of the measured pitch over the tuner's range. (The rest of their
-// arithmetic is checked to the bit on real recordings by veldra_file_reference_test.)
+// arithmetic is checked to the bit on real recordings by veldra_file_test.)
 #include <gtest/gtest.h>
 
 #include <cmath>

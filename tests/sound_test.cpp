@@ -209,7 +209,7 @@ TEST(SoundFileErrorsTest, AbsurdHeaderLengthsNeitherCrashNorHang) {
 
 // ---- The demo performance as sound: plucks with harmonics that fade faster than the
 // fundamental and stay loud enough for the tuner, silence around every note, an exact
-// loop. (What the tuner reads from it is checked in veldra_file_report_test.)
+// loop. (What the tuner reads from it is checked in veldra_file_test.)
 
 std::vector<int16_t> pull(bool looping, size_t count, size_t chunk) {
     DemoSound sound;
