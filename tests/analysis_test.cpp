@@ -250,8 +250,8 @@ TEST_F(PeriodValidatorTest, FrequencyFollowsTheRateButTheEnvelopeIntervalDoesNot
     EXPECT_EQ(frequencyFromPeriod(50.0), 441.0);
 }
 
-// ---- Accuracy of the measured pitch over the tuner's range, as a matrix of waveforms
-// and pitches, and the signals that must give no pitch at all.
+// ---- Accuracy of the measured pitch over the tuner's range, as a matrix of waveforms and
+// pitches, and the signals that must give no pitch at all.
 
 constexpr double rate = 22050.0;
 

@@ -58,7 +58,7 @@ TEST_F(AppTest, StartUpShowsTheNoticeThenPaintsTheDialWithCaptureRunning) {
 
 // A second first-paint sequence would put the dial geometry 120, 128, 40, 106 back and
 // restart the stream; a later paint erases the client area and draws the information
-// text only (how, instrument_info_test checks), white on black.
+// text only (how, views_test checks), white on black.
 TEST_F(AppTest, TheFirstPaintRunsOnceAndLaterPaintsDrawOnlyTheInformationText) {
     ASSERT_TRUE(start());
     KernelThread* const thread = captureStream().thread;

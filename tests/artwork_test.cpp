@@ -16,8 +16,8 @@
 namespace veldra {
 namespace {
 
-// ---- The built-in pictures and the BMP decoder that reads them. (Their 4-bit rows, bottom
-// up, high nibble first, are checked through the printed dial, below.)
+// ---- The built-in pictures and the BMP decoder that reads them. (Their 4-bit rows,
+// bottom up, high nibble first, are checked through the printed dial, below.)
 
 void put(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes = 4) {
     for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -107,9 +107,9 @@ TEST(ResourcesTest, BackgroundIsBlackAndShadesOfTheDialOrange) {
     EXPECT_GT(std::count(bitmap.pixels, bitmap.pixels + total, 0), total * 8 / 10);
 }
 
-// ---- The printed dial against the dial's arithmetic: the spiral of the background picture
-// must lie under every point the dial draws at, and the letters C must leave the places
-// of the octave digits free, just to their left.
+// ---- The printed dial against the dial's arithmetic: the spiral of the background
+// picture must lie under every point the dial draws at, and the letters C must leave the
+// places of the octave digits free, just to their left.
 
 class ArtworkGeometryTest : public ::testing::Test {
 protected:

@@ -130,8 +130,8 @@ TEST(TrigTablesTest, TellingEntriesAndAnglesWrap) {
     EXPECT_EQ(sin1024(0xFFFFFFFFu), -6);
 }
 
-// ---- The bitmap font: glyph shapes, the character map, case folding and the cursor
-// rules (line feed, backspace, wrap).
+// ---- The bitmap font: glyph shapes, the character map, case folding and the cursor rules
+// (line feed, backspace, wrap).
 
 class FontTest : public ::testing::Test {
 protected:

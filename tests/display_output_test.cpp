@@ -152,8 +152,8 @@ TEST_F(OutputTest, BackgroundIsPaintedIntoTheWindowAndCapturedFromTheScreen) {
 }
 
 // ---- The frame path against plain per-pixel loops: composition and the copy to display
-// memory on random layers in every memory layout, and both fade formulas over every
-// RGB565 value, channel by channel.
+// memory on random layers in every memory layout, and both fade formulas over every RGB565
+// value, channel by channel.
 
 struct Channels {
     uint32_t r, g, b;
@@ -247,7 +247,7 @@ TEST_F(FrameReferenceTest, ComposeAndCopyInEveryLayout) {
 }
 
 // ---- The headless window's drawing context (clipping) and PNG snapshots. (Its text
-// records are checked through instrument_info_test.)
+// records are checked through the information text in views_test.)
 
 TEST(HeadlessWindowTest, StartupPlacementLeavesA240By268ClientAreaAtRow26) {
     HeadlessScreen screen;

@@ -19,7 +19,8 @@ namespace veldra {
 namespace {
 
 // ---- The sound file reader's output: bit-exact pass-through from path and memory,
-// clipping, NaN and infinities, channel mixing, resampling and other containers, rewinding.
+// clipping, NaN and infinities, channel mixing, resampling and other containers,
+// rewinding.
 
 std::vector<int16_t> readAll(SoundFileReader& reader, int32_t chunk) {
     std::vector<int16_t> out, buffer(chunk);

@@ -19,12 +19,11 @@ namespace veldra {
 namespace {
 
 // ---- The whole tuner over the reference recordings: veldra-file --csv must print the
-// expected lines exactly, in the start-up state and after each file's mode commands.
-// Any difference in the analysis, the dial or the refresh pacing shows up here, and so
-// does any state one run leaves to the next, since the cases run in one process. A
-// differing line names its differing columns: period, recent_period and recent_count
-// come from the analysis alone, frequency_hz, stable and needle from the pipeline and
-// the dial.
+// expected lines exactly, in the start-up state and after each file's mode commands. Any
+// difference in the analysis, the dial or the refresh pacing shows up here, and so does
+// any state one run leaves to the next, since the cases run in one process. A differing
+// line names its differing columns: period, recent_period and recent_count come from the
+// analysis alone, frequency_hz, stable and needle from the pipeline and the dial.
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -101,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Recordings, VeldraFileReferenceTest, ::testing::ValuesI
                              return name;
                          });
 
-// ---- What veldra-file tells a person: the command line, note names and cents on the tuner's
-// scale (C1 = 32.7 Hz), the nearest open string, the folded table, and the demo
+// ---- What veldra-file tells a person: the command line, note names and cents on the
+// tuner's scale (C1 = 32.7 Hz), the nearest open string, the folded table, and the demo
 // performance read back through the whole tuner.
 
 // Mode commands keep their order, options may follow the file, "--" ends the options.
