@@ -239,7 +239,7 @@ TEST_F(PeriodValidatorTest, ToleranceWindowsOfStartUpGuitarAndSinging) {
 // Period 0 counts as 1. A new analysis rate changes the frequencies but not the
 // detector's envelope interval, which came from the start-up rate; a reset goes back to
 // the start-up rate. (The start-up tuning values and the setters' rounding are checked
-// through the mode commands in app_shell_test, and to the bit by the reference
+// through the mode commands in app_test, and to the bit by the reference
 // recordings.)
 TEST_F(PeriodValidatorTest, FrequencyFollowsTheRateButTheEnvelopeIntervalDoesNot) {
     EXPECT_EQ(frequencyFromPeriod(0.0), 22050.0);

@@ -359,7 +359,7 @@ protected:
 
 // The owner is deactivated while the dialog is up and activated after; its paint waits
 // until the dialog is gone and it is active again. (Escape, the Done button, answers the
-// About box in app_shell_test.)
+// About box in app_test.)
 TEST_F(DialogTest, TheOwnerIsDeactivatedWhileUpAndItsPaintWaits) {
     invalidateWindow(owner, true);
     std::string titleWhileUp;

@@ -1,15 +1,28 @@
-// The main window driven through the headless window system: the start-up and its first
-// paint, later paints, the mode commands and their tuning values, the menus, pause and
-// resume, the About box, and closing by Control+Q and by Exit.
+// The application: the main window driven through the headless window system, the
+// program's life from entry to exit, the help viewer, and the shell's bars drawn as a
+// still picture.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "analysis/block_pipeline.h"
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
+#include "app/chrome_picture.h"
+#include "app/resource_script.h"
 #include "app/resources.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
+#include "platform/headless_screen.h"
+#include "platform/headless_window.h"
+#include "platform/help_viewer.h"
+#include "platform/window_chrome.h"
+#include "support/block_font.h"
+#include "support/polling.h"
+#include "support/scratch_files.h"
 #include "support/window_fixture.h"
 #include "views/instrument_info.h"
 #include "views/phase_trace.h"
@@ -17,6 +30,10 @@
 
 namespace veldra {
 namespace {
+
+// ---- The main window driven through the headless window system: the start-up and its
+// first paint, later paints, the mode commands and their tuning values, the menus, pause
+// and resume, the About box, and closing by Control+Q and by Exit.
 
 // The notice comes first, with drawing suspended and no paint under it; the first paint
 // runs before initInstance returns, with drawing going on: the background picture is on
@@ -103,7 +120,7 @@ TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSingi
     }
 }
 
-// Opening a menu takes the focus without deactivating (window_menu_test), which pauses
+// Opening a menu takes the focus without deactivating (window_system_test), which pauses
 // the tuner (below); the chosen mode's text stays until a tap: pressing does nothing,
 // lifting resumes wherever.
 TEST_F(AppTest, TheInstrumentMenuPausesTheTunerUntilATap) {
@@ -197,6 +214,142 @@ TEST_F(AppTest, ExitFromTheStartMenuClosesWithoutDeactivating) {
     EXPECT_EQ(quitCode, 0);
     EXPECT_FALSE(isWindow(mainWindow()));
     EXPECT_EQ(shellState().activateInfo.lastActivate, activationActive);
+}
+
+// ---- The program's life from entry to exit: failures at start-up and their messages, the
+// shut-down order, a second start, closing during the notice, and the help viewer.
+
+using Seen = std::vector<std::string>;
+
+// "Sound input failed!" once, then the close: the stream stopped, the display closed
+// while the hand-off's lock was still there, then the lock gone; exit code 0.
+TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder) {
+    input.devices = 0;
+    answerModalsWithEnter();
+    bool streamStoppedAtClose = false, lockStillThereAtClose = false;
+    screen.setCloseObserver([&] {
+        streamStoppedAtClose = captureStream().thread == nullptr;
+        lockStillThereAtClose = handoffState().notifyWindow != nullptr;
+    });
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    EXPECT_EQ(seenModals, (Seen{"Detect Setting", "Fatal error: Sound input failed!"}));
+    EXPECT_EQ(screen.closeCalls(), 1);
+    EXPECT_FALSE(screen.isOpen());
+    EXPECT_TRUE(streamStoppedAtClose);
+    EXPECT_TRUE(lockStillThereAtClose);
+    EXPECT_EQ(handoffState().notifyWindow, nullptr);
+    EXPECT_FALSE(isWindow(shellState().menuBar));
+}
+
+TEST_F(AppTest, ADisplayThatCannotBeHadEndsTheProgramWithItsOwnMessage) {
+    screen.setOpenFails(true);
+    answerModalsWithEnter();
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    EXPECT_EQ(seenModals, (Seen{"Graphics: Cannot open to full screen mode"}));  // no notice
+    EXPECT_EQ(shellState().firstPaintDone, 0);
+}
+
+TEST_F(AppTest, AnotherPixelFormatEndsTheProgramWithItsOwnMessage) {
+    screen.setBitsPerPixel(32);
+    answerModalsWithEnter();
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    EXPECT_EQ(seenModals, (Seen{"Graphics: Support only 16 bit pixel format."}));
+    EXPECT_FALSE(screen.isOpen());
+}
+
+// The window is not moved up from the bottom, and the display still leaves the bar's rows.
+TEST_F(AppTest, WithoutAMenuBarTheWindowKeepsItsPlace) {
+    setMenuBarCreationFails(true);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(shellState().menuBar, nullptr);
+    EXPECT_EQ(mainWindow()->screenRect().bottom, 320);
+    EXPECT_EQ(displayState().plot.height, 268);
+    EXPECT_EQ(shellState().firstPaintDone, 1);
+}
+
+TEST_F(AppTest, ASecondStartBringsTheFirstForwardAndEndsSilently) {
+    ASSERT_TRUE(start());
+    const WindowHandle first = mainWindow();
+    whenIdle([] { return ADD_FAILURE() << "the second start waited for input", false; });
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    EXPECT_EQ(mainWindow(), first);
+    EXPECT_TRUE(eventually([&] { return backEnd.raises() > 0; }, std::chrono::seconds(2), [&] { pump(); }));
+    EXPECT_EQ(backEnd.raises(), 1);
+    EXPECT_TRUE(isWindow(first));
+    EXPECT_TRUE(modalWindows().empty());
+}
+
+TEST_F(AppTest, ClosingTheDesktopWindowDuringTheNoticeEndsTheProgramBeforeAnyCapture) {
+    backEnd.queue({InputKind::CloseRequested});
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    EXPECT_EQ(shellState().firstPaintDone, 0);
+    EXPECT_EQ(captureStream().thread, nullptr);
+    EXPECT_FALSE(screen.isOpen());
+    EXPECT_TRUE(textCalls().empty());
+}
+
+// The viewer runs the opener VELDRA_HELP_OPENER names (here a script that writes its
+// argument to a file) on the page found in the first folder that has it; the URL escapes
+// the space in the folder's name.
+TEST(HelpViewerTest, OpensTheInstalledPageAtItsFragmentAndOnlyAPageItCanFind) {
+    ScratchFolder scratch;
+    const std::string folder = scratch.path("help pages") + "/", opened = scratch.path("opened");
+    std::filesystem::create_directory(folder);
+    writeWholeFile(folder + "Veldra.htm", "<html></html>");
+    writeWholeFile(scratch.path("opener"), "#!/bin/sh\nprintf '%s' \"$1\" > \"" + opened + ".part\" && mv \"" + opened +
+                                               ".part\" \"" + opened + "\"\n");
+    std::filesystem::permissions(scratch.path("opener"), std::filesystem::perms::owner_all);
+    setenv(helpOpenerVariable, scratch.path("opener").c_str(), 1);
+
+    EXPECT_EQ(helpUrl("file:Missing.htm#Main_Contents", {folder}), "");
+    EXPECT_EQ(helpUrl("Veldra.htm#Main_Contents", {folder}), "");  // not a file: line
+    EXPECT_EQ(helpUrl("file:../Veldra.htm", {folder}), "");        // no paths
+    EXPECT_FALSE(startHelpViewer("file:Missing.htm#Main_Contents", {folder}));
+    EXPECT_TRUE(startHelpViewer("file:Veldra.htm#Main_Contents", {"/nonexistent/", folder}));
+    EXPECT_TRUE(eventually([&] { return std::filesystem::exists(opened); }, std::chrono::seconds(5)));
+    std::string expected = "file://" + std::filesystem::canonical(folder).string() + "/Veldra.htm#Main_Contents";
+    expected.replace(expected.find(' '), 1, "%20");
+    EXPECT_EQ(readWholeFile(opened), expected);
+    unsetenv(helpOpenerVariable);
+}
+
+// ---- The shell's bars drawn as a still picture (veldra-file's pictures): the same pixels
+// as the window system's chrome, in any memory layout the screen reports.
+
+TEST(ChromePictureTest, DrawsTheBarsAsTheProgramShowsThem) {
+    const SystemFonts fonts = blockSystemFonts();
+    std::vector<uint16_t> expected(240 * 320, 0);
+    const PixelCanvas canvas{expected.data(), 1, 240, {0, 0, 240, 320}};
+    drawNavigationBar(canvas, fonts, "Veldra -- Cello", false, false);
+    const Bitmap image = loadBitmapResource(menuBarImageResource);
+    drawMenuBar(canvas, fonts, loadMenuBar(programResources(), menuResource)->buttons, std::span<const Bitmap>(&image, 1), -1);
+    setPictureFonts(&fonts);
+    for (const int32_t xPitch : {2, -2}) {  // row-major, mirrored
+        HeadlessScreen screen;
+        HeadlessWindow window(screen);
+        ASSERT_TRUE(screen.setPitches(xPitch, 480));
+        ASSERT_TRUE(screen.openDisplay(window, fullScreenDisplay));
+        drawShellChrome(screen, "Veldra -- Cello");
+        EXPECT_EQ(screen.snapshot(), expected) << xPitch;
+        EXPECT_EQ(screen.beginDrawCalls(), screen.endDrawCalls());
+    }
+    setPictureFonts(nullptr);
+}
+
+// Without fonts only the bars, no title and no captions; without memory nothing at all.
+TEST(ChromePictureTest, WithoutFontsTheBarsComeWithoutTextAndWithoutMemoryNothing) {
+    HeadlessScreen screen;
+    HeadlessWindow window(screen);
+    ASSERT_TRUE(screen.openDisplay(window, fullScreenDisplay));
+    drawShellChrome(screen, "Veldra -- Cello");
+    EXPECT_EQ(screen.pixel(200, 13), screen.pixel(201, 13));
+    EXPECT_EQ(screen.pixel(20, 307), rgb565FromColourRef(chromeFace));  // "Start" without its letters
+    HeadlessScreen refusing;
+    refusing.setBeginDrawFails(true);
+    refusing.fill(0x1234);
+    drawShellChrome(refusing, "Veldra -- Cello");
+    EXPECT_EQ(refusing.pixel(100, 10), 0x1234);
+    EXPECT_EQ(refusing.endDrawCalls(), 0);
 }
 
 }  // namespace
