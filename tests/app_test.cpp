@@ -241,19 +241,14 @@ TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder
     EXPECT_FALSE(isWindow(shellState().menuBar));
 }
 
+// The display's own message and nothing else, not even the notice; the screen closed.
+// (Every refused display and its message: display_output_test.)
 TEST_F(AppTest, ADisplayThatCannotBeHadEndsTheProgramWithItsOwnMessage) {
-    screen.setOpenFails(true);
-    answerModalsWithEnter();
-    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
-    EXPECT_EQ(seenModals, (Seen{"Graphics: Cannot open to full screen mode"}));  // no notice
-    EXPECT_EQ(shellState().firstPaintDone, 0);
-}
-
-TEST_F(AppTest, AnotherPixelFormatEndsTheProgramWithItsOwnMessage) {
     screen.setBitsPerPixel(32);
     answerModalsWithEnter();
     EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
     EXPECT_EQ(seenModals, (Seen{"Graphics: Support only 16 bit pixel format."}));
+    EXPECT_EQ(shellState().firstPaintDone, 0);
     EXPECT_FALSE(screen.isOpen());
 }
 

@@ -150,16 +150,8 @@ TEST_F(WindowSystemTest, AcceleratorsSendTheirCommandOnlyWithTheirModifiers) {
     backEnd.queue({InputKind::KeyDown, 0, 0, 'A'});
     backEnd.queue({InputKind::KeyDown, 0, 0, 'A', 0, true, true});
     backEnd.queue({InputKind::KeyDown, 0, 0, 'Q', 0, true});
-    WindowMessage m;
-    int32_t translated = 0;
-    while (peekMessage(&m)) {
-        if (translateAccelerator(w, {3, entries}, m)) {
-            ++translated;
-        } else {
-            dispatchMessage(m);
-        }
-    }
-    EXPECT_EQ(translated, 1);
+    const AcceleratorTable table{3, entries};
+    pump(w, &table);
     EXPECT_EQ(receivedNumbers(), (Numbers{messageKeyDown, messageKeyDown, messageCommand}));
     const uintptr_t command = received(messageCommand)[0].wParam;
     EXPECT_EQ(std::pair(lowWord(command), highWord(command)), (std::pair<uint16_t, uint16_t>(1, commandFromAccelerator)));
@@ -196,8 +188,6 @@ const MenuBarButton buttons[] = {
 };
 const MenuBarDescription description{102, buttons};  // the bar keeps it: outlives the bar
 
-// Block font: items are 16 rows (10 + 2 * 3); the menu sits on row 294, 2 rows of frame.
-int32_t itemCentreY(int32_t items, int32_t index) { return 294 - (items * 16 + 4) + 2 + index * 16 + 8; }
 
 
 class MenuTest : public WindowSystemTest {
@@ -247,7 +237,7 @@ TEST_F(MenuTest, OpeningTakesTheFocusWithoutDeactivatingAndStaysOnTop) {
 // covered is repainted.
 TEST_F(MenuTest, AnItemClosesTheMenuGivesTheFocusBackThenPostsItsCommand) {
     backEnd.tap(10, 305);                // opens; the lift over the button keeps it open
-    backEnd.tap(20, itemCentreY(2, 1));  // "Exit"
+    backEnd.tap(20, menuItemY(2, 1));  // "Exit"
     pump();
     EXPECT_EQ(openMenuButton(), -1);
     EXPECT_EQ(receivedNumbers(), (Numbers{messageKillFocus, messageSetFocus, messageCommand}));
@@ -269,8 +259,8 @@ TEST_F(MenuTest, TapsElsewhereCloseAndDraggingSwitchesMenus) {
     EXPECT_EQ(receivedNumbers(), (Numbers{messageKillFocus, messageSetFocus, messageKillFocus, messageSetFocus}));
     backEnd.tap(10, 305);
     backEnd.queue({InputKind::PointerDown, 50, 305});
-    backEnd.queue({InputKind::PointerMove, 60, itemCentreY(3, 2)});
-    backEnd.queue({InputKind::PointerUp, 60, itemCentreY(3, 2)});  // "Three"
+    backEnd.queue({InputKind::PointerMove, 60, menuItemY(3, 2)});
+    backEnd.queue({InputKind::PointerUp, 60, menuItemY(3, 2)});  // "Three"
     pump();
     EXPECT_EQ(commands(), std::vector<uintptr_t>{203});
 }
