@@ -13,8 +13,8 @@ constexpr float decayFactor = 0.015f;    // share of the span each extreme decay
 
 constexpr DetectorState startState() {
     DetectorState s{};
-    s.envelopeInterval = initialAnalysisRate / 500;
-    s.analysisRate = initialAnalysisRate;
+    s.envelopeInterval = sampleRate / 500;
+    s.analysisRate = sampleRate;
     return s;
 }
 

@@ -17,8 +17,10 @@
 
 namespace veldra {
 
-// The sample rate the tuner starts with; the start-up constants derive from it once.
-inline constexpr int32_t initialAnalysisRate = 22050;
+// The rate the tuner records and analyses at, in samples per second. The detector and the
+// validator start at it (their start-up constants derive from it once), and the program
+// opens its sound input and sound files at it.
+inline constexpr int32_t sampleRate = 22050;
 
 // All of the detector's state. Start values: all zero except the two constants.
 struct DetectorState {

@@ -12,8 +12,8 @@ constexpr int32_t levelLimit = 1310;  // envelope span below which nothing is be
 constexpr PeriodValidator startState() {
     PeriodValidator v{};
     v.periodTolerance = 0.045f;
-    v.smoothingSpan = static_cast<float>(initialAnalysisRate / 15);
-    v.listingHoldTime = static_cast<float>(initialAnalysisRate / 5);
+    v.smoothingSpan = static_cast<float>(sampleRate / 15);
+    v.listingHoldTime = static_cast<float>(sampleRate / 5);
     return v;
 }
 

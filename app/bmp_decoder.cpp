@@ -1,6 +1,6 @@
 #include "app/bmp_decoder.h"
 
-#include "platform/drawing_context.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 namespace {

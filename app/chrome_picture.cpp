@@ -2,7 +2,7 @@
 
 #include "app/resource_script.h"
 #include "app/resources.h"
-#include "platform/window_chrome.h"
+#include "platform/windows/windows.h"
 
 namespace veldra {
 namespace {

@@ -11,8 +11,8 @@
 
 #include <string_view>
 
-#include "platform/glyph_font.h"
-#include "platform/screen.h"
+#include "platform/canvas/canvas.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 

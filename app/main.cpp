@@ -12,11 +12,8 @@
 
 #include "app/resource_script.h"
 #include "app/shell.h"
-#include "platform/font_loader.h"
-#include "platform/wave_in_sdl.h"
-#include "platform/window_backend_sdl.h"
-#include "platform/window_screen.h"
-#include "platform/window_system.h"
+#include "platform/backends/backends.h"
+#include "platform/windows/windows.h"
 
 int main() {
     using namespace veldra;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/resources.h"
-#include "views/instrument_catalogue.h"
+#include "views/views.h"
 
 namespace veldra {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/window_resources.h"
+#include "platform/windows/windows.h"
 
 namespace veldra {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/drawing_context.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 

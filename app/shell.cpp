@@ -5,17 +5,10 @@
 // shut-down / dialogs
 #include "app/shell.h"
 
-#include "analysis/block_pipeline.h"
-#include "analysis/level_tracker.h"
-#include "app/mode_tuning.h"
 #include "app/resources.h"
-#include "audio/capture_handoff.h"
-#include "display/display_device.h"
-#include "platform/help_viewer.h"
-#include "platform/single_instance.h"
-#include "views/instrument_info.h"
-#include "views/phase_trace.h"
-#include "views/tuning_dial.h"
+#include "audio/audio.h"
+#include "platform/desktop/desktop.h"
+#include "tuner/tuner.h"
 
 namespace veldra {
 namespace {
@@ -31,17 +24,9 @@ constexpr ShellState startState() {
 ShellState shell = startState();
 
 constexpr size_t stringCapacity = 100;      // characters of the class-name and title buffers
-constexpr int32_t menuBarRows = 26;         // the menu bar's height, taken off the window
 constexpr uint32_t fullScreenFlags = fullScreenShowTaskBar | fullScreenHideInputPanel | fullScreenShowStartIcon;  // 25
 constexpr uint32_t dialogFlags = dialogDoneButton | dialogFullScreen | dialogInputPanelDown;  // 13
-constexpr int32_t refreshDivisor = 10;
-constexpr uint32_t messageBoxStyle = 48;    // OK with the exclamation icon
 constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
-
-// The capture stream's configuration.
-constexpr uint32_t capturePriority = 3;
-constexpr uint16_t captureBlocks = 20;
-constexpr uint32_t captureBlockBytes = 440;
 
 }  // namespace
 
@@ -85,17 +70,11 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
     registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
     shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);
     if (shell.mainWindow == nullptr) return false;
-    Window& window = *shell.mainWindow;
-    if (!openDisplay(window)) return false;
+    Rect r{};
+    if (!startTunerDisplay(*shell.mainWindow, r)) return false;
     shell.backgroundBitmap = loadBitmapResource(backgroundResource);
-    initOctaveRange();
-
-    Rect r = window.screenRect();
-    r.bottom -= menuBarRows;
-    prepareDisplay(window, r.left, r.top, r.right - r.left, r.bottom - r.top);
     if (shell.menuBar != nullptr) moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
     setFullScreen(shell.mainWindow, fullScreenFlags);
-    setRefreshDivisor(refreshDivisor);
 
     if (const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource)) {
         dialogBox(*notice, shell.mainWindow, noticeDialogProc);
@@ -119,22 +98,12 @@ namespace {
 // ==== paint ====
 
 void firstPaint(WindowHandle window) {
-    setTraceOrigin(117, 128, 10);
-    setTraceAutoDelay(true);
-    setDialGeometry(120, 128, 40, 106);
-    captureBackground(*window, shell.backgroundBitmap);
+    startTunerViews(*window, shell.backgroundBitmap);
     setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
-    setupInstrument(InstrumentKind::Guitar);
-    // Sets notifyWindow and readies captureLock; both before the stream can report.
-    prepareHandoff(window);
-    shell.handoffPrepared = true;
-    WaveInStream& stream = captureStream();
-    openStream(stream, onCaptureEvent, capturePriority, captureBlocks, captureBlockBytes, 1, shellSampleRate, 16);
-    if (!startStream(stream)) {
-        showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxStyle);
+    if (!startTunerCapture(window)) {
+        showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxExclamation);
         postMessage(window, messageClose, 0, 0);
     }
-    setAnalysisRate(shellSampleRate);
 }
 
 void paint(WindowHandle window) {
@@ -160,7 +129,7 @@ void modeCommand(WindowHandle window, InstrumentKind kind) {
     setNavigationBarText(window, modeTitle(kind));
     invalidateWindow(window, true);
     shell.currentKind = kind;
-    setupInstrument(kind);
+    applyTunerMode(kind);
 }
 
 intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
@@ -175,19 +144,13 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
                 dialogBox(*about, window, aboutDialogProc);
             }
             return 0;
-        case commandGuitar:
-            modeCommand(window, InstrumentKind::Guitar);
-            applyModeTuning(InstrumentKind::Guitar);
-            return 0;
+        case commandGuitar: modeCommand(window, InstrumentKind::Guitar); return 0;
         case commandViolin: modeCommand(window, InstrumentKind::Violin); return 0;
         case commandCello: modeCommand(window, InstrumentKind::Cello); return 0;
         case commandErhu: modeCommand(window, InstrumentKind::Erhu); return 0;
         case commandPipa: modeCommand(window, InstrumentKind::Pipa); return 0;
         case commandBass: modeCommand(window, InstrumentKind::Bass); return 0;
-        case commandSinging:
-            modeCommand(window, InstrumentKind::Singing);
-            applyModeTuning(InstrumentKind::Singing);
-            return 0;
+        case commandSinging: modeCommand(window, InstrumentKind::Singing); return 0;
         case commandAlto: modeCommand(window, InstrumentKind::Alto); return 0;
         case commandContent:
             startHelpViewer(helpCommandLine);
@@ -203,12 +166,7 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
 // ==== shut-down ====
 
 void shutDown() {
-    stopStream(captureStream());
-    closeDisplay();
-    if (shell.handoffPrepared) {
-        closeHandoff();
-        shell.handoffPrepared = false;
-    }
+    stopTuner();
     destroyWindow(shell.menuBar);
     postQuitMessage(0);
 }

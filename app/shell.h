@@ -13,8 +13,8 @@
 //                    and resume (activation, stylus lifted); the shut-down on destroy
 //   aboutDialogProc, noticeDialogProc   dialogs 103 and 118
 //
-// Shut-down, on destroy: stop the stream, close the display, close the hand-off (the
-// capture lock; only if the first paint prepared it), destroy the menu bar, quit with 0.
+// Shut-down, on destroy: stop the tuner (the stream, the display, the hand-off), destroy
+// the menu bar, quit with 0.
 //
 // Thread: main thread only. The shell's state is one record (ShellState); tests read it
 // and put it back with resetShell.
@@ -24,14 +24,10 @@
 #include <string>
 
 #include "app/resource_script.h"
-#include "platform/drawing_context.h"
-#include "platform/window_system.h"
-#include "views/instrument_catalogue.h"
+#include "platform/windows/windows.h"
+#include "tuner/tuner.h"
 
 namespace veldra {
-
-// The rate the capture stream is opened with and the analysis runs at.
-inline constexpr int32_t shellSampleRate = 22050;
 
 // What the shell keeps.
 struct ShellState {
@@ -42,7 +38,6 @@ struct ShellState {
     ActivateInfo activateInfo;         // the shell's activation record; size 12 from create
     uint8_t firstPaintDone;            // 1 once the first paint ran its sequence
     InstrumentKind currentKind;        // the mode shown; set by the mode commands
-    bool handoffPrepared;              // the first paint prepared the hand-off and its lock
 };
 
 int32_t programEntry(const ResourceTable* instance, int32_t showState);

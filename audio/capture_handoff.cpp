@@ -1,7 +1,5 @@
 #include "audio/capture_handoff.h"
 
-#include "analysis/block_pipeline.h"
-
 namespace veldra {
 
 // Defined before the stream, so that it outlives the stream's last stop at exit.
@@ -13,7 +11,7 @@ HandoffState startState() {
     HandoffState s{};
     s.consumerIdle = 1;
     s.notifyWindow = nullptr;
-    s.consumer = analyzeBlock;
+    s.consumer = nullptr;
     return s;
 }
 
@@ -45,34 +43,31 @@ void onCaptureEvent(int32_t code) {
 }
 
 void drainCapture() {
-    int32_t remaining = handoffBlocksPerDrain;
-    if (availableBytes(stream) > handoffBlockBytes / 2) {
+    int32_t remaining = blocksPerDrain;
+    if (availableBytes(stream) > captureBlockBytes / 2) {
         // More than half a block waiting means a whole block: the ring moves in blocks.
         while (remaining > 0) {
             --remaining;
-            if (!readSamples(stream, state.blockBuffer, handoffBlockBytes)) break;
+            if (!readSamples(stream, state.blockBuffer, captureBlockBytes)) break;
             const bool backlog = availableBytes(stream) > backlogBytes;
-            state.consumer(state.blockBuffer, handoffBlockSamples, backlog);
-            if (availableBytes(stream) <= handoffBlockBytes / 2) break;
+            if (state.consumer != nullptr) state.consumer(state.blockBuffer, captureBlockSamples, backlog);
+            if (availableBytes(stream) <= captureBlockBytes / 2) break;
         }
     }
     std::lock_guard<std::mutex> hold(captureLock);
     state.consumerIdle = 1;
 }
 
-void prepareHandoff(WindowHandle window) {
+void prepareHandoff(WindowHandle window, BlockConsumer consumer) {
     std::lock_guard<std::mutex> hold(captureLock);
     state.notifyWindow = window;
+    state.consumer = consumer;
     state.consumerIdle = 1;
 }
 
 void closeHandoff() {
     std::lock_guard<std::mutex> hold(captureLock);
     state.notifyWindow = nullptr;
-}
-
-void setBlockConsumer(BlockConsumer consumer) {
-    state.consumer = consumer != nullptr ? consumer : analyzeBlock;
 }
 
 bool consumerIsIdle() {
@@ -86,7 +81,7 @@ void resetHandoff() {
     std::lock_guard<std::mutex> hold(captureLock);
     state.consumerIdle = 1;
     state.notifyWindow = nullptr;
-    state.consumer = analyzeBlock;
+    state.consumer = nullptr;
 }
 
 }  // namespace veldra

@@ -7,8 +7,9 @@
 //                    stream, and the next stored block posts a fresh message.
 //   drainCapture     the main window's handler of CaptureReadyMessage (main thread).
 //                    Reads up to 20 blocks of 220 samples through blockBuffer and hands
-//                    each to the block consumer (analyzeBlock) with backlog set while more
-//                    than 3740 bytes (9 or more blocks) still wait; then idle again.
+//                    each to the block consumer (the tuner's analyzeBlock, given by whoever
+//                    prepares the hand-off) with backlog set while more than 3740 bytes (9
+//                    or more blocks) still wait; then idle again.
 //
 // consumerIdle cycles 1 (idle) -> a stored block posts a message -> 0 -> drainCapture
 // ends -> 1; an overflow forces it to 1. captureLock guards it alone and is never held
@@ -28,16 +29,19 @@
 #include <mutex>
 
 #include "audio/wave_in_stream.h"
-#include "platform/window_messages.h"
+#include "platform/kernel/kernel.h"
 
 namespace veldra {
 
-// The program's own window message: sound is waiting. Both parameters are 0.
+// The program's own window message to its main window: sound is waiting. Both parameters
+// are 0. (The same number as the filled-buffer thread message of the sound input, which
+// travels on the capture thread's own queue, not the window's.)
 inline constexpr uint32_t CaptureReadyMessage = 960;
 
-inline constexpr int32_t handoffBlockSamples = 220;   // samples handed on per block
-inline constexpr uint32_t handoffBlockBytes = 440;    // the same block in bytes
-inline constexpr int32_t handoffBlocksPerDrain = 20;  // one message takes at most this many
+// A block of sound as the tuner takes it: 220 samples of 16-bit mono, 10 ms at 22050 Hz.
+inline constexpr int32_t captureBlockSamples = 220;
+inline constexpr uint32_t captureBlockBytes = captureBlockSamples * sizeof(int16_t);  // 440
+inline constexpr int32_t blocksPerDrain = 20;         // one message takes at most this many
 inline constexpr uint32_t backlogBytes = 3740;        // more than this waiting: backlog
 
 // Takes one block: count samples, and whether much more sound is still waiting.
@@ -46,8 +50,8 @@ using BlockConsumer = void (*)(const int16_t* block, int32_t count, bool backlog
 struct HandoffState {
     int32_t consumerIdle;                      // 1: the next stored block posts; guarded by captureLock
     WindowHandle notifyWindow;                 // where CaptureReadyMessage goes; set by prepareHandoff
-    int16_t blockBuffer[handoffBlockSamples];  // each block on its way to the consumer
-    BlockConsumer consumer;                    // analyzeBlock; tests put a recorder here
+    int16_t blockBuffer[captureBlockSamples];  // each block on its way to the consumer
+    BlockConsumer consumer;                    // set by prepareHandoff; null: blocks are dropped
 };
 
 // The program's one stream; constructed before main runs, stopped and destroyed after.
@@ -62,14 +66,12 @@ void onCaptureEvent(int32_t code);
 // The handler of CaptureReadyMessage.
 void drainCapture();
 
-// Live from here: messages go to window; consumerIdle is 1. Call before opening the stream.
-void prepareHandoff(WindowHandle window);
+// Live from here: messages go to window, blocks to consumer; consumerIdle is 1. Call before
+// opening the stream.
+void prepareHandoff(WindowHandle window, BlockConsumer consumer);
 
 // No more messages go anywhere. Call after stopping the stream, as the window goes.
 void closeHandoff();
-
-// Replaces the consumer (null puts analyzeBlock back).
-void setBlockConsumer(BlockConsumer consumer);
 
 // consumerIdle, read under captureLock.
 bool consumerIsIdle();
@@ -77,7 +79,7 @@ bool consumerIsIdle();
 // Read-only view for tests.
 const HandoffState& handoffState();
 
-// Back to the start values: idle, no window, analyzeBlock as the consumer.
+// Back to the start values: idle, no window, no consumer.
 void resetHandoff();
 
 }  // namespace veldra

@@ -32,8 +32,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/kernel.h"
-#include "platform/wave_in.h"
+#include "platform/kernel/kernel.h"
+#include "platform/sound_input/sound_input.h"
 
 namespace veldra {
 

@@ -7,24 +7,25 @@
 #include <random>
 #include <vector>
 
-#include "analysis/level_tracker.h"
-#include "analysis/period_validator.h"
+#include "analysis/analysis.h"
+#include "tuner/tuner.h"
 
 namespace {
 
-constexpr int32_t blockSize = 220;
+using veldra::sampleRate;
+constexpr int32_t blockSize = veldra::captureBlockSamples;
 
 std::vector<int16_t> tone440() {
-    std::vector<int16_t> s(22050);
+    std::vector<int16_t> s(sampleRate);
     for (size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<int16_t>(std::lround(16000.0 * std::sin(2 * M_PI * 440.0 * i / 22050.0)));
+        s[i] = static_cast<int16_t>(std::lround(16000.0 * std::sin(2 * M_PI * 440.0 * i / sampleRate)));
     return s;
 }
 
 std::vector<int16_t> whiteNoise() {
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> level(-16000, 16000);
-    std::vector<int16_t> s(22050);
+    std::vector<int16_t> s(sampleRate);
     for (auto& v : s) v = static_cast<int16_t>(level(rng));
     return s;
 }
@@ -40,7 +41,7 @@ void runBlocks(benchmark::State& state, const std::vector<int16_t>& sound) {
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(blocks * blockSize));
     state.counters["x_real_time"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * static_cast<double>(blocks * blockSize) / 22050.0,
+        static_cast<double>(state.iterations()) * static_cast<double>(blocks * blockSize) / sampleRate,
         benchmark::Counter::kIsRate);
 }
 

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/xvfb/xvfb_session.h"
+#include "tests/support/xvfb_session.h"
 
 namespace {
 

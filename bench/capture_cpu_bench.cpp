@@ -9,8 +9,8 @@
 
 #include <chrono>
 
-#include "audio/capture_handoff.h"
-#include "platform/wave_in_file.h"
+#include "platform/sound_input/sound_input.h"
+#include "tuner/tuner.h"
 
 namespace veldra {
 namespace {
@@ -32,10 +32,11 @@ void BM_CaptureThreadCpuWhileRecording(benchmark::State& state) {
     const auto source = makeDemoSource();
     installWaveInSource(source.get());
     const auto window = reinterpret_cast<WindowHandle>(uintptr_t{1});
-    prepareHandoff(window);
-    setBlockConsumer(countBlock);
+    prepareHandoff(window, countBlock);
     WaveInStream& stream = captureStream();
-    if (stream.configured == 0 && !openStream(stream, onCaptureEvent, 3, 20, 440, 1, 22050, 16)) {
+    if (stream.configured == 0 &&
+        !openStream(stream, onCaptureEvent, captureThreadPriority, captureBlocks, captureBlockBytes,
+                    1, sampleRate, 16)) {
         state.SkipWithError("openStream failed");
         return;
     }

@@ -7,8 +7,7 @@
 #include <random>
 
 #include "display/display.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
+#include "platform/screen/screen.h"
 
 namespace {
 

@@ -14,22 +14,20 @@
 #include <string>
 #include <vector>
 
-#include "analysis/block_pipeline.h"
-#include "platform/demo_sound.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "platform/sound_file.h"
-#include "tools/veldra-file/file_tuner.h"
+#include "app/app.h"
+#include "platform/sound_files/sound_files.h"
+#include "tuner/tuner.h"
 
 namespace {
 
-constexpr int32_t blockSize = 220;
+using veldra::sampleRate;
+constexpr int32_t blockSize = veldra::captureBlockSamples;
 constexpr int32_t blocksPerSecond = 100;  // 22000 samples: 0.998 s of sound
 
 std::vector<int16_t> demoPerformance() {
     veldra::DemoSound sound;
-    veldra::resetDemoSound(sound, false);
-    std::vector<int16_t> s(static_cast<size_t>(veldra::demoSoundLength()));
+    veldra::resetDemoSound(sound, sampleRate, false);
+    std::vector<int16_t> s(static_cast<size_t>(sound.length));
     veldra::pullDemoSound(sound, s.data(), static_cast<int32_t>(s.size()));
     return s;
 }
@@ -46,7 +44,7 @@ std::string writeDemoWav(int rate, int channels) {
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* f = sf_open(path, SFM_WRITE, &info);
     std::vector<int16_t> frame(static_cast<size_t>(channels));
-    const double step = 22050.0 / rate;
+    const double step = static_cast<double>(sampleRate) / rate;
     for (int64_t i = 0; static_cast<double>(i) * step < static_cast<double>(demo.size() - 1); ++i) {
         const auto v = demo[static_cast<size_t>(static_cast<double>(i) * step)];
         for (auto& c : frame) c = v;
@@ -59,15 +57,16 @@ std::string writeDemoWav(int rate, int channels) {
 void reportRate(benchmark::State& state, int64_t samples) {
     state.SetItemsProcessed(samples);
     state.counters["x_real_time"] =
-        benchmark::Counter(static_cast<double>(samples) / 22050.0, benchmark::Counter::kIsRate);
+        benchmark::Counter(static_cast<double>(samples) / sampleRate, benchmark::Counter::kIsRate);
 }
 
 void PipelineDemo(benchmark::State& state) {
     const std::vector<int16_t> sound = demoPerformance();
     veldra::HeadlessScreen screen;
     veldra::HeadlessWindow window(screen);
-    std::string error;
-    if (!veldra::startTunerHeadless(window, error)) state.SkipWithError(error.c_str());
+    if (!veldra::startHeadlessTuner(window, veldra::loadBitmapResource(veldra::backgroundResource))) {
+        state.SkipWithError("cannot open the headless display");
+    }
     size_t at = 0;
     for (auto _ : state) {
         for (int32_t b = 0; b < blocksPerSecond; ++b) {
@@ -80,12 +79,13 @@ void PipelineDemo(benchmark::State& state) {
 }
 
 void PipelineFromFile(benchmark::State& state) {
-    const std::string path = writeDemoWav(22050, 1);
+    const std::string path = writeDemoWav(sampleRate, 1);
     veldra::HeadlessScreen screen;
     veldra::HeadlessWindow window(screen);
-    std::string error;
-    if (!veldra::startTunerHeadless(window, error)) state.SkipWithError(error.c_str());
-    veldra::SoundFileReader reader;
+    if (!veldra::startHeadlessTuner(window, veldra::loadBitmapResource(veldra::backgroundResource))) {
+        state.SkipWithError("cannot open the headless display");
+    }
+    veldra::SoundFileReader reader{sampleRate};
     if (!reader.open(path)) state.SkipWithError(reader.error().message.c_str());
     int16_t block[blockSize];
     for (auto _ : state) {
@@ -103,7 +103,7 @@ void PipelineFromFile(benchmark::State& state) {
 
 void ReaderResampling(benchmark::State& state) {
     const std::string path = writeDemoWav(44100, 2);
-    veldra::SoundFileReader reader;
+    veldra::SoundFileReader reader{sampleRate};
     if (!reader.open(path)) state.SkipWithError(reader.error().message.c_str());
     int16_t block[blockSize];
     for (auto _ : state) {

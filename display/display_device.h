@@ -25,8 +25,7 @@
 #include <cstdint>
 
 #include "display/layers.h"
-#include "platform/drawing_context.h"
-#include "platform/window.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 

@@ -33,24 +33,21 @@
 #include <string>
 #include <vector>
 
-#include "analysis/block_pipeline.h"
-#include "analysis/level_tracker.h"
-#include "analysis/period_validator.h"
-#include "app/mode_tuning.h"
+#include "analysis/analysis.h"
+#include "app/app.h"
 #include "display/display.h"
 #include "fuzz/byte_stream.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "tools/veldra-file/file_tuner.h"
-#include "views/tuning_dial.h"
+#include "platform/screen/screen.h"
+#include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra::fuzz {
 namespace {
 
-constexpr int32_t blockSamples = 220;
+constexpr int32_t blockSamples = captureBlockSamples;
 constexpr int32_t longestBlock = 8820;  // four refresh intervals
-constexpr int64_t soundLimit = 10LL * captureSampleRate;
-constexpr int32_t refreshInterval = captureSampleRate / 10;
+constexpr int64_t soundLimit = 10LL * sampleRate;
+constexpr int32_t refreshInterval = sampleRate / 10;
 constexpr int32_t semitoneAngle = 1024 / 12 + 1;  // angle steps, rounded up
 
 enum Command : uint8_t { Block, BacklogBlock, Tone, Mode, Tuning, Pause, commandCount };
@@ -144,12 +141,11 @@ void tone(Run& run, ByteStream& in, std::vector<int16_t>& buffer) {
 // The Instrument menu's command for kind (8: a kind the catalogue does not have).
 void mode(ByteStream& in) {
     const auto kind = static_cast<InstrumentKind>(in.byte() % (instrumentKindCount + 1));
-    setupInstrument(kind);
-    applyModeTuning(kind);
+    applyTunerMode(kind);
 }
 
 void tuning(ByteStream& in) {
-    constexpr int32_t longestPeriod = captureSampleRate / 32;
+    constexpr int32_t longestPeriod = sampleRate / 32;
     setSmoothingSpan(longestPeriod + in.u16() % (65536 - longestPeriod));
     setPeriodTolerance(in.u16() / 65535.0);
 }
@@ -170,9 +166,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static HeadlessWindow window(screen);
     static std::vector<int16_t> buffer(longestBlock);
 
-    std::string error;
     window.place(defaultWindowRect);
-    if (!startTunerHeadless(window, error)) fail(error.c_str(), 0, 0);
+    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) {
+        fail("the headless display did not open", 0, 0);
+    }
     Run run{&screen, 0, 0, false};
     ByteStream in(data, size);
     while (!in.empty() && run.samples < soundLimit) {

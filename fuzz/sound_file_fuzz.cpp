@@ -1,50 +1,55 @@
-// Fuzz target: veldra-file's input path over arbitrary bytes.
+// Fuzz target: the sound-file road into the tuner over arbitrary bytes.
 //
-// The input is the whole content of a sound file. veldra-file's run opens it from memory
-// (the reader's libsndfile virtual I/O, the same road a path takes) and tunes at most 20 s
-// of it, the table for inputs of even length and the CSV lines for odd ones, and must end
-// in one of two ways:
-//   - status 0 and nothing on the error stream: a clean run;
-//   - status 1 and one line on it, "veldra-file: <name>: <reason>": a clear error.
-// Anything else is a finding, as is whatever the sanitizers see and any input that takes
-// longer than the fuzzer's time-out (the work per input is bounded by the 20 s, so only a
-// hang in the reading can get there).
+// The input is the whole content of a sound file. The reader opens it from memory
+// (libsndfile's virtual I/O, the same road a path takes, as veldra-file reads it) and the
+// tuner, started as veldra-file starts it, tunes at most 20 s of it. Every failure, at the
+// open or while reading, must be one clear line, "fuzz-input: <reason>", with no line break
+// in it: veldra-file prints that line as its one line of error. Anything else is a finding,
+// as is whatever the sanitizers see and any input that takes longer than the fuzzer's
+// time-out (the work per input is bounded by the 20 s, so only a hang in the reading can
+// get there).
 #include <cstdint>
-#include <sstream>
 #include <string>
 
+#include "app/app.h"
 #include "fuzz/byte_stream.h"
-#include "tools/veldra-file/file_options.h"
-#include "tools/veldra-file/file_tuner.h"
+#include "platform/sound_files/sound_files.h"
+#include "tuner/tuner.h"
 
 namespace {
 
-constexpr double soundLimitSeconds = 20.0;
+constexpr int64_t blockLimit = 20 * veldra::sampleRate / veldra::captureBlockSamples;
 const std::string inputName = "fuzz-input";
 
-bool isClearError(const std::string& text) {
-    const std::string prefix = "veldra-file: " + inputName + ": ";
-    const size_t newline = text.find('\n');
-    return text.compare(0, prefix.size(), prefix) == 0 && text.size() > prefix.size() + 1 &&
-           newline == text.size() - 1;
+void expectClearError(const veldra::SoundFileError& error) {
+    const std::string& text = error.message;
+    const std::string prefix = inputName + ": ";
+    if (text.compare(0, prefix.size(), prefix) != 0 || text.size() <= prefix.size() ||
+        text.find('\n') != std::string::npos) {
+        veldra::fuzz::fail(("not one clear line: " + text).c_str(), 0, 0);
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using veldra::fuzz::fail;
-    veldra::FileOptions options;
-    options.input = inputName;
-    options.csv = size % 2 == 1;
-    std::ostringstream out, err;
-    const int status =
-        veldra::runFileTunerOnBytes(data, size, soundLimitSeconds, options, out, err);
-    if (status == 0) {
-        if (!err.str().empty()) fail(("a clean run said: " + err.str()).c_str(), 0, 0);
-    } else if (status == 1) {
-        if (!isClearError(err.str())) fail(("not one clear line: " + err.str()).c_str(), 1, 1);
-    } else {
-        fail("exit status", 1, status);
+    using namespace veldra;
+    static HeadlessScreen screen;
+    static HeadlessWindow window(screen);
+    SoundFileReader reader{sampleRate};
+    if (!reader.openMemory(data, size, inputName)) {
+        expectClearError(reader.error());
+        return 0;
     }
+    window.place(defaultWindowRect);
+    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) {
+        fuzz::fail("the headless display did not open", 0, 0);
+    }
+    int16_t block[captureBlockSamples];
+    for (int64_t b = 0; b < blockLimit && reader.read(block, captureBlockSamples) == captureBlockSamples; ++b) {
+        analyzeBlock(block, captureBlockSamples, false);
+    }
+    if (reader.error().problem != SoundFileProblem::None) expectClearError(reader.error());
+    closeDisplay();
     return 0;
 }

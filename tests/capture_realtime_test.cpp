@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "audio/capture_handoff.h"
-#include "platform/wave_in_paced.h"
-#include "support/counter_sound.h"
-#include "support/polling.h"
+#include "platform/sound_input/wave_in_paced.h"
+#include "tests/support/counter_sound.h"
+#include "tests/support/polling.h"
 
 namespace veldra {
 namespace {
@@ -60,8 +60,7 @@ TEST(CaptureRealtimeTest, AStallingMainThreadSeesTheCounterWholeOrCutInWholeBloc
     installWaveInSource(&source);
     clearWindowMessages();
     resetHandoff();
-    prepareHandoff(reinterpret_cast<WindowHandle>(uintptr_t{1}));
-    setBlockConsumer(analyse);
+    prepareHandoff(reinterpret_cast<WindowHandle>(uintptr_t{1}), analyse);
     WaveInStream& stream = captureStream();
     ASSERT_TRUE(openStream(stream, countingCallback, 3, 20, 440, 1, 22050, 16));
     ASSERT_TRUE(startStream(stream));

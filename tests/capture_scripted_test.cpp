@@ -9,8 +9,8 @@
 
 #include "audio/capture_handoff.h"
 #include "audio/wave_in_stream.h"
-#include "platform/wave_in_scripted.h"
-#include "support/polling.h"
+#include "tests/support/scripted_wave_in.h"
+#include "tests/support/polling.h"
 
 namespace veldra {
 namespace {
@@ -219,8 +219,7 @@ protected:
         duringConsumer = nullptr;
         clearWindowMessages();
         installWaveInSource(&source);
-        prepareHandoff(mainWindow);
-        setBlockConsumer(noteBlock);
+        prepareHandoff(mainWindow, noteBlock);
         if (stream.configured == 0) {  // the program's one stream is configured for good
             ASSERT_TRUE(openStream(stream, onCaptureEvent, 3, 20, 440, 1, 22050, 16));
         }

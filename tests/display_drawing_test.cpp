@@ -11,7 +11,7 @@
 #include "display/font.h"
 #include "display/surface.h"
 #include "display/trig_tables.h"
-#include "support/surface_pixels.h"
+#include "tests/support/surface_pixels.h"
 
 namespace veldra {
 namespace {

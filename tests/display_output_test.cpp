@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "display/display.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "platform/screen_png.h"
-#include "support/rect_equality.h"
-#include "support/scratch_files.h"
+#include "platform/screen/headless_screen.h"
+#include "platform/screen/headless_window.h"
+#include "platform/screen/screen_png.h"
+#include "tests/support/rect_equality.h"
+#include "tests/support/scratch_files.h"
 
 namespace veldra {
 namespace {

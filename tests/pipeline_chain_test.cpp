@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "analysis/block_pipeline.h"
+#include "tuner/block_pipeline.h"
 #include "app/bmp_decoder.h"
 #include "app/resources.h"
 #include "display/display.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
+#include "platform/screen/headless_screen.h"
+#include "platform/screen/headless_window.h"
 #include "tests/support/tuner_setup.h"
 #include "views/tuning_dial.h"
 

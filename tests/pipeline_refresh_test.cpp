@@ -2,7 +2,7 @@
 // refresh points of 220-sample blocks, 11, 21, ..., 431, 442, 452, and the 22050 Hz shown
 // before the first period are in every reference recording's CSV; the fuzz target holds
 // every block to one frame and one fade per refresh point.)
-#include "analysis/block_pipeline.h"
+#include "tuner/block_pipeline.h"
 
 #include <gtest/gtest.h>
 

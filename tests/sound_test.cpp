@@ -9,11 +9,12 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <span>
 #include <vector>
 
-#include "platform/demo_sound.h"
-#include "platform/sound_file.h"
-#include "support/scratch_files.h"
+#include "platform/sound_files/demo_sound.h"
+#include "platform/sound_files/sound_file.h"
+#include "tests/support/scratch_files.h"
 
 namespace veldra {
 namespace {
@@ -30,7 +31,7 @@ std::vector<int16_t> readAll(SoundFileReader& reader, int32_t chunk) {
 }
 
 std::vector<int16_t> readFile(const std::string& path) {
-    SoundFileReader reader;
+    SoundFileReader reader{22050};
     EXPECT_TRUE(reader.open(path)) << reader.error().message;
     return readAll(reader, 220);
 }
@@ -44,7 +45,7 @@ TEST(SoundFileReaderTest, TunersOwnFormatPassesThroughBitForBitFromPathAndMemory
         ASSERT_EQ(bytes.substr(36, 4), "data");
         std::vector<int16_t> expected((bytes.size() - 44) / 2);
         std::memcpy(expected.data(), bytes.data() + 44, expected.size() * 2);
-        SoundFileReader reader;
+        SoundFileReader reader{22050};
         ASSERT_TRUE(reader.open(path)) << reader.error().message;
         EXPECT_TRUE(reader.format().passThrough);
         EXPECT_EQ(readAll(reader, 997), expected);
@@ -90,7 +91,7 @@ TEST(SoundFileReaderTest, ConvertedSoundKeepsPitchLengthAndLevel) {
             frames.insert(frames.end(), c.channels, static_cast<float>(0.5 * std::sin(2 * M_PI * 196.0 * i / c.rate)));
         const std::string path = folder.path("sound" + std::to_string(c.rate));
         writeSoundFile(path, c.format, c.rate, c.channels, frames);
-        SoundFileReader reader;
+        SoundFileReader reader{22050};
         ASSERT_TRUE(reader.open(path)) << reader.error().message;
         std::vector<int16_t> head(3000);
         ASSERT_EQ(reader.read(head.data(), 3000), 3000);
@@ -157,7 +158,7 @@ TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
     for (const auto& [bytes, problem] : cases) {
         SCOPED_TRACE(std::to_string(bytes.size()) + " bytes, expected " + soundFileProblemText(problem));
         writeWholeFile(path, bytes);
-        SoundFileReader reader;
+        SoundFileReader reader{22050};
         EXPECT_FALSE(reader.open(path));
         EXPECT_EQ(reader.error().problem, problem) << reader.error().message;
         expectMessage(reader.error(), path);
@@ -171,7 +172,7 @@ TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
 
 TEST(SoundFileErrorsTest, PathsThatAreNoFiles) {
     ScratchFolder folder;
-    SoundFileReader reader;
+    SoundFileReader reader{22050};
     EXPECT_FALSE(reader.open(folder.path("nothing/below.wav")));  // a missing folder
     EXPECT_EQ(reader.error().problem, SoundFileProblem::Missing);
     // A FIFO with no writer would block a plain open; the reader refuses it at once.
@@ -196,7 +197,7 @@ TEST(SoundFileErrorsTest, AbsurdHeaderLengthsNeitherCrashNorHang) {
     for (const auto& [at, value, bytes] : absurd) {
         std::string b = wav();
         put(b, at, value, bytes);
-        SoundFileReader reader;
+        SoundFileReader reader{22050};
         if (!reader.openMemory(b.data(), b.size(), "absurd.wav")) {
             EXPECT_NE(reader.error().problem, SoundFileProblem::None) << at;
             continue;
@@ -212,9 +213,16 @@ TEST(SoundFileErrorsTest, AbsurdHeaderLengthsNeitherCrashNorHang) {
 // fundamental and stay loud enough for the tuner, silence around every note, an exact
 // loop. (What the tuner reads from it is checked in veldra_file_test.)
 
-std::vector<int16_t> pull(bool looping, size_t count, size_t chunk) {
+// The demo as the tuner hears it, and one pass of it.
+DemoSound demo(bool looping) {
     DemoSound sound;
-    resetDemoSound(sound, looping);
+    resetDemoSound(sound, 22050, looping);
+    return sound;
+}
+const DemoSound performance = demo(false);
+
+std::vector<int16_t> pull(bool looping, size_t count, size_t chunk) {
+    DemoSound sound = demo(looping);
     std::vector<int16_t> samples(count);
     size_t at = 0;
     for (int32_t got = 1; got > 0 && at < count; at += static_cast<size_t>(got))
@@ -227,8 +235,8 @@ std::vector<int16_t> pull(bool looping, size_t count, size_t chunk) {
 double strength(const int16_t* s, double hz) {
     double re = 0, im = 0;
     for (size_t i = 0; i < 22050 / 5; ++i) {
-        re += s[i] * std::cos(2 * M_PI * hz * i / demoSoundRate);
-        im += s[i] * std::sin(2 * M_PI * hz * i / demoSoundRate);
+        re += s[i] * std::cos(2 * M_PI * hz * i / 22050);
+        im += s[i] * std::sin(2 * M_PI * hz * i / 22050);
     }
     return std::hypot(re, im) / (22050 / 5);
 }
@@ -237,8 +245,8 @@ double strength(const int16_t* s, double hz) {
 // fundamental, which has decayed but still spans well above the tuner's level limit
 // (an envelope span of 1310).
 TEST(DemoSoundTest, PlucksHaveHarmonicsThatFadeFasterThanTheFundamental) {
-    const std::vector<int16_t> samples = pull(false, demoSoundLength(), demoSoundLength());
-    for (const DemoPart& part : demoParts().first(6)) {
+    const std::vector<int16_t> samples = pull(false, performance.length, performance.length);
+    for (const DemoPart& part : std::span(performance.parts).first(6)) {
         SCOPED_TRACE(part.note);
         const double hz = 32.7 * std::exp2(part.position - 1 + part.cents / 1200);
         const int16_t* early = &samples[part.start + 500];
@@ -255,13 +263,13 @@ TEST(DemoSoundTest, PlucksHaveHarmonicsThatFadeFasterThanTheFundamental) {
 // At least 0.2 s of silence before every note and after the last; looping, pulled in
 // chunks that do not divide the length, the same sound again.
 TEST(DemoSoundTest, SilenceAroundEveryNoteAndAnExactLoop) {
-    const std::vector<int16_t> once = pull(false, demoSoundLength() + 1000, 1 << 20);
-    ASSERT_EQ(static_cast<int64_t>(once.size()), demoSoundLength());
+    const std::vector<int16_t> once = pull(false, performance.length + 1000, 1 << 20);
+    ASSERT_EQ(static_cast<int64_t>(once.size()), performance.length);
     const auto silent = [&](size_t from, size_t to) {
         return std::all_of(&once[from], &once[0] + to, [](int16_t v) { return v == 0; });
     };
     size_t from = 0;
-    for (const DemoPart& part : demoParts()) {
+    for (const DemoPart& part : performance.parts) {
         ASSERT_GE(static_cast<size_t>(part.start), from + 22050 / 5) << part.note << ": a gap under 0.2 s";
         EXPECT_TRUE(silent(from, part.start)) << part.note;
         from = static_cast<size_t>(part.start + part.length);

@@ -29,24 +29,22 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/block_pipeline.h"
-#include "audio/capture_handoff.h"
+#include "app/app.h"
 #include "display/display.h"
-#include "platform/demo_sound.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "platform/wave_in_scripted.h"
-#include "tools/veldra-file/file_tuner.h"
+#include "platform/screen/screen.h"
+#include "platform/sound_files/sound_files.h"
+#include "tests/support/scripted_wave_in.h"
+#include "tuner/tuner.h"
 
 namespace veldra {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int64_t blockSamples = handoffBlockSamples;
+constexpr int64_t blockSamples = captureBlockSamples;
 constexpr int64_t blocksOnTheirWay = 8;  // 10 in the ring would be read as backlog
 constexpr auto nudgeAfter = std::chrono::milliseconds(10);  // two polls of the capture thread
-constexpr int64_t samplesPerRefresh = captureSampleRate / 10;
+constexpr int64_t samplesPerRefresh = sampleRate / 10;
 // Memory may still move by a few pages: the window-message ring (32 KB of zero pages,
 // which the kernel maps as they are first written) fills its 1024 slots at one message
 // per drain, over the first minute and a half of sound. A leak of a byte per block would
@@ -158,28 +156,27 @@ void perform(ScriptedWaveIn& source, int64_t blocks, Microphone& mic) {
 TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
     const int64_t seconds = soakSeconds();
     // Just past the last tenth of a second: its refresh point is the sample after it.
-    const int64_t blocks = (seconds * captureSampleRate + 1 + blockSamples - 1) / blockSamples;
-    const int64_t firstMinuteBlocks = 60 * captureSampleRate / blockSamples;
+    const int64_t blocks = (seconds * sampleRate + 1 + blockSamples - 1) / blockSamples;
+    const int64_t firstMinuteBlocks = 60 * sampleRate / blockSamples;
 
     DemoSound demo{};
-    resetDemoSound(demo, true);
-    performanceLength = demoSoundLength();
+    resetDemoSound(demo, sampleRate, true);
+    performanceLength = demo.length;
     performance.assign(static_cast<size_t>(performanceLength + blockSamples), 0);
     ASSERT_EQ(pullDemoSound(demo, performance.data(), static_cast<int32_t>(performance.size())),
               static_cast<int32_t>(performance.size()));
 
     HeadlessScreen screen;
     HeadlessWindow window(screen);
-    std::string error;
-    ASSERT_TRUE(startTunerHeadless(window, error)) << error;
+    ASSERT_TRUE(startHeadlessTuner(window, loadBitmapResource(backgroundResource)));
     ScriptedWaveIn source;
     installWaveInSource(&source);
     clearWindowMessages();
     resetHandoff();
-    prepareHandoff(&window);
-    setBlockConsumer(consume);
+    prepareHandoff(&window, consume);
     WaveInStream& stream = captureStream();
-    ASSERT_TRUE(openStream(stream, countOverflows, 3, 20, 440, 1, 22050, 16));
+    ASSERT_TRUE(openStream(stream, countOverflows, captureThreadPriority, captureBlocks, captureBlockBytes, 1,
+                           sampleRate, 16));
     ASSERT_TRUE(startStream(stream));
 
     Microphone mic;
@@ -209,7 +206,7 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
             if (afterFirstMinute.all < 0) afterFirstMinute = now;
             most.all = std::max(most.all, now.all);
             most.anonymous = std::max(most.anonymous, now.anonymous);
-            nextLook += 10 * captureSampleRate / blockSamples;
+            nextLook += 10 * sampleRate / blockSamples;
         }
     }
     const double wallSeconds = std::chrono::duration<double>(Clock::now() - begin).count();

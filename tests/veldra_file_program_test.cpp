@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -92,6 +93,83 @@ double lastStableFrequency(const std::string& csv) {
         if (std::sscanf(line.c_str(), "%ld,%lf,%lf,%d", &block, &time, &frequency, &stable) == 4 && stable)
             hz = frequency;
     return hz;
+}
+
+// ---- The whole tuner over the reference recordings: --csv must print the expected lines
+// exactly, in the start-up state and after each file's mode commands. A differing line
+// names its differing columns: period, recent_period and recent_count come from the
+// analysis alone, frequency_hz, stable and needle from the pipeline and the dial.
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+std::string differingColumns(const std::string& header, const std::string& got, const std::string& want) {
+    const auto names = split(header, ','), a = split(got, ','), b = split(want, ',');
+    std::string differing;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (i >= a.size() || i >= b.size() || a[i] != b[i]) differing += " " + names[i];
+    return differing;
+}
+
+TEST_F(VeldraFileProgramTest, ReferenceRecordingsLineForLine) {
+    for (const ReferenceCase& c : referenceCases()) {
+        SCOPED_TRACE(c.recording + "." + c.modes);
+        std::vector<std::string> args = {"--csv"};
+        for (const std::string& mode : split(c.modes, '-'))
+            if (mode != "startup") args.insert(args.end(), {"--mode", mode});
+        args.push_back(testDataPath(c.recording + ".wav"));
+        const Result r = run(args);
+        ASSERT_EQ(std::tuple(r.exitCode, r.err), std::tuple(0, ""));
+        const auto got = split(r.out, '\n');
+        const auto want = split(readWholeFile(testDataPath(c.recording + "." + c.modes + ".csv")), '\n');
+        ASSERT_GT(want.size(), 10u);
+        for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
+            ASSERT_EQ(got[i], want[i]) << "line " << i + 1 << ", differing:" << differingColumns(want[0], got[i], want[i]);
+        EXPECT_EQ(got.size(), want.size());
+    }
+}
+
+// The demo through the whole tuner, as `make demo` shows it: for each open string the
+// reading held longest (repeats folded into one line with a time span) is its note with
+// its detuning; the vowel holds A3, rises through the semitone and ends on A#3.
+TEST_F(VeldraFileProgramTest, DemoShowsEachStringWithItsDetuningAndTheGlide) {
+    const Result r = run({"--demo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, std::pair<double, int>> longest;  // string -> (seconds held, cents)
+    std::vector<std::pair<std::string, int>> readings;      // note, cents, in order
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) {
+        double from = 0, to = 0;
+        char note[4] = {}, stringNote[4] = {};
+        int cents = 0, number = 0, stringCents = 0;
+        const int n = std::sscanf(line.c_str(), "%lf-%lf", &from, &to);
+        if (n < 1 || line.find(" Hz") == std::string::npos) continue;
+        std::sscanf(line.c_str() + 17, "%3c %d", note, &cents);
+        readings.emplace_back(note, cents);
+        const double held = n == 1 ? 0 : to - from;
+        if (std::sscanf(line.c_str() + line.find(" Hz") + 3, " %d: %3c %d", &number, stringNote, &stringCents) == 3 &&
+            held > longest[stringNote].first)
+            longest[stringNote] = {held, stringCents};
+    }
+    for (const auto& [string, cents] : std::map<std::string, int>{{"E 2", 0}, {"A 2", -15}, {"D 3", 0}, {"G 3", 10},
+                                                                  {"B 3", 0}, {"E 4", 0}}) {
+        EXPECT_EQ(longest[string].second, cents) << string << "\n" << r.out;
+        EXPECT_GE(longest[string].first, 0.5) << string;
+    }
+    auto it = std::find(readings.begin(), readings.end(), std::pair<std::string, int>("A 3", 0));
+    ASSERT_NE(it, readings.end());
+    double last = 0;
+    for (; it != readings.end() && (it->first == "A 3" || it->first == "A#3"); ++it) {
+        const double position = (it->first == "A#3" ? 100 : 0) + it->second;
+        EXPECT_GE(position, last - 1) << it->first << " " << it->second;
+        last = std::max(last, position);
+    }
+    EXPECT_EQ(readings.back().first, "A#3");
+    EXPECT_GE(last, 99);
 }
 
 TEST_F(VeldraFileProgramTest, HelpVersionAndUsageErrors) {

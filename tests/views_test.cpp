@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/period_validator.h"
 #include "display/display.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "support/rect_equality.h"
-#include "support/surface_pixels.h"
-#include "support/tuner_setup.h"
+#include "platform/screen/headless_screen.h"
+#include "platform/screen/headless_window.h"
+#include "tests/support/rect_equality.h"
+#include "tests/support/surface_pixels.h"
+#include "tests/support/tuner_setup.h"
 #include "views/instrument_catalogue.h"
 #include "views/instrument_info.h"
 #include "views/phase_trace.h"
@@ -125,9 +124,13 @@ constexpr uint16_t blue = 0x427F;         // marker
 constexpr uint16_t yellow = 0xFFE1;       // highlight circle
 constexpr uint16_t scaleYellow = 0xFBE0;  // string rings and digits
 
+// The most recent listed period as the tuner hands it to the views.
+ListedPitch listedAt(float period) { return {period, 22050.0 / period}; }
+
 class DialTest : public ::testing::Test {
 protected:
     void SetUp() override { startTunerModules(); }
+    ListedPitch listed{0.0, 0.0};  // nothing listed
     void TearDown() override { resetDisplay(); }
     static uint16_t scale(int32_t x, int32_t y) { return ScaleLayer.pixels[y * 240 + x]; }
     static uint16_t ink(int32_t x, int32_t y) { return InkLayer.pixels[y * 240 + x]; }
@@ -219,7 +222,7 @@ TEST_F(DialTest, ModeChangeRebuildsTheScaleFromTheBackgroundAndClearsTheInk) {
 // is listed, so no marker and no circle.
 TEST_F(DialTest, ViolinA440PutsTheNeedleAtNineOClock) {
     setupInstrument(InstrumentKind::Violin);
-    updateDial(440.0f, true);
+    updateDial(440.0f, true, listed);
     EXPECT_EQ(std::pair(dialState().reading, dialState().readingAngle), std::pair(DialReading::Needle, 1792));
     EXPECT_EQ(std::tuple(ink(46, 128), ink(42, 124), ink(47, 128), ink(21, 128), ink(20, 128)),
               std::tuple(green, green, 0, green, 0));
@@ -238,7 +241,7 @@ TEST_F(DialTest, ArrowsBeyondTheDialNeedleUpToASemitonePast) {
                  {2000.0f, DialReading::High, 132, 22, 128}};  // 6.93 octaves
     for (const auto& c : cases) {
         resetLayers();
-        updateDial(c.frequency, true);
+        updateDial(c.frequency, true, listed);
         SCOPED_TRACE(c.frequency);
         EXPECT_EQ(dialState().reading, c.reading);
         EXPECT_EQ(std::tuple(ink(c.tipX, c.tipY), ink(c.baseX, c.tipY - 4), ink(c.baseX, c.tipY + 4)),
@@ -247,35 +250,35 @@ TEST_F(DialTest, ArrowsBeyondTheDialNeedleUpToASemitonePast) {
         EXPECT_EQ(countPixels(InkLayer), countPixels(InkLayer, left, c.tipY - 4, right, c.tipY + 4));
     }
     const auto frequencyAt = [](double position) { return static_cast<float>(16.3515625 * std::exp2(position)); };
-    updateDial(frequencyAt(3.0 - 0.07), true);
+    updateDial(frequencyAt(3.0 - 0.07), true, listed);
     EXPECT_EQ(dialState().reading, DialReading::Needle);
     EXPECT_LT(dialState().readingAngle, 0);
-    updateDial(frequencyAt(6.0 + 0.07), true);
+    updateDial(frequencyAt(6.0 + 0.07), true, listed);
     EXPECT_EQ(dialState().reading, DialReading::Needle);
     EXPECT_GT(dialState().readingAngle, 3072);
-    updateDial(frequencyAt(6.0 + 0.09), true);
+    updateDial(frequencyAt(6.0 + 0.09), true, listed);
     EXPECT_EQ(dialState().reading, DialReading::High);
 }
 
 TEST_F(DialTest, MarkerShowsTheListedPeriodWithOrWithoutTheNeedle) {
-    updateDial(22050.0f, false);  // nothing listed: nothing drawn
+    updateDial(22050.0f, false, listed);  // nothing listed: nothing drawn
     EXPECT_EQ(countPixels(InkLayer), 0);
-    listPeriod(200.0f);  // 110.25 Hz, near A 2
-    updateDial(300.0f, false);
+    listed = listedAt(200.0f);  // 110.25 Hz, near A 2
+    updateDial(300.0f, false, listed);
     EXPECT_EQ(dialState().reading, DialReading::None);
     EXPECT_EQ(countPixels(InkLayer), countPixels(InkLayer, blue));
     const auto [x, y] = pointOf(22050.0f / 200.0f);
     EXPECT_EQ(ink(x, y), blue);
     resetLayers();
     setupInstrument(InstrumentKind::Violin);  // from C3: 110 Hz is off the dial
-    updateDial(440.0f, false);
+    updateDial(440.0f, false, listed);
     EXPECT_EQ(countPixels(InkLayer), 0);
 }
 
 TEST_F(DialTest, HighlightCircleOncePerNewlyListedPeriod) {
-    listPeriod(200.0f);
+    listed = listedAt(200.0f);
     const float frequency = 22050.0f / 200.0f;
-    updateDial(frequency, true);
+    updateDial(frequency, true, listed);
     const auto [x, y] = pointOf(frequency);
     EXPECT_EQ(ink(x + 12, y), yellow);  // radius 12 round the needle's disc
     EXPECT_EQ(ink(x, y), green);        // the needle covers the marker at the same pitch
@@ -283,14 +286,14 @@ TEST_F(DialTest, HighlightCircleOncePerNewlyListedPeriod) {
     EXPECT_EQ(displayState().inkColour, yellow);  // left at the last colour set
 
     setupInstrument(InstrumentKind::Cello);  // a mode change does not forget the period
-    updateDial(frequency, true);
+    updateDial(frequency, true, listed);
     EXPECT_EQ(countPixels(InkLayer, yellow), 0);
     EXPECT_GT(countPixels(InkLayer, green), 0);
     EXPECT_EQ(displayState().inkColour, green);
 
-    listPeriod(150.0f);
+    listed = listedAt(150.0f);
     resetLayers();
-    updateDial(frequency, true);
+    updateDial(frequency, true, listed);
     EXPECT_GT(countPixels(InkLayer, yellow), 0);
     EXPECT_EQ(dialState().lastMarkedPeriod, 150.0f);
 }
@@ -301,9 +304,10 @@ class TracePhaseTest : public ::testing::Test {
 protected:
     void SetUp() override { startTunerModules(); }
     void TearDown() override { resetDisplay(); }
-    static void trace(const std::vector<int16_t>& block, bool backlog = false) {
-        drawTrace(block.data(), static_cast<int32_t>(block.size()), backlog);
+    void trace(const std::vector<int16_t>& block, bool backlog = false) const {
+        drawTrace(block.data(), static_cast<int32_t>(block.size()), backlog, listed.period);
     }
+    ListedPitch listed{0.0, 0.0};
     // The lit x positions of row y.
     static std::vector<int32_t> litInRow(int32_t y) {
         std::vector<int32_t> xs;
@@ -341,7 +345,7 @@ TEST_F(TracePhaseTest, PointsPairSamplesDelayApartAcrossBlocks) {
 }
 
 TEST_F(TracePhaseTest, DelayBecomesAQuarterOfTheListedPeriodFromTheNextBlock) {
-    listPeriod(160.0f);
+    listed = listedAt(160.0f);
     std::vector<int16_t> sine(220 * 2);
     constexpr double amplitude = 30000.0;
     for (size_t i = 0; i < sine.size(); ++i)
@@ -367,26 +371,26 @@ TEST_F(TracePhaseTest, DelayBecomesAQuarterOfTheListedPeriodFromTheNextBlock) {
 // delay it never changes.
 TEST_F(TracePhaseTest, DelayChangesOnlyForQuarterPeriodsFromThreeToTheBlockLength) {
     const std::vector<int16_t> silence(220, 0);
-    listPeriod(11.9f);
+    listed = listedAt(11.9f);
     trace(silence);
     EXPECT_EQ(traceState().traceDelay, 50);
-    listPeriod(12.0f);
+    listed = listedAt(12.0f);
     trace(silence);
     EXPECT_EQ(traceState().traceDelay, 3);
-    listPeriod(689.0f);
+    listed = listedAt(689.0f);
     trace(std::vector<int16_t>(172, 0));
     EXPECT_EQ(traceState().traceDelay, 3);
     trace(silence);
     EXPECT_EQ(traceState().traceDelay, 172);
     setTraceAutoDelay(false);
-    listPeriod(160.0f);
+    listed = listedAt(160.0f);
     trace(silence);
     EXPECT_EQ(traceState().traceDelay, 172);
 }
 
 TEST_F(TracePhaseTest, BacklogDrawsNothingButFollowsTheSound) {
     setTraceOrigin(0, 0, 0);
-    listPeriod(160.0f);
+    listed = listedAt(160.0f);
     trace(ramp(0, 220), true);
     EXPECT_EQ(countPixels(InkLayer), 0);
     EXPECT_EQ(traceState().traceDelay, 40);

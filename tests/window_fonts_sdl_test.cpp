@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "platform/font_loader.h"
-#include "platform/glyph_font.h"
+#include "platform/backends/font_loader.h"
+#include "platform/canvas/glyph_font.h"
 
 namespace veldra {
 namespace {

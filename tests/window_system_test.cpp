@@ -12,14 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "platform/glyph_font.h"
-#include "platform/single_instance.h"
-#include "platform/window_chrome.h"
-#include "platform/window_system.h"
-#include "support/block_font.h"
-#include "support/polling.h"
-#include "support/rect_equality.h"
-#include "support/window_fixture.h"
+#include "platform/canvas/glyph_font.h"
+#include "platform/desktop/single_instance.h"
+#include "platform/windows/window_chrome.h"
+#include "platform/windows/window_system.h"
+#include "tests/support/block_font.h"
+#include "tests/support/polling.h"
+#include "tests/support/rect_equality.h"
+#include "tests/support/window_fixture.h"
 
 namespace veldra {
 namespace {

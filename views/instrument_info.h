@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/drawing_context.h"
+#include "platform/screen/screen.h"
 #include "views/instrument_catalogue.h"
 
 namespace veldra {

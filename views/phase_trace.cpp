@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "analysis/period_validator.h"
-#include "display/layers.h"
+#include "display/display.h"
 
 namespace veldra {
 namespace {
@@ -61,13 +60,13 @@ void setTraceOrigin(int32_t x, int32_t y, int32_t shift) {
 
 void setTraceAutoDelay(bool on) { state.autoDelay = on; }
 
-void drawTrace(const int16_t* samples, int32_t count, bool backlog) {
+void drawTrace(const int16_t* samples, int32_t count, bool backlog, double listedPeriod) {
     TraceState& t = state;
     if (count < 1) return;
     if (!backlog) plotPoints(t, samples, count);
 
     if (t.autoDelay) {
-        const auto period = static_cast<int32_t>(recentPeriod(0));  // 0 when none is listed
+        const auto period = static_cast<int32_t>(listedPeriod);
         const int32_t d = period / 4;
         if (d >= shortestDelay && d < traceHistoryLength && d < count) t.traceDelay = d;
     }

@@ -3,7 +3,8 @@
 // pitch period a pure tone draws a circle and overtones bend it into loops; the points
 // go into InkLayer and fade with it, leaving a trail of the last blocks.
 //
-// The delay follows a quarter of the most recent listed period (autoDelay). Because it
+// The delay follows a quarter of the most recent listed period (autoDelay), which the
+// caller hands in with each block. Because it
 // reaches back across block boundaries, the trace keeps the previous block's last
 // traceDelay + 1 samples in traceHistory, so every pair of samples is plotted exactly once.
 //
@@ -34,10 +35,11 @@ void setTraceOrigin(int32_t x, int32_t y, int32_t shift);
 
 void setTraceAutoDelay(bool on);
 
-// Plots one point per sample unless backlog, then updates the delay (autoDelay) and
-// keeps the block's tail for the next block. The delay found in a block applies from the
-// next one. count >= 1; blocks shorter than the delay are bridged by the history.
-void drawTrace(const int16_t* samples, int32_t count, bool backlog);
+// Plots one point per sample unless backlog, then updates the delay from listedPeriod (the
+// most recent listed period in samples, 0.0 when none) and keeps the block's tail for the
+// next block. The delay found in a block applies from the next one. count >= 1; blocks
+// shorter than the delay are bridged by the history.
+void drawTrace(const int16_t* samples, int32_t count, bool backlog, double listedPeriod);
 
 // Read-only view for tests.
 const TraceState& traceState();

@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/period_validator.h"
-#include "display/layers.h"
-#include "display/trig_tables.h"
+#include "display/display.h"
 
 namespace veldra {
 namespace {
@@ -13,7 +11,6 @@ constexpr DialState startState() {
     DialState s{};
     s.lowOctave = 3;
     s.octaveSpan = dialOctaveSpan;
-    s.markerCount = 1;
     s.centreX = 120;
     s.centreY = 128;
     s.innerRadius = 50;
@@ -150,13 +147,10 @@ PitchPosition pitchPositionFromFrequency(float frequency) {
     return static_cast<float>(octaves);
 }
 
-void updateDial(float frequency, bool showNeedle) {
+void updateDial(float frequency, bool showNeedle, const ListedPitch& listed) {
     DialState& s = state;
-    for (int32_t i = 0; i < s.markerCount; ++i) {
-        const auto v = static_cast<float>(recentPeriod(i));
-        if (v == 0.0f) break;
-        const PitchPosition p = pitchPositionFromFrequency(
-            static_cast<float>(frequencyFromPeriod(static_cast<double>(v))));
+    if (static_cast<float>(listed.period) != 0.0f) {
+        const PitchPosition p = pitchPositionFromFrequency(static_cast<float>(listed.frequency));
         if (onDial(s, p)) {
             setColour(s.needlePen, markerColour);
             drawMark(s, p);
@@ -178,7 +172,7 @@ void updateDial(float frequency, bool showNeedle) {
         const ScreenPoint p0 = drawMark(s, p);
         s.reading = DialReading::Needle;
         s.readingAngle = angleIndex(p);
-        const double r = recentPeriod(0);
+        const double r = listed.period;
         if (r != static_cast<double>(s.lastMarkedPeriod)) {
             setColour(s.needlePen, highlightColour);
             s.lastMarkedPeriod = static_cast<float>(r);

@@ -9,7 +9,8 @@
 //   per refresh (updateDial), into InkLayer, which fades: a blue marker at the most
 //     recent listed period, the green needle at the current pitch (or an arrow at the
 //     spiral's start or end when the pitch lies more than a semitone beyond the dial),
-//     and a yellow circle round the needle when a new period has been listed.
+//     and a yellow circle round the needle when a new period has been listed. The dial
+//     is handed both pitches; it reads nothing of the analysis itself.
 //
 // Positions on the dial are angle indexes: 1/1024 octave steps from lowOctave, so 0 is
 // the spiral's start and 3072 its end. dialPoint turns one into a screen point with
@@ -38,7 +39,6 @@ enum class DialReading : int32_t {
 struct DialState {
     int32_t lowOctave;              // octave at the spiral's inner start; set by configureDial
     int32_t octaveSpan;             // turns shown; configureDial, always 3
-    int32_t markerCount;            // recent periods drawn as markers; 1, never changed
     int32_t centreX;                // spiral centre; setDialGeometry
     int32_t centreY;
     int32_t innerRadius;            // radius at lowOctave; setDialGeometry
@@ -79,9 +79,16 @@ void dialPoint(int32_t a, int32_t radialOffset, int32_t& x, int32_t& y);
 // log2(f / 16.3515625): octaves above C0 (440 Hz gives 4.750003). f must be positive.
 PitchPosition pitchPositionFromFrequency(float frequency);
 
-// One refresh: the marker of the most recent listed period, then, when showNeedle, the
-// needle (or an arrow) at frequency and the highlight circle. Draws into InkLayer only.
-void updateDial(float frequency, bool showNeedle);
+// The most recently listed note, as the analysis lists it.
+struct ListedPitch {
+    double period;     // samples; 0.0 while nothing is listed
+    double frequency;  // the frequency that period stands for, Hz
+};
+
+// One refresh: the marker of the listed pitch, then, when showNeedle, the needle (or an
+// arrow) at frequency and, when listed.period is new, the highlight circle. Draws into
+// InkLayer only.
+void updateDial(float frequency, bool showNeedle, const ListedPitch& listed);
 
 // Read-only view for tools and tests.
 const DialState& dialState();

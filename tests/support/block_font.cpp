@@ -1,4 +1,4 @@
-#include "block_font.h"
+#include "tests/support/block_font.h"
 
 namespace veldra {
 

@@ -4,7 +4,7 @@
 // per character, in known places.
 #pragma once
 
-#include "platform/glyph_font.h"
+#include "platform/canvas/glyph_font.h"
 
 namespace veldra {
 

@@ -5,21 +5,20 @@
 
 #include <string>
 
-#include "platform/wave_in_paced.h"
+#include "platform/sound_input/wave_in_paced.h"
 
 namespace veldra {
 
 class CounterSound : public SoundProducer {
 public:
     explicit CounterSound(int16_t first = 0, bool readable = true) : next_(static_cast<uint16_t>(first)), readable_(readable) {}
-    bool begin(std::string& error) override {
+    bool begin(uint32_t, std::string& error) override {
         error = "counter: no such sound";
         return readable_;
     }
     void produce(int16_t* samples, size_t count) override {
         for (size_t i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(next_++);
     }
-    uint32_t samplesPerSecond() const override { return 22050; }
 
 private:
     uint16_t next_;

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "platform/drawing_context.h"
+#include "platform/screen/drawing_context.h"
 
 namespace veldra {
 

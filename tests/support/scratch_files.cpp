@@ -1,4 +1,4 @@
-#include "scratch_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

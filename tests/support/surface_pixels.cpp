@@ -1,4 +1,4 @@
-#include "surface_pixels.h"
+#include "tests/support/surface_pixels.h"
 
 namespace veldra {
 

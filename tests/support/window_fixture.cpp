@@ -1,14 +1,14 @@
-#include "window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <unistd.h>
 
-#include "analysis/block_pipeline.h"
+#include "tuner/block_pipeline.h"
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
 #include "audio/capture_handoff.h"
-#include "block_font.h"
+#include "tests/support/block_font.h"
 #include "display/display_device.h"
-#include "platform/single_instance.h"
+#include "platform/desktop/single_instance.h"
 #include "views/phase_trace.h"
 #include "views/tuning_dial.h"
 

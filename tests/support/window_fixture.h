@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "platform/wave_in_scripted.h"
-#include "platform/window_backend_headless.h"
-#include "platform/window_screen.h"
-#include "platform/window_system.h"
+#include "tests/support/scripted_wave_in.h"
+#include "tests/support/headless_back_end.h"
+#include "platform/windows/window_screen.h"
+#include "platform/windows/window_system.h"
 
 namespace veldra {
 

@@ -17,17 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "analysis/block_pipeline.h"
-#include "analysis/level_tracker.h"
-#include "display/display_device.h"
-#include "platform/demo_sound.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "tools/veldra-file/file_tuner.h"
+#include "app/app.h"
+#include "platform/sound_files/sound_files.h"
+#include "tuner/tuner.h"
 
 namespace {
 
-constexpr int32_t blockSize = 220;
+constexpr int32_t blockSize = veldra::captureBlockSamples;
 
 // Kept out of line so that callgrind sees each as one function to count.
 [[gnu::noinline]] bool measureAnalysis(const int16_t* sound, int32_t blocks) {
@@ -51,7 +47,9 @@ int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) return usage();
     const std::string mode = argv[1];
     if (mode != "analysis" && mode != "pipeline") return usage();
-    const int64_t longest = veldra::demoSoundLength() / veldra::demoSoundRate;
+    veldra::DemoSound demo;
+    veldra::resetDemoSound(demo, veldra::sampleRate, false);
+    const int64_t longest = demo.length / veldra::sampleRate;
     char* end = nullptr;
     const long seconds = argc == 3 ? std::strtol(argv[2], &end, 10) : 20;
     if ((argc == 3 && *end != '\0') || seconds < 1 || seconds > longest) {
@@ -60,17 +58,14 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::vector<int16_t> sound(static_cast<size_t>(veldra::demoSoundLength()));
-    veldra::DemoSound demo;
-    veldra::resetDemoSound(demo, false);
+    std::vector<int16_t> sound(static_cast<size_t>(demo.length));
     veldra::pullDemoSound(demo, sound.data(), static_cast<int32_t>(sound.size()));
-    const auto blocks = static_cast<int32_t>(seconds * veldra::demoSoundRate / blockSize);
+    const auto blocks = static_cast<int32_t>(seconds * veldra::sampleRate / blockSize);
 
     veldra::HeadlessScreen screen;
     veldra::HeadlessWindow window(screen);
-    std::string error;
-    if (!veldra::startTunerHeadless(window, error)) {
-        std::cerr << "veldra-instruction-budget: " << error << '\n';
+    if (!veldra::startHeadlessTuner(window, veldra::loadBitmapResource(veldra::backgroundResource))) {
+        std::cerr << "veldra-instruction-budget: cannot open the headless display\n";
         return 1;
     }
     if (mode == "analysis") {

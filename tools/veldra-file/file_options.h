@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "views/instrument_catalogue.h"
+#include "views/views.h"
 
 namespace veldra {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/screen_png.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 

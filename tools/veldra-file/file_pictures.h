@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless_screen.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 

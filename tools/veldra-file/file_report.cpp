@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tuner/tuner.h"
+
 namespace veldra {
 namespace {
 
@@ -25,7 +27,9 @@ std::string centsText(double cents) {
 
 }  // namespace
 
-double blockSeconds(int64_t block) { return static_cast<double>(block) * 220.0 / 22050.0; }
+double blockSeconds(int64_t block) {
+    return static_cast<double>(block) * captureBlockSamples / sampleRate;
+}
 
 std::string csvLine(const RefreshRow& row) {
     char time[32];

@@ -13,7 +13,7 @@
 #include <ostream>
 #include <string>
 
-#include "views/instrument_catalogue.h"
+#include "views/views.h"
 
 namespace veldra {
 

@@ -1,102 +1,31 @@
-// Sections: [source] the file or the demo; [start-up] the application's start-up and
-// first paint, headless; [modes] the mode commands; [run] blocks, refreshes, reports.
+// Sections: [source] the file or the demo; [run] blocks, refreshes, reports.
 #include "tools/veldra-file/file_tuner.h"
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "analysis/block_pipeline.h"
-#include "analysis/level_tracker.h"
-#include "analysis/period_validator.h"
-#include "app/chrome_picture.h"
-#include "app/mode_tuning.h"
-#include "app/resources.h"
-#include "display/display.h"
-#include "platform/demo_sound.h"
-#include "platform/headless_screen.h"
-#include "platform/headless_window.h"
-#include "platform/sound_file.h"
+#include "app/app.h"
+#include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_pictures.h"
 #include "tools/veldra-file/file_report.h"
-#include "views/phase_trace.h"
-#include "views/tuning_dial.h"
+#include "tuner/tuner.h"
 
 namespace veldra {
 namespace {
-
-constexpr int32_t blockSamples = 220;
-constexpr int32_t menuBarHeight = 26;
 
 // ---- [source] --------------------------------------------------------------------------
 
 // The sound being tuned: a file through the reader, or the demo performance played once.
 struct SoundSource {
     bool demo = false;
-    SoundFileReader reader;  // when not demo
-    DemoSound performance{};  // when demo
+    SoundFileReader reader{sampleRate};  // when not demo
+    DemoSound performance{};             // when demo
 
     int32_t pull(int16_t* out, int32_t count) {
         return demo ? pullDemoSound(performance, out, count) : reader.read(out, count);
     }
 };
-
-// ---- [start-up] ------------------------------------------------------------------------
-
-// Every module's state back to its start values, as in a fresh process.
-void resetTuner() {
-    resetDetector();
-    resetValidator();
-    resetBlockPipeline();
-    resetDisplay();
-    resetDial();
-    resetTrace();
-}
-
-}  // namespace
-
-// The application's start-up, from opening the display to its first paint.
-bool startTunerHeadless(HeadlessWindow& window, std::string& error) {
-    resetTuner();
-    if (!openDisplay(window)) {
-        error = "cannot open the headless display";
-        return false;
-    }
-    const Bitmap background = loadBitmapResource(backgroundResource);
-    if (background.pixels == nullptr) {
-        error = "the background picture 124 is missing from the program";
-        return false;
-    }
-    initOctaveRange();
-    // The plot window is the window less the menu bar, and the window moves there.
-    Rect rect = window.screenRect();
-    rect.bottom -= menuBarHeight;
-    prepareDisplay(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-    window.place(rect);
-    setRefreshDivisor(10);
-    // The first paint.
-    setTraceOrigin(117, 128, 10);
-    setTraceAutoDelay(true);
-    setDialGeometry(120, 128, 40, 106);
-    captureBackground(window, background);
-    setupInstrument(InstrumentKind::Guitar);
-    setAnalysisRate(captureSampleRate);
-    return true;
-}
-
-namespace {
-
-// ---- [modes] ---------------------------------------------------------------------------
-
-// A mode command as the Instrument menu gives it: the dial for the mode, and for Guitar
-// and Singing their two tuning values. Returns the new title.
-std::string applyMode(InstrumentKind kind) {
-    setupInstrument(kind);
-    applyModeTuning(kind);
-    std::string name;
-    instrumentName(name, kind);
-    return "Veldra -- " + name;
-}
 
 // ---- [run] -----------------------------------------------------------------------------
 
@@ -121,7 +50,7 @@ RefreshRow refreshRow(int64_t block) {
 
 // The first block whose end reaches the given second of sound (0: before any block).
 int64_t blockAt(double seconds) {
-    return static_cast<int64_t>(std::ceil(seconds * captureSampleRate / blockSamples - 1e-9));
+    return static_cast<int64_t>(std::ceil(seconds * sampleRate / captureBlockSamples - 1e-9));
 }
 
 int fail(std::ostream& err, const std::string& message) {
@@ -129,25 +58,28 @@ int fail(std::ostream& err, const std::string& message) {
     return 1;
 }
 
-// The run over an opened source, ending after blockLimit blocks (-1: at the sound's end).
-int runTuner(SoundSource& source, const FileOptions& options, int64_t blockLimit,
-             std::ostream& out, std::ostream& err) {
+// The run over an opened source, to the sound's end.
+int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out, std::ostream& err) {
     RunPictures pictures(options.pngPath, options.framesDir);
     std::string error;
     if (!pictures.prepare(error)) return fail(err, error);
 
     HeadlessScreen screen;
     HeadlessWindow window(screen);
-    if (!startTunerHeadless(window, error)) {
-        closeDisplay();
-        return fail(err, error);
+    const Bitmap background = loadBitmapResource(backgroundResource);
+    if (background.pixels == nullptr) {
+        return fail(err, "the background picture 124 is missing from the program");
     }
-    std::string title = "Veldra -- Guitar";
+    if (!startHeadlessTuner(window, background)) {
+        closeDisplay();
+        return fail(err, "cannot open the headless display");
+    }
     InstrumentKind kind = InstrumentKind::Guitar;
     for (InstrumentKind mode : options.modes) {
-        title = applyMode(mode);
+        applyTunerMode(mode);
         kind = mode;
     }
+    const std::string title = modeTitle(kind);
     // The pictures show the program's bars around the dial, titled for the mode.
     drawShellChrome(screen, title);
 
@@ -157,13 +89,13 @@ int runTuner(SoundSource& source, const FileOptions& options, int64_t blockLimit
 
     const int64_t atBlock = options.atGiven ? blockAt(options.atSeconds) : -1;
     if (atBlock == 0) pictures.hold(screen);
-    int16_t block[blockSamples];
+    int16_t block[captureBlockSamples];
     int64_t blocks = 0;
     int32_t refreshes = pipelineState().dialRefreshes;
     bool ok = true;
-    while (ok && blocks != blockLimit && source.pull(block, blockSamples) == blockSamples) {
+    while (ok && source.pull(block, captureBlockSamples) == captureBlockSamples) {
         ++blocks;
-        analyzeBlock(block, blockSamples, false);
+        analyzeBlock(block, captureBlockSamples, false);
         if (pipelineState().dialRefreshes != refreshes) {
             refreshes = pipelineState().dialRefreshes;
             const RefreshRow row = refreshRow(blocks);
@@ -180,7 +112,7 @@ int runTuner(SoundSource& source, const FileOptions& options, int64_t blockLimit
     if (ok && options.atGiven && !pictures.holding()) {
         char text[160];
         std::snprintf(text, sizeof text, "%s: the sound ends at %.2f s, before --at %g",
-                      source.demo ? "demo" : options.input.c_str(), static_cast<double>(blocks) * blockSamples / captureSampleRate,
+                      source.demo ? "demo" : options.input.c_str(), static_cast<double>(blocks) * captureBlockSamples / sampleRate,
                       options.atSeconds);
         error = text;
         ok = false;
@@ -202,19 +134,9 @@ int runTuner(SoundSource& source, const FileOptions& options, int64_t blockLimit
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err) {
     SoundSource source;
     source.demo = options.demo;
-    if (source.demo) resetDemoSound(source.performance, false);
+    if (source.demo) resetDemoSound(source.performance, sampleRate, false);
     else if (!source.reader.open(options.input)) return fail(err, source.reader.error().message);
-    return runTuner(source, options, -1, out, err);
-}
-
-int runFileTunerOnBytes(const void* bytes, size_t size, double maxSeconds,
-                        const FileOptions& options, std::ostream& out, std::ostream& err) {
-    SoundSource source;
-    if (!source.reader.openMemory(bytes, size, options.input)) {
-        return fail(err, source.reader.error().message);
-    }
-    const auto blockLimit = static_cast<int64_t>(maxSeconds * captureSampleRate / blockSamples);
-    return runTuner(source, options, blockLimit, out, err);
+    return runTuner(source, options, out, err);
 }
 
 }  // namespace veldra

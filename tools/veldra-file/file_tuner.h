@@ -1,11 +1,9 @@
 // The whole tuner run over a sound file, headless, as fast as the machine allows.
 //
-// The run sets the tuner up as the application's start-up and first paint do (display
-// opened on a headless screen, plot window 240 x 268 under the navigation bar, refresh
-// divisor 10, trace origin (117, 128, 10) with automatic delay, dial geometry
-// (120, 128, 40, 106), the background picture 124 captured, Guitar set up with the
-// start-up tuning values, analysis rate 22050), applies the requested mode commands in
-// order, then hands the sound to analyzeBlock in blocks of 220 samples with no backlog;
+// The run starts the tuner as the application does (startHeadlessTuner: the start-up and
+// the first paint on a headless screen, the background picture 124 captured, Guitar with
+// the start-up tuning values), applies the requested mode commands in order, then hands
+// the sound to analyzeBlock in blocks of 220 samples with no backlog;
 // a final partial block is dropped. At every refresh point it reports what the dial was
 // given (table or CSV) and, if asked, writes the screen to PNG files.
 //
@@ -18,28 +16,14 @@
 // views), putting it back to its start values first, so runs may follow one another.
 #pragma once
 
-#include <cstddef>
 #include <ostream>
 #include <string>
 
-#include "platform/headless_window.h"
 #include "tools/veldra-file/file_options.h"
 
 namespace veldra {
 
-// Puts every module back to its start values, then runs the application's start-up and
-// first paint on the headless window (see above), in the start-up state: Guitar with the
-// start-up tuning values. false with error set when the display or the background
-// picture cannot be had. Shared with the benchmarks, which time the same pipeline.
-bool startTunerHeadless(HeadlessWindow& window, std::string& error);
-
 // Runs options (action Run) and returns the exit status, 0 or 1.
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err);
-
-// The same run over size bytes of a sound file in memory (options.input names it in the
-// messages; options.demo is not looked at), ending after at most maxSeconds of sound:
-// how the fuzzer drives the input path with bounded work. The bytes are not copied.
-int runFileTunerOnBytes(const void* bytes, size_t size, double maxSeconds,
-                        const FileOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace veldra

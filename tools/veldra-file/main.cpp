@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/chrome_picture.h"
-#include "platform/font_loader.h"
+#include "app/app.h"
+#include "platform/backends/backends.h"
 #include "tools/veldra-file/file_options.h"
 #include "tools/veldra-file/file_tuner.h"
 

@@ -1,0 +1,288 @@
+#include "platform/backends/window_backend_sdl.h"
+
+#include <SDL2/SDL.h>
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/screen/screen.h"
+
+namespace veldra {
+
+int32_t scaleFromEnvironment() {
+    const char* value = std::getenv(scaleVariable);
+    if (value == nullptr || *value == 0) return defaultScale;
+    char* end = nullptr;
+    const long scale = std::strtol(value, &end, 10);
+    return *end == 0 && scale >= 1 && scale <= 8 ? static_cast<int32_t>(scale) : defaultScale;
+}
+
+namespace {
+
+// Virtual-key code and typed character of an SDL key; 0 for keys the program has no use for.
+uint32_t virtualKey(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint32_t>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>(key);
+    switch (key) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return 0x0D;
+        case SDLK_ESCAPE: return 0x1B;
+        case SDLK_SPACE: return 0x20;
+        case SDLK_LEFT: return 0x25;
+        case SDLK_UP: return 0x26;
+        case SDLK_RIGHT: return 0x27;
+        case SDLK_DOWN: return 0x28;
+        case SDLK_F10: return 0x79;
+        default: return 0;
+    }
+}
+
+char32_t typedCharacter(SDL_Keycode key, bool shift) {
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<char32_t>((shift ? 'A' : 'a') + (key - SDLK_a));
+    if ((key >= SDLK_0 && key <= SDLK_9) || key == SDLK_SPACE) return static_cast<char32_t>(key);
+    return 0;
+}
+
+// SDL wakes a loop that waits for X events by sending an event to its window over a
+// second X connection. The X server may take that request after the main connection's
+// later ones, and at exit those destroy the window: a wake sent just before then earns
+// a BadWindow error, which means nothing, but which Xlib's default handler answers by
+// ending the program with status 1 (when SDL closes that connection). This handler,
+// installed before SDL's video starts so that SDL keeps it as the one to go back to,
+// lets exactly that error pass and hands every other to Xlib's default handler.
+XErrorHandler defaultErrorHandler = nullptr;
+
+int toleratingErrorHandler(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+    return defaultErrorHandler != nullptr ? defaultErrorHandler(display, error) : 0;
+}
+
+class SdlBackEnd final : public WindowBackEnd {
+public:
+    ~SdlBackEnd() override {
+        if (window_ != nullptr) SDL_DestroyWindow(window_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    bool start(int32_t scale, std::string& error) {
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        // The window's own surface, written directly (X11 shared memory and the like):
+        // without this SDL would present it through an OpenGL renderer, whose driver alone
+        // costs several times the program's memory and a share of a core.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (defaultErrorHandler == nullptr) defaultErrorHandler = XSetErrorHandler(toleratingErrorHandler);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            error = std::string("cannot start SDL's video: ") + SDL_GetError();
+            return false;
+        }
+        wakeType_ = SDL_RegisterEvents(1);
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+            while (scale > 1 && (screenWidth * scale > usable.w || screenHeight * scale > usable.h)) --scale;
+        }
+        window_ = SDL_CreateWindow("Veldra", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                   screenWidth * scale, screenHeight * scale,
+                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+        if (window_ == nullptr || wakeType_ == static_cast<uint32_t>(-1)) {
+            error = std::string("cannot open a window: ") + SDL_GetError();
+            return false;
+        }
+        SDL_SetWindowMinimumSize(window_, screenWidth, screenHeight);
+        SDL_StopTextInput();
+        return true;
+    }
+
+    void present(const uint16_t* pixels) override {
+        picture_ = pixels;
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (surface == nullptr) return;
+        layOut(surface);
+        if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+        if (surface->format->BytesPerPixel == 4) {
+            paint<uint32_t>(surface);
+        } else if (surface->format->BytesPerPixel == 2) {
+            paint<uint16_t>(surface);
+        }
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        SDL_UpdateWindowSurface(window_);
+    }
+
+    bool nextInput(InputEvent& event, bool wait) override {
+        SDL_Event e;
+        for (;;) {
+            if (!(wait ? SDL_WaitEvent(&e) : SDL_PollEvent(&e))) return false;
+            if (e.type == wakeType_) {
+                wakePending_.store(false, std::memory_order_release);
+                if (wait) return false;
+                continue;
+            }
+            if (translate(e, event)) return true;
+        }
+    }
+
+    void wake() override {
+        if (wakePending_.exchange(true, std::memory_order_acq_rel)) return;
+        SDL_Event e{};
+        e.type = wakeType_;
+        if (SDL_PushEvent(&e) != 1) wakePending_.store(false, std::memory_order_release);
+    }
+
+    void raise() override {
+        if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0) SDL_RestoreWindow(window_);
+        SDL_RaiseWindow(window_);
+    }
+
+    void setIcon(const Bitmap& icon) override {
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<uint16_t*>(icon.pixels), icon.width, icon.height, 16, icon.width * 2, SDL_PIXELFORMAT_RGB565);
+        if (surface == nullptr) return;
+        SDL_SetWindowIcon(window_, surface);
+        SDL_FreeSurface(surface);
+    }
+
+private:
+    // Scale and offset of the picture in a surface of this size; the bars go black, and the
+    // colour table is rebuilt, whenever the surface changes.
+    void layOut(SDL_Surface* surface) {
+        if (surface->w == surfaceWidth_ && surface->h == surfaceHeight_ && surface->format->format == format_) return;
+        surfaceWidth_ = surface->w;
+        surfaceHeight_ = surface->h;
+        format_ = surface->format->format;
+        scale_ = std::max(1, std::min(surface->w / screenWidth, surface->h / screenHeight));
+        offsetX_ = (surface->w - screenWidth * scale_) / 2;
+        offsetY_ = (surface->h - screenHeight * scale_) / 2;
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        colours_.resize(65536);
+        for (uint32_t p = 0; p < 65536; ++p) {
+            const uint32_t r = (p >> 11) & 0x1F;
+            const uint32_t g = (p >> 5) & 0x3F;
+            const uint32_t b = p & 0x1F;
+            colours_[p] = SDL_MapRGB(surface->format, static_cast<Uint8>((r << 3) | (r >> 2)),
+                                     static_cast<Uint8>((g << 2) | (g >> 4)), static_cast<Uint8>((b << 3) | (b >> 2)));
+        }
+    }
+
+    template <typename Pixel>
+    void paint(SDL_Surface* surface) {
+        const int32_t columns = std::min(screenWidth, (surface->w - offsetX_) / scale_);
+        const int32_t rows = std::min(screenHeight, (surface->h - offsetY_) / scale_);
+        for (int32_t y = 0; y < rows; ++y) {
+            uint8_t* top = static_cast<uint8_t*>(surface->pixels) + (offsetY_ + y * scale_) * surface->pitch;
+            Pixel* out = reinterpret_cast<Pixel*>(top) + offsetX_;
+            const uint16_t* in = picture_ + y * screenWidth;
+            for (int32_t x = 0; x < columns; ++x) {
+                const Pixel colour = static_cast<Pixel>(colours_[in[x]]);
+                for (int32_t k = 0; k < scale_; ++k) *out++ = colour;
+            }
+            // The other rows of a scaled row are copies of its first.
+            const size_t bytes = static_cast<size_t>(columns * scale_) * sizeof(Pixel);
+            const uint8_t* first = top + offsetX_ * static_cast<int32_t>(sizeof(Pixel));
+            for (int32_t k = 1; k < scale_; ++k) std::memcpy(top + k * surface->pitch + offsetX_ * static_cast<int32_t>(sizeof(Pixel)), first, bytes);
+        }
+    }
+
+    // A point of the window (in points) on the screen, in screen pixels.
+    void toScreen(int32_t x, int32_t y, int32_t& sx, int32_t& sy) const {
+        int windowWidth = 0, windowHeight = 0;
+        SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+        const int32_t px = windowWidth > 0 ? x * surfaceWidth_ / windowWidth : x;
+        const int32_t py = windowHeight > 0 ? y * surfaceHeight_ / windowHeight : y;
+        sx = (px - offsetX_) / scale_ - (px < offsetX_ ? 1 : 0);
+        sy = (py - offsetY_) / scale_ - (py < offsetY_ ? 1 : 0);
+    }
+
+    bool translate(const SDL_Event& e, InputEvent& event) {
+        switch (e.type) {
+            case SDL_QUIT:
+                event = {InputKind::CloseRequested};
+                return true;
+            case SDL_APP_LOWMEMORY:
+                event = {InputKind::LowMemory};
+                return true;
+            case SDL_LOCALECHANGED:
+            case SDL_DISPLAYEVENT:
+                event = {InputKind::SettingChanged};
+                return true;
+            case SDL_WINDOWEVENT:
+                switch (e.window.event) {
+                    case SDL_WINDOWEVENT_FOCUS_GAINED: event = {InputKind::FocusGained}; return true;
+                    case SDL_WINDOWEVENT_FOCUS_LOST: event = {InputKind::FocusLost}; return true;
+                    case SDL_WINDOWEVENT_MINIMIZED:
+                    case SDL_WINDOWEVENT_HIDDEN: event = {InputKind::Minimised}; return true;
+                    case SDL_WINDOWEVENT_EXPOSED:
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        if (picture_ != nullptr) present(picture_);
+                        return false;
+                    default: return false;
+                }
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+            case SDL_MOUSEMOTION: return translatePointer(e, event);
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                if (e.key.repeat != 0) return false;
+                const uint32_t key = virtualKey(e.key.keysym.sym);
+                if (key == 0) return false;
+                const bool shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+                event = {e.type == SDL_KEYDOWN ? InputKind::KeyDown : InputKind::KeyUp};
+                event.key = key;
+                event.control = (e.key.keysym.mod & KMOD_CTRL) != 0;
+                event.shift = shift;
+                if (e.type == SDL_KEYDOWN) event.character = typedCharacter(e.key.keysym.sym, shift);
+                return true;
+            }
+            default: return false;
+        }
+    }
+
+    bool translatePointer(const SDL_Event& e, InputEvent& event) {
+        int32_t x = 0, y = 0;
+        if (e.type == SDL_MOUSEMOTION) {
+            if (!stylusDown_ || (e.motion.state & SDL_BUTTON_LMASK) == 0) return false;
+            toScreen(e.motion.x, e.motion.y, x, y);
+            event = {InputKind::PointerMove, std::clamp(x, 0, screenWidth - 1), std::clamp(y, 0, screenHeight - 1)};
+            return true;
+        }
+        if (e.button.button != SDL_BUTTON_LEFT) return false;
+        toScreen(e.button.x, e.button.y, x, y);
+        if (e.type == SDL_MOUSEBUTTONDOWN) {
+            // A press on the bars beside the picture touches nothing.
+            if (x < 0 || y < 0 || x >= screenWidth || y >= screenHeight) return false;
+            stylusDown_ = true;
+            event = {InputKind::PointerDown, x, y};
+            return true;
+        }
+        if (!stylusDown_) return false;
+        stylusDown_ = false;
+        event = {InputKind::PointerUp, std::clamp(x, 0, screenWidth - 1), std::clamp(y, 0, screenHeight - 1)};
+        return true;
+    }
+
+    SDL_Window* window_ = nullptr;
+    uint32_t wakeType_ = 0;                 // the user event that wakes the loop
+    std::atomic<bool> wakePending_{false};  // a wake event is queued and not yet taken
+    const uint16_t* picture_ = nullptr;     // the screen last presented, shown again on exposure
+    std::vector<uint32_t> colours_;         // RGB565 -> the surface's pixel format
+    int32_t surfaceWidth_ = 0;              // the window surface last laid out, in pixels
+    int32_t surfaceHeight_ = 0;
+    uint32_t format_ = 0;
+    int32_t scale_ = 1;                     // picture pixels per screen pixel
+    int32_t offsetX_ = 0;                   // the picture's top-left corner in the surface
+    int32_t offsetY_ = 0;
+    bool stylusDown_ = false;               // a press inside the picture awaits its release
+};
+
+}  // namespace
+
+std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t scale, std::string& error) {
+    auto backEnd = std::make_unique<SdlBackEnd>();
+    if (!backEnd->start(scale, error)) return nullptr;
+    return backEnd;
+}
+
+}  // namespace veldra

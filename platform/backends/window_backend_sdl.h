@@ -1,0 +1,34 @@
+// The SDL2 window back end: the handheld's screen in a desktop window titled "Veldra".
+//
+// The 240 x 320 picture is scaled by a whole factor, nearest-neighbour, centred with
+// black bars when the window's shape differs: 2 by default (VELDRA_SCALE=1..8 chooses
+// another), less when the display is too small, and following the window when the user
+// resizes it. On a HiDPI desktop the factor applies to the window's pixels, not its
+// points, and stylus positions are mapped back from points to screen pixels.
+//
+// Input: the left mouse button is the stylus (presses outside the picture are ignored);
+// keys become virtual-key codes (letters, digits, Return, Escape, arrows, F10) with the
+// Control and Shift state; focus changes, minimising, the close button (and SIGINT /
+// SIGTERM, which SDL turns into the same) and low memory become their InputKinds.
+// Waking is an SDL user event, pushed at most once until the loop has taken it.
+//
+// Failure: makeSdlBackEnd returns null with error saying what SDL refused.
+// Threads: wake() from any thread; the rest on the main thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/windows/windows.h"
+
+namespace veldra {
+
+inline constexpr int32_t defaultScale = 2;
+inline constexpr const char* scaleVariable = "VELDRA_SCALE";
+
+// The factor VELDRA_SCALE asks for, or defaultScale when it is unset or not 1..8.
+int32_t scaleFromEnvironment();
+
+std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t scale, std::string& error);
+
+}  // namespace veldra

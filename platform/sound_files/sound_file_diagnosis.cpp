@@ -1,0 +1,118 @@
+#include "platform/sound_files/sound_file_diagnosis.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace veldra {
+namespace {
+
+// The first bytes of the containers libsndfile reads. A file that starts like one of
+// them (or is too short to say) and ends while its header is being read was cut off.
+constexpr const char* signatures[] = {
+    "RIFF", "RIFX", "RF64", "riff", "FORM", "fLaC", "OggS", ".snd", "dns.", "caff",
+    "NIST", "2BIT", "MAT", "SDS", "\x64\xa3\x01\x00", "\x00\x01\x00\x00", "wvpk",
+};
+
+bool startsLikeSoundFile(SoundBytes& bytes) {
+    unsigned char head[4] = {};
+    const int64_t got = peekBytes(bytes, 0, head, sizeof head);
+    for (const char* signature : signatures) {
+        const int64_t n = std::min<int64_t>(got, static_cast<int64_t>(std::strlen(signature)));
+        if (n > 0 && std::memcmp(head, signature, static_cast<size_t>(n)) == 0) return true;
+    }
+    return false;
+}
+
+uint32_t le32(const unsigned char* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool isRiffWave(SoundBytes& bytes) {
+    unsigned char header[12];
+    return peekBytes(bytes, 0, header, 12) == 12 && std::memcmp(header, "RIFF", 4) == 0 &&
+           std::memcmp(header + 8, "WAVE", 4) == 0;
+}
+
+struct WavChunk {
+    bool found;     // the chunk was reached with its 8-byte head complete
+    bool cutOff;    // the chunks ran off the end of the file before reaching it
+    int64_t body;   // offset of the chunk's body
+    uint32_t size;  // the size its head claims
+};
+
+// Walks a RIFF/WAVE file's chunks to the first one named id. libsndfile stops at the end
+// of the file without reading past it, so a file cut off there is found by this walk.
+WavChunk findWavChunk(SoundBytes& bytes, const char* id) {
+    if (!isRiffWave(bytes)) return {false, false, 0, 0};
+    int64_t at = 12;
+    for (int chunks = 0; chunks < 10000; ++chunks) {
+        unsigned char head[8];
+        if (peekBytes(bytes, at, head, 8) != 8) return {false, true, 0, 0};
+        const uint32_t size = le32(head + 4);
+        if (std::memcmp(head, id, 4) == 0) return {true, false, at + 8, size};
+        at += 8 + static_cast<int64_t>(size) + (size & 1);
+        if (at > bytes.length) return {false, true, 0, 0};
+    }
+    return {false, false, 0, 0};
+}
+
+// The format tag of a WAV file's complete format chunk, or -1. For the extensible format
+// the tag comes from the sub-format.
+int32_t wavFormatTag(SoundBytes& bytes) {
+    const WavChunk fmt = findWavChunk(bytes, "fmt ");
+    if (!fmt.found || fmt.size < 16) return -1;
+    unsigned char body[40];
+    const int64_t want = fmt.size >= 40 ? 40 : 16;
+    if (peekBytes(bytes, fmt.body, body, want) != want) return -1;
+    const int32_t tag = body[0] | body[1] << 8;
+    if (tag == 0xFFFE && want == 40) return body[24] | body[25] << 8;
+    return tag;
+}
+
+// WAV encodings libsndfile decodes: PCM, MS ADPCM, float, A-law, mu-law, IMA ADPCM, GSM 6.10,
+// MPEG. A file with one of these that still fails is damaged, not unsupported.
+bool decodableWavTag(int32_t tag) {
+    for (int32_t known : {0x0001, 0x0002, 0x0003, 0x0006, 0x0007, 0x0011, 0x0031, 0x0050, 0x0055})
+        if (tag == known) return true;
+    return false;
+}
+
+bool mentionsEncoding(const std::string& text) {
+    return text.find("encoding") != std::string::npos || text.find("unsupported") != std::string::npos ||
+           text.find("compression") != std::string::npos;
+}
+
+}  // namespace
+
+OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText) {
+    if (sfCode == SF_ERR_SYSTEM) return {SoundFileProblem::NotReadable, sfText};
+    const bool known = startsLikeSoundFile(bytes);
+    if (sfCode == SF_ERR_UNRECOGNISED_FORMAT) {
+        if (known && bytes.readPastEnd) return {SoundFileProblem::Truncated, "the file ends inside its header"};
+        return {SoundFileProblem::NotSoundFile, ""};
+    }
+    if (bytes.readPastEnd || findWavChunk(bytes, "data").cutOff)
+        return {SoundFileProblem::Truncated, "the file ends inside its header"};
+    // libsndfile calls an unknown WAV codec a malformed format chunk; the tag says more.
+    const int32_t tag = wavFormatTag(bytes);
+    if (tag >= 0 && !decodableWavTag(tag)) {
+        char detail[40];
+        std::snprintf(detail, sizeof detail, "WAV format tag 0x%04X", static_cast<unsigned>(tag));
+        return {SoundFileProblem::UnsupportedEncoding, detail};
+    }
+    if (sfCode == SF_ERR_UNSUPPORTED_ENCODING || mentionsEncoding(sfText))
+        return {SoundFileProblem::UnsupportedEncoding, sfText};
+    return {SoundFileProblem::Damaged, sfText};
+}
+
+OpenDiagnosis diagnoseNoFrames(const SoundBytes& bytes, const std::string& logText) {
+    // libsndfile notes "(should be N)" where a header's sizes disagree with the file: a
+    // header promising sound that is not there.
+    if (bytes.readPastEnd && logText.find("(should be") != std::string::npos)
+        return {SoundFileProblem::Truncated, "no sound data present"};
+    return {SoundFileProblem::Empty, "no sound in it"};
+}
+
+}  // namespace veldra

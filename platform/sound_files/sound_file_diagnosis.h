@@ -1,0 +1,33 @@
+// Why a sound file would not open: turns libsndfile's refusal, and a look at the first
+// bytes, into one of the reader's problems with a short detail for the message.
+//
+//   - no known format and no known signature at the start        -> NotSoundFile
+//   - the file ended while libsndfile was still reading its header -> Truncated
+//   - a WAV whose format chunk names an encoding we cannot decode -> UnsupportedEncoding
+//   - libsndfile's own "unsupported encoding" answer            -> UnsupportedEncoding
+//   - anything else libsndfile rejects                          -> Damaged, with its text
+//
+// Thread: any; works on the reader's own bytes.
+#pragma once
+
+#include <string>
+
+#include "platform/sound_files/sound_file.h"
+#include "platform/sound_files/sound_file_bytes.h"
+
+namespace veldra {
+
+struct OpenDiagnosis {
+    SoundFileProblem problem;
+    std::string detail;  // what to add after the reason, e.g. "WAV format tag 0x0055"; may be empty
+};
+
+// bytes: the source as libsndfile left it (readPastEnd tells whether it hit the end).
+// sfCode, sfText: what sf_error and sf_strerror said about the failed open.
+OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText);
+
+// A file that opened but declares no frames: empty, or cut off before its sound.
+// logText: libsndfile's log of the header it parsed.
+OpenDiagnosis diagnoseNoFrames(const SoundBytes& bytes, const std::string& logText);
+
+}  // namespace veldra

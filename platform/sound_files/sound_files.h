@@ -1,0 +1,9 @@
+// platform/sound_files/: sound that comes from somewhere other than a microphone.
+//
+//   sound_file.h   SoundFileReader: any file libsndfile reads, as mono 16-bit samples at
+//                  the rate asked for, in constant memory; errors as one-line messages
+//   demo_sound.h   the built-in demo performance: six plucked strings and a sung glide
+#pragma once
+
+#include "platform/sound_files/demo_sound.h"
+#include "platform/sound_files/sound_file.h"

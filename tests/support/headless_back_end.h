@@ -1,0 +1,61 @@
+// HeadlessBackEnd: a window back end without a desktop, for tests and tools. Its input
+// is a script: events queued by the test, and an idle hook that may queue more when the
+// window system has nothing else to do. Presenting only counts and keeps the picture.
+//
+// A wait with nothing scripted sleeps until a post from another thread wakes it, but at
+// most waitLimitMs; after that it reports on standard error and aborts the process, so
+// that a test that forgot to script an answer fails at once instead of hanging.
+//
+// Threads: wake() from any thread; the rest on the main thread.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "platform/windows/window_backend.h"
+
+namespace veldra {
+
+class HeadlessBackEnd final : public WindowBackEnd {
+public:
+    void present(const uint16_t* pixels) override;
+    bool nextInput(InputEvent& event, bool wait) override;
+    void wake() override;
+    void raise() override { ++raises_; }
+    void setIcon(const Bitmap& icon) override { icon_ = icon; }
+
+    // ---- the script ----
+    void queue(const InputEvent& event) { input_.push_back(event); }
+    void tap(int32_t x, int32_t y);  // down and up at a screen point
+    void press(uint32_t key, char32_t character = 0, bool control = false);  // down and up
+    // Called when the system would wait for input. It may queue input, post messages or
+    // call the window system; it returns true when it did something, so that the system
+    // looks again before it waits.
+    void setIdleScript(std::function<bool()> script) { idle_ = std::move(script); }
+    void setWaitLimitMs(int32_t limit) { waitLimitMs_ = limit; }
+
+    // ---- what happened ----
+    int32_t presents() const { return presents_; }
+    const std::vector<uint16_t>& lastPicture() const { return picture_; }
+    int32_t raises() const { return raises_; }
+    const Bitmap& icon() const { return icon_; }
+    size_t inputLeft() const { return input_.size(); }
+
+private:
+    std::deque<InputEvent> input_;   // the script, oldest first
+    std::function<bool()> idle_;
+    int32_t waitLimitMs_ = 10000;
+    std::mutex mutex_;               // guards woken_
+    std::condition_variable wakeUp_;
+    bool woken_ = false;             // wake() called since the last wait
+    int32_t presents_ = 0;
+    std::vector<uint16_t> picture_;  // the last picture presented
+    int32_t raises_ = 0;
+    Bitmap icon_{0, 0, nullptr};
+};
+
+}  // namespace veldra

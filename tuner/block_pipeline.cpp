@@ -1,0 +1,74 @@
+#include "tuner/block_pipeline.h"
+
+#include "analysis/analysis.h"
+#include "display/display.h"
+#include "views/views.h"
+
+namespace veldra {
+namespace {
+
+constexpr PipelineState startState() {
+    PipelineState s{};
+    s.refreshDivisor = 10;
+    return s;
+}
+
+PipelineState state = startState();
+
+// Advances the refresh phase by count samples; true when this block is a refresh point.
+// The accumulator ends in 1..interval. A block longer than the interval passes more than
+// one refresh point but shows one frame; the points it skips are dropped, as under
+// backlog, so the later ones still fall on the sound's own clock (and the count cannot
+// overflow).
+bool countTowardRefresh(PipelineState& s, int32_t count) {
+    const int32_t interval = sampleRate / s.refreshDivisor;
+    const int64_t counted = static_cast<int64_t>(s.refreshAccumulator) + count;
+    if (counted <= interval) {
+        s.refreshAccumulator = static_cast<int32_t>(counted);
+        return false;
+    }
+    s.refreshAccumulator = static_cast<int32_t>((counted - 1) % interval + 1);
+    return true;
+}
+
+}  // namespace
+
+void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
+    PipelineState& s = state;
+    if (count < 1) return;
+    const bool refresh = countTowardRefresh(s, count);
+    // The phase above runs on through a pause, so the first refresh after it comes where
+    // the uninterrupted count puts it.
+    if (isDrawingSuspended()) return;
+
+    const bool stable = trackBlock(block, count);
+    double period = currentPeriod();
+    const double listedPeriod = recentPeriod(0);  // 0.0 while none is listed
+    const bool showFrame = refresh && !backlog;
+    if (showFrame) {
+        if (period == 0.0) period = 1.0;  // before the first period: 22050 Hz, off the dial
+        const auto frequency =
+            static_cast<float>(static_cast<double>(static_cast<float>(sampleRate)) / period);
+        updateDial(frequency, stable, {listedPeriod, frequencyFromPeriod(listedPeriod)});
+        s.dialRefreshes += 1;
+        s.shownFrequency = frequency;
+        s.shownStable = stable;
+    }
+    drawTrace(block, count, backlog, listedPeriod);
+    if (showFrame) {
+        presentFrame();
+        fadeInk();
+    }
+}
+
+bool setRefreshDivisor(int32_t divisor) {
+    if (divisor < 1 || divisor > sampleRate) return false;
+    state.refreshDivisor = divisor;
+    return true;
+}
+
+const PipelineState& pipelineState() { return state; }
+
+void resetBlockPipeline() { state = startState(); }
+
+}  // namespace veldra

@@ -1,0 +1,56 @@
+// The block pipeline: the one entry through which captured sound reaches the tuner.
+//
+// The capture hand-off calls analyzeBlock once per block of captured samples, in capture
+// order. Every block runs the level tracker (and through it the period validator) and
+// the phase-portrait trace; at each refresh point, ten per second of sound, the current
+// smoothed period becomes a frequency for the tuning dial and the composed frame goes to
+// the screen, after which the ink fades.
+//
+// Refresh points are counted in samples, not in wall-clock time: one per
+// sampleRate / refreshDivisor samples (2205), whatever the blocks' size, so the
+// frame rate follows the audio clock. With 220-sample blocks they fall on blocks 11, 21,
+// ..., 431, 442, 452, ... (the remainder shrinks by 5 samples per refresh). After n
+// samples in all, (n - 1) / 2205 refresh points have passed; a block that spans more
+// than one shows one frame and drops the others.
+//
+// Order within one call: trackBlock; currentPeriod; at a refresh point updateDial;
+// drawTrace; at a refresh point presentFrame, then fadeInk. The dial and the trace are
+// handed what they show: the frequency of the smoothed period, the stable flag and the
+// most recently listed period with its frequency.
+//   - While drawing is suspended (isDrawingSuspended) the block is counted toward the
+//     refresh phase but nothing else happens: no analysis, no drawing.
+//   - With backlog (more sound already waiting) the block is analysed and the trace keeps
+//     its history, but nothing is drawn or shown; a refresh point that falls on such a
+//     block is dropped, not postponed.
+//
+// Thread: main thread only; no locking.
+#pragma once
+
+#include <cstdint>
+
+namespace veldra {
+
+// All of the pipeline's state.
+struct PipelineState {
+    int32_t refreshDivisor;      // display refreshes per second of sound; the shell sets 10
+    int32_t refreshAccumulator;  // samples counted since the last refresh point, 1..interval
+                                 // once any were counted; never reset
+    int32_t dialRefreshes;       // refresh points that reached the dial (for tools and tests)
+    float shownFrequency;        // the frequency given to the dial at the last of them, Hz
+    bool shownStable;            // the stable flag given with it
+};
+
+// Analyses count samples (count >= 1); see above. block is only read during the call.
+void analyzeBlock(const int16_t* block, int32_t count, bool backlog);
+
+// Sets refreshes per second. Returns false and changes nothing for a value below 1 or
+// above the sample rate (an interval of no samples).
+bool setRefreshDivisor(int32_t divisor);
+
+// Read-only view for tools and tests.
+const PipelineState& pipelineState();
+
+// Back to the start values: divisor 10, nothing counted.
+void resetBlockPipeline();
+
+}  // namespace veldra

@@ -1,0 +1,22 @@
+#include "tuner/mode_tuning.h"
+
+#include "analysis/analysis.h"
+
+namespace veldra {
+
+void applyModeTuning(InstrumentKind kind) {
+    if (kind == InstrumentKind::Guitar) {
+        setSmoothingSpan(static_cast<double>(sampleRate / 8));  // 2756 samples, 125 ms
+        setPeriodTolerance(0.035);
+    } else if (kind == InstrumentKind::Singing) {
+        setSmoothingSpan(static_cast<double>(sampleRate / 16));  // 1378 samples, 62.5 ms
+        setPeriodTolerance(0.08);
+    }
+}
+
+void applyTunerMode(InstrumentKind kind) {
+    setupInstrument(kind);
+    applyModeTuning(kind);
+}
+
+}  // namespace veldra

@@ -1,0 +1,85 @@
+#include "tuner/tuner_startup.h"
+
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "tuner/block_pipeline.h"
+#include "views/views.h"
+
+namespace veldra {
+namespace {
+
+constexpr int32_t refreshesPerSecond = 10;
+
+// The trace's figure sits in the dial's middle, 3 pixels left of its centre; samples are
+// shifted right by 10, so full scale reaches 32 pixels from the origin.
+constexpr int32_t traceOriginX = 117, traceOriginY = 128, traceShift = 10;
+
+// The spiral printed on the background picture: centre, and radii at its two ends.
+constexpr int32_t dialCentreX = 120, dialCentreY = 128;
+constexpr int32_t dialInnerRadius = 40, dialOuterRadius = 106;
+
+bool handoffOpen = false;  // startTunerCapture prepared the hand-off; stopTuner closes it
+
+}  // namespace
+
+bool startTunerDisplay(Window& window, Rect& plot) {
+    if (!openDisplay(window)) return false;
+    initOctaveRange();
+    plot = window.screenRect();
+    plot.bottom -= menuBarHeight;
+    prepareDisplay(window, plot.left, plot.top, plot.right - plot.left, plot.bottom - plot.top);
+    setRefreshDivisor(refreshesPerSecond);
+    return true;
+}
+
+void startTunerViews(Window& window, const Bitmap& background) {
+    setTraceOrigin(traceOriginX, traceOriginY, traceShift);
+    setTraceAutoDelay(true);
+    setDialGeometry(dialCentreX, dialCentreY, dialInnerRadius, dialOuterRadius);
+    captureBackground(window, background);
+    setupInstrument(InstrumentKind::Guitar);
+}
+
+bool startTunerCapture(WindowHandle window) {
+    // The window and the lock are ready before the stream can report anything.
+    prepareHandoff(window, analyzeBlock);
+    handoffOpen = true;
+    WaveInStream& stream = captureStream();
+    openStream(stream, onCaptureEvent, captureThreadPriority, captureBlocks, captureBlockBytes, 1,
+               sampleRate, 16);
+    const bool started = startStream(stream);
+    setAnalysisRate(sampleRate);
+    return started;
+}
+
+void stopTuner() {
+    stopStream(captureStream());
+    closeDisplay();
+    if (handoffOpen) {
+        closeHandoff();
+        handoffOpen = false;
+    }
+}
+
+bool startHeadlessTuner(HeadlessWindow& window, const Bitmap& background) {
+    resetTuner();
+    Rect plot{};
+    if (!startTunerDisplay(window, plot)) return false;
+    window.place(plot);
+    startTunerViews(window, background);
+    setAnalysisRate(sampleRate);
+    return true;
+}
+
+void resetTuner() {
+    resetDetector();
+    resetValidator();
+    resetBlockPipeline();
+    resetDisplay();
+    resetDial();
+    resetTrace();
+    resetHandoff();
+    handoffOpen = false;
+}
+
+}  // namespace veldra

@@ -1,0 +1,51 @@
+// The tuner's start-up and shut-down: every value the program sets before the first block,
+// named once, in the order the program sets it.
+//
+//   startTunerDisplay   once the main window exists: the display opened on it, the octave
+//                       ranges filled, the display prepared for the window less the menu bar
+//                       (the window is to move there), ten refreshes a second
+//   startTunerViews     at the window's first paint: the trace's origin, shift and automatic
+//                       delay, the dial's geometry, the background picture captured, Guitar
+//                       set up (with the validator's start-up tuning values, not Guitar's)
+//   startTunerCapture   after the views: the hand-off to the window with analyzeBlock as
+//                       its consumer, the capture stream opened and started, the analysis
+//                       at the capture rate
+//   stopTuner           when the window goes: capture stopped, display closed, hand-off
+//                       closed (in that order, so no callback finds the hand-off gone)
+//   startHeadlessTuner  all of the start-up on a headless window, without capture: how
+//                       veldra-file, the benchmarks, the fuzzers and the tests start
+//   resetTuner          every module back to its start values, as in a fresh process
+//
+// The tuner's rate (sampleRate) and block (captureBlockSamples) come with this header.
+// Thread: main thread only.
+#pragma once
+
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
+#include "platform/screen/screen.h"
+
+namespace veldra {
+
+// The capture stream's configuration: blocks of 10 ms, a ring of 0.2 s.
+inline constexpr uint16_t captureBlocks = 20;
+inline constexpr uint32_t captureThreadPriority = 3;  // normal
+
+// Opens and prepares the display; false when it cannot be opened (the display engine has
+// shown its message). plot is where the window belongs: its rectangle less the menu bar.
+bool startTunerDisplay(Window& window, Rect& plot);
+
+void startTunerViews(Window& window, const Bitmap& background);
+
+// False when the stream could not start (no sound input); the rest is done either way.
+bool startTunerCapture(WindowHandle window);
+
+void stopTuner();
+
+// resetTuner, then the whole start-up on window (placed at the plot rectangle), in the
+// start-up state. False when the headless display cannot be opened.
+bool startHeadlessTuner(HeadlessWindow& window, const Bitmap& background);
+
+void resetTuner();
+
+}  // namespace veldra

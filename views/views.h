@@ -1,0 +1,16 @@
+// views/: what the player sees, drawn from the values it is handed (nothing here reads the
+// analysis).
+//
+//   instrument_catalogue.h  the eight modes: names, open strings, octave ranges, note names
+//   instrument_info.h       the information text of a mode, drawn through a window's context
+//   tuning_dial.h           the spiral dial: string rings and octave digits per mode; marker,
+//                           needle, arrows and highlight per refresh
+//   phase_trace.h           the phase portrait of the waveform in the dial's middle
+//
+// Thread: the main thread only.
+#pragma once
+
+#include "views/instrument_catalogue.h"
+#include "views/instrument_info.h"
+#include "views/phase_trace.h"
+#include "views/tuning_dial.h"
