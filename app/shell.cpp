@@ -47,7 +47,6 @@ int32_t programEntry(const ResourceTable* instance, int32_t showState) {
     WindowMessage message;
     while (getMessage(&message)) {
         if (accelerators == nullptr || !translateAccelerator(shell.mainWindow, *accelerators, message)) {
-            translateMessage(message);
             dispatchMessage(message);
         }
     }

@@ -184,7 +184,7 @@ TEST_F(AppTest, ControlAShowsTheAboutBoxWhichPausesTheTunerWhileUp) {
         backEnd.press(keyEscape);
         return true;
     });
-    backEnd.press('A', U'a', true);
+    backEnd.press('A', true);
     pump();
     EXPECT_EQ(seenModals, (std::vector<std::string>{"About Orvane"}));
     EXPECT_TRUE(suspendedWhileUp);
@@ -198,7 +198,7 @@ TEST_F(AppTest, ControlQDeactivatesThenCloses) {
     ASSERT_TRUE(start());
     bool suspendedAtClose = false;
     screen.setCloseObserver([&] { suspendedAtClose = isDrawingSuspended(); });
-    backEnd.press('Q', U'q', true);
+    backEnd.press('Q', true);
     EXPECT_FALSE(pump());
     EXPECT_EQ(quitCode, 0);
     EXPECT_FALSE(isWindow(mainWindow()));

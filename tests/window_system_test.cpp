@@ -43,21 +43,18 @@ TEST_F(WindowSystemTest, AVisibleWindowIsCreatedActivatedAndFocused) {
     EXPECT_FALSE(registerClass({0, defWindowProc, {0, 0, nullptr}, 0, recordingClass}));  // taken
 }
 
-// Posted messages come first, then input (a key down, the character it was translated
-// into, the key up), then quit; the window's first paint waits behind all of them.
+// Posted messages come first, then input (a key down with the modifiers held, the key up),
+// then quit; the window's first paint waits behind all of them.
 TEST_F(WindowSystemTest, PostedMessagesComeFirstThenInputThenQuitThenPaint) {
     const WindowHandle w = makeWindow();
-    backEnd.press('Z', U'z');
+    backEnd.press('Z', true);
     postMessage(w, 960, 5, 6);
     postQuitMessage(3);
     std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>> got;
     WindowMessage m;
-    while (getMessage(&m)) {
-        got.emplace_back(m.message, m.wParam, m.lParam);
-        translateMessage(m);
-    }
+    while (getMessage(&m)) got.emplace_back(m.message, m.wParam, m.lParam);
     EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>>{
-                       {960, 5, 6}, {messageKeyDown, 'Z', 'z'}, {messageChar, 'z', 0}, {messageKeyUp, 'Z', 0}}));
+                       {960, 5, 6}, {messageKeyDown, 'Z', keyWithControl}, {messageKeyUp, 'Z', keyWithControl}}));
     EXPECT_EQ(std::pair(m.message, m.wParam), (std::pair<uint32_t, uintptr_t>(messageQuit, 3)));
     ASSERT_TRUE(peekMessage(&m));
     EXPECT_EQ(std::pair(m.message, m.window), std::pair(uint32_t{messagePaint}, w));
@@ -148,8 +145,8 @@ TEST_F(WindowSystemTest, AcceleratorsSendTheirCommandOnlyWithTheirModifiers) {
                                    {acceleratorVirtualKey | acceleratorControl, 'Q', 1}};
     receivedMessages().clear();
     backEnd.queue({InputKind::KeyDown, 0, 0, 'A'});
-    backEnd.queue({InputKind::KeyDown, 0, 0, 'A', 0, true, true});
-    backEnd.queue({InputKind::KeyDown, 0, 0, 'Q', 0, true});
+    backEnd.queue({InputKind::KeyDown, 0, 0, 'A', true, true});
+    backEnd.queue({InputKind::KeyDown, 0, 0, 'Q', true});
     const AcceleratorTable table{3, entries};
     pump(w, &table);
     EXPECT_EQ(receivedNumbers(), (Numbers{messageKeyDown, messageKeyDown, messageCommand}));
@@ -283,7 +280,7 @@ TEST_F(MenuTest, KeysOpenMoveChooseAndClose) {
     EXPECT_EQ(commands(), (std::vector<uintptr_t>{101, 203}));
     EXPECT_EQ(openMenuButton(), -1);
     backEnd.press(keyF10);
-    backEnd.press('Q', 0, true);
+    backEnd.press('Q', true);
     receivedMessages().clear();
     pump();
     EXPECT_EQ(openMenuButton(), -1);

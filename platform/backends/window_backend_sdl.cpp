@@ -24,28 +24,22 @@ int32_t scaleFromEnvironment() {
 
 namespace {
 
-// Virtual-key code and typed character of an SDL key; 0 for keys the program has no use for.
+// The virtual-key code of an SDL key; 0 for keys the program has no use for.
 uint32_t virtualKey(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint32_t>('A' + (key - SDLK_a));
-    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>(key);
+    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>('0' + (key - SDLK_0));
     switch (key) {
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return 0x0D;
-        case SDLK_ESCAPE: return 0x1B;
-        case SDLK_SPACE: return 0x20;
-        case SDLK_LEFT: return 0x25;
-        case SDLK_UP: return 0x26;
-        case SDLK_RIGHT: return 0x27;
-        case SDLK_DOWN: return 0x28;
-        case SDLK_F10: return 0x79;
+        case SDLK_KP_ENTER: return keyReturn;
+        case SDLK_ESCAPE: return keyEscape;
+        case SDLK_SPACE: return keySpace;
+        case SDLK_LEFT: return keyLeft;
+        case SDLK_UP: return keyUp;
+        case SDLK_RIGHT: return keyRight;
+        case SDLK_DOWN: return keyDown;
+        case SDLK_F10: return keyF10;
         default: return 0;
     }
-}
-
-char32_t typedCharacter(SDL_Keycode key, bool shift) {
-    if (key >= SDLK_a && key <= SDLK_z) return static_cast<char32_t>((shift ? 'A' : 'a') + (key - SDLK_a));
-    if ((key >= SDLK_0 && key <= SDLK_9) || key == SDLK_SPACE) return static_cast<char32_t>(key);
-    return 0;
 }
 
 // SDL wakes a loop that waits for X events by sending an event to its window over a
@@ -228,12 +222,10 @@ private:
                 if (e.key.repeat != 0) return false;
                 const uint32_t key = virtualKey(e.key.keysym.sym);
                 if (key == 0) return false;
-                const bool shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
                 event = {e.type == SDL_KEYDOWN ? InputKind::KeyDown : InputKind::KeyUp};
                 event.key = key;
                 event.control = (e.key.keysym.mod & KMOD_CTRL) != 0;
-                event.shift = shift;
-                if (e.type == SDL_KEYDOWN) event.character = typedCharacter(e.key.keysym.sym, shift);
+                event.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
                 return true;
             }
             default: return false;

@@ -5,7 +5,9 @@
 //                      and each thread's own bounded message queue
 //   window_messages.h  the main thread's queue of posted window messages, which carries
 //                      the capture thread's wake-up to the main window
+//   bounded_queue.h    the fixed ring both kinds of queue keep their messages in
 #pragma once
 
+#include "platform/kernel/bounded_queue.h"
 #include "platform/kernel/threads.h"
 #include "platform/kernel/window_messages.h"

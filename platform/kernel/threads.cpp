@@ -14,6 +14,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/kernel/bounded_queue.h"
+
 namespace veldra {
 
 // ---- AutoResetEvent ----
@@ -48,11 +50,9 @@ struct KernelThread {
     pid_t tid = 0;                // the Linux thread id, for priorities; set at start
     bool ended = false;           // the procedure has returned
     uint32_t exitCode = threadStillActive;
-    // The message ring; guarded by the registry's lock, not by mutex.
-    std::unique_ptr<ThreadMessage[]> queue;
-    uint32_t capacity = 0;        // messages
-    uint32_t head = 0;            // index of the oldest message
-    uint32_t count = 0;           // messages waiting
+    // The messages; guarded by the registry's lock, not by mutex.
+    std::unique_ptr<ThreadMessage[]> ring;
+    BoundedQueue<ThreadMessage> queue;
 };
 
 namespace {
@@ -121,9 +121,9 @@ KernelThread* createThread(ThreadProc proc, void* parameter, uint32_t queueCapac
     if (!thread) return nullptr;
     thread->proc = proc;
     thread->parameter = parameter;
-    thread->queue.reset(new (std::nothrow) ThreadMessage[queueCapacity]);
-    if (!thread->queue) return nullptr;
-    thread->capacity = queueCapacity;
+    thread->ring.reset(new (std::nothrow) ThreadMessage[queueCapacity]);
+    if (!thread->ring) return nullptr;
+    thread->queue = BoundedQueue<ThreadMessage>(thread->ring.get(), queueCapacity);
     if (!registerThread(thread.get())) return nullptr;
     try {
         thread->runner = std::thread(runThread, thread.get());
@@ -194,21 +194,14 @@ bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam,
                        uintptr_t lParam) {
     std::lock_guard<std::mutex> hold(registryLock);
     KernelThread* t = findLocked(threadId);
-    if (t == nullptr || t->count == t->capacity) return false;
-    t->queue[(t->head + t->count) % t->capacity] = ThreadMessage{message, wParam, lParam};
-    ++t->count;
-    return true;
+    return t != nullptr && t->queue.push(ThreadMessage{message, wParam, lParam});
 }
 
 bool takeThreadMessage(ThreadMessage* message) {
     KernelThread* t = currentThread;
     if (t == nullptr || message == nullptr) return false;
     std::lock_guard<std::mutex> hold(registryLock);
-    if (t->count == 0) return false;
-    *message = t->queue[t->head];
-    t->head = (t->head + 1) % t->capacity;
-    --t->count;
-    return true;
+    return t->queue.take(*message);
 }
 
 }  // namespace veldra

@@ -28,7 +28,6 @@ inline constexpr uint32_t waitTimedOut = 258;
 inline constexpr uint32_t threadStillActive = 259;
 
 // Thread priorities on the platform's scale: 0 highest, 3 normal, 7 idle.
-inline constexpr uint32_t priorityHighest = 0;
 inline constexpr uint32_t priorityNormal = 3;
 inline constexpr uint32_t priorityIdle = 7;
 

@@ -30,11 +30,9 @@ HeadlessScreen::HeadlessScreen()
       openFails_(false),
       beginDrawFails_(false),
       open_(false),
-      openCalls_(0),
       closeCalls_(0),
       beginDrawCalls_(0),
       endDrawCalls_(0),
-      viewportTop_(0),
       viewportHeight_(0) {
     layOut(standardXPitchBytes / 2, standardYPitchBytes / 2);
 }
@@ -63,7 +61,6 @@ ptrdiff_t HeadlessScreen::offsetOf(int32_t x, int32_t y) const {
 }
 
 bool HeadlessScreen::openDisplay(Window&, uint32_t) {
-    ++openCalls_;
     if (openFails_) return false;
     open_ = true;
     return true;
@@ -74,10 +71,7 @@ void HeadlessScreen::closeDisplay() {
     open_ = false;
 }
 
-void HeadlessScreen::setViewport(int32_t top, int32_t height) {
-    viewportTop_ = top;
-    viewportHeight_ = height;
-}
+void HeadlessScreen::setViewport(int32_t, int32_t height) { viewportHeight_ = height; }
 
 DisplayProperties HeadlessScreen::displayProperties() const {
     return {screenWidth, screenHeight, reportedXPitchBytes_, reportedYPitchBytes_, bitsPerPixel_};

@@ -72,11 +72,9 @@ public:
     };
     const std::vector<MessageBoxCall>& messageBoxes() const { return messageBoxes_; }
     bool isOpen() const { return open_; }
-    int32_t openCalls() const { return openCalls_; }
     int32_t closeCalls() const { return closeCalls_; }
     int32_t beginDrawCalls() const { return beginDrawCalls_; }
     int32_t endDrawCalls() const { return endDrawCalls_; }
-    int32_t viewportTop() const { return viewportTop_; }
     int32_t viewportHeight() const { return viewportHeight_; }
 
 private:
@@ -96,11 +94,9 @@ private:
     bool openFails_;
     bool beginDrawFails_;
     bool open_;
-    int32_t openCalls_;
     int32_t closeCalls_;
     int32_t beginDrawCalls_;
     int32_t endDrawCalls_;
-    int32_t viewportTop_;
     int32_t viewportHeight_;
     std::vector<MessageBoxCall> messageBoxes_;
 };

@@ -19,7 +19,7 @@ enum class InputKind : int32_t {
     PointerDown,     // the stylus (left mouse button) touches at (x, y)
     PointerUp,       // ... is lifted at (x, y)
     PointerMove,     // ... moves to (x, y) while down
-    KeyDown,         // key pressed: key, character, control, shift
+    KeyDown,         // key pressed: key, control, shift
     KeyUp,           // key released
     FocusGained,     // the desktop gave the program's window the keyboard focus
     FocusLost,       // ... took it away
@@ -34,7 +34,6 @@ struct InputEvent {
     int32_t x = 0;          // screen pixels (0..239), pointer events only
     int32_t y = 0;          // screen pixels (0..319)
     uint32_t key = 0;       // virtual-key code, key events only
-    char32_t character = 0; // what the key types (0: nothing), key-down only
     bool control = false;   // Control held, key events only
     bool shift = false;     // Shift held
 };

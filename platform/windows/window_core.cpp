@@ -314,11 +314,6 @@ intptr_t dispatchMessage(const WindowMessage& message) {
     return sendMessage(w, message.message, message.wParam, message.lParam);
 }
 
-bool translateMessage(const WindowMessage& message) {
-    if (message.message != messageKeyDown || message.lParam == 0) return false;
-    return postMessage(message.window, messageChar, static_cast<uintptr_t>(message.lParam), 0);
-}
-
 intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
     switch (message) {
         case messageClose:
@@ -335,12 +330,13 @@ intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_
 }
 
 bool translateAccelerator(WindowHandle window, const AcceleratorTable& table, const WindowMessage& message) {
-    const WindowSystemState& s = state();
     if (message.message != messageKeyDown || live(window) == nullptr) return false;
+    const bool control = (message.lParam & keyWithControl) != 0;
+    const bool shift = (message.lParam & keyWithShift) != 0;
     for (const Accelerator& a : table.entries) {
         if (a.key != message.wParam) continue;
-        if (((a.flags & acceleratorControl) != 0) != s.control) continue;
-        if (((a.flags & acceleratorShift) != 0) != s.shift) continue;
+        if (((a.flags & acceleratorControl) != 0) != control) continue;
+        if (((a.flags & acceleratorShift) != 0) != shift) continue;
         sendMessage(window, messageCommand, makeWParam(a.command, commandFromAccelerator), 0);
         return true;
     }

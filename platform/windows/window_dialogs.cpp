@@ -143,7 +143,6 @@ void runModal(SystemWindow* w, SystemWindow* owner, Done&& done) {
             break;
         }
         if (modalKey(message)) continue;
-        translateMessage(message);
         dispatchMessage(message);
     }
     std::erase(s.modal, w);

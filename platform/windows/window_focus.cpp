@@ -97,8 +97,6 @@ bool routePointer(const InputEvent& event, WindowMessage* message) {
 
 bool routeKey(const InputEvent& event, WindowMessage* message) {
     WindowSystemState& s = state();
-    s.control = event.control;
-    s.shift = event.shift;
     if (event.kind == InputKind::KeyDown) {
         if (s.menu.open && menuKey(event.key)) return false;
         if (event.key == keyF10 && s.modal.empty()) {
@@ -120,8 +118,8 @@ bool routeKey(const InputEvent& event, WindowMessage* message) {
     // Keys for a menu bar (its menu closed) go on to the window it belongs to.
     if (target->kind == WindowKind::MenuBar && live(target->owner) != nullptr) target = target->owner;
     const uint32_t number = event.kind == InputKind::KeyDown ? messageKeyDown : messageKeyUp;
-    const intptr_t character = event.kind == InputKind::KeyDown ? static_cast<intptr_t>(event.character) : 0;
-    *message = {target, number, event.key, character};
+    const intptr_t modifiers = (event.control ? keyWithControl : 0) | (event.shift ? keyWithShift : 0);
+    *message = {target, number, event.key, modifiers};
     return true;
 }
 

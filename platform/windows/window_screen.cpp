@@ -12,7 +12,6 @@ constexpr char16_t oemText[] = u"Veldra desktop window";
 SystemScreen::SystemScreen() = default;
 
 bool SystemScreen::openDisplay(Window&, uint32_t) {
-    ++openCalls_;
     if (openFails_) return false;
     open_ = true;
     return true;
@@ -39,7 +38,6 @@ uint16_t* SystemScreen::beginDraw() {
 void SystemScreen::endDraw() {
     if (!drawing_) return;
     drawing_ = false;
-    ++framesDrawn_;
     if (windowSystemStarted()) window_internal::markDirty();
 }
 

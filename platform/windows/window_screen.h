@@ -46,9 +46,7 @@ public:
     void setCloseObserver(std::function<void()> observer) { closeObserver_ = std::move(observer); }
 
     bool isOpen() const { return open_; }
-    int32_t openCalls() const { return openCalls_; }
     int32_t closeCalls() const { return closeCalls_; }
-    int32_t framesDrawn() const { return framesDrawn_; }
 
 private:
     std::array<uint16_t, 240 * 320> memory_{};  // display memory, row-major
@@ -56,9 +54,7 @@ private:
     bool drawing_ = false;        // between beginDraw and endDraw
     bool openFails_ = false;
     int32_t bitsPerPixel_ = 16;
-    int32_t openCalls_ = 0;
     int32_t closeCalls_ = 0;
-    int32_t framesDrawn_ = 0;     // endDraw calls
     std::function<void()> closeObserver_;
 };
 

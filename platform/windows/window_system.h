@@ -34,7 +34,7 @@
 // it.
 //
 // Keys. Key messages go to the window with the focus (wParam the virtual key, lParam
-// the character typed or 0). In a dialog, Enter presses the default button (or sends
+// the modifiers held: keyWithControl, keyWithShift). In a dialog, Enter presses the default button (or sends
 // command 1 when there is none) and Escape the Done button (command 1; 2 without one);
 // in a message box both answer OK. F10 opens the first menu; in a menu, the arrows move,
 // Enter chooses, Escape closes, any other key closes it and goes on as usual.
@@ -72,7 +72,6 @@ inline constexpr uint32_t messageSettingChange = 26;
 inline constexpr uint32_t messageCancelMode = 31;
 inline constexpr uint32_t messageKeyDown = 256;
 inline constexpr uint32_t messageKeyUp = 257;
-inline constexpr uint32_t messageChar = 258;
 inline constexpr uint32_t messageInitDialog = 272;
 inline constexpr uint32_t messageCommand = 273;
 inline constexpr uint32_t messageMouseMove = 512;
@@ -92,14 +91,17 @@ inline constexpr uint16_t commandFromAccelerator = 1;
 
 // Virtual-key codes (letters and digits are their upper-case characters).
 inline constexpr uint32_t keyReturn = 0x0D;
-inline constexpr uint32_t keyShift = 0x10;
-inline constexpr uint32_t keyControl = 0x11;
 inline constexpr uint32_t keyEscape = 0x1B;
+inline constexpr uint32_t keySpace = 0x20;
 inline constexpr uint32_t keyLeft = 0x25;
 inline constexpr uint32_t keyUp = 0x26;
 inline constexpr uint32_t keyRight = 0x27;
 inline constexpr uint32_t keyDown = 0x28;
 inline constexpr uint32_t keyF10 = 0x79;
+
+// The long parameter of key messages: the modifiers held with the key.
+inline constexpr intptr_t keyWithControl = 1;
+inline constexpr intptr_t keyWithShift = 2;
 
 // Command ids the window system itself sends.
 inline constexpr uint16_t commandOk = 1;      // Done button; Enter without a default button
@@ -186,8 +188,6 @@ bool getMessage(WindowMessage* message);
 bool peekMessage(WindowMessage* message);
 
 intptr_t dispatchMessage(const WindowMessage& message);
-// Key-down with a character posts the character message. True when it posted.
-bool translateMessage(const WindowMessage& message);
 intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 // A key-down matching an entry (key and modifiers) sends command to window, with

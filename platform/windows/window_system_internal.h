@@ -113,8 +113,6 @@ struct WindowSystemState {
     bool quitPending = false;          // postQuitMessage was called
     int32_t quitCode = 0;
     bool screenDirty = true;           // the screen changed since the last present
-    bool control = false;              // Control held at the last key event
-    bool shift = false;                // Shift held at the last key event
     MenuTracking menu;
     bool menuBarCreationFails = false; // test control
     bool recordTexts = false;          // keep textCalls

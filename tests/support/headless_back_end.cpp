@@ -9,7 +9,6 @@
 namespace veldra {
 
 void HeadlessBackEnd::present(const uint16_t* pixels) {
-    ++presents_;
     picture_.assign(pixels, pixels + screenWidth * screenHeight);
 }
 
@@ -44,15 +43,13 @@ void HeadlessBackEnd::tap(int32_t x, int32_t y) {
     queue({InputKind::PointerUp, x, y});
 }
 
-void HeadlessBackEnd::press(uint32_t key, char32_t character, bool control) {
+void HeadlessBackEnd::press(uint32_t key, bool control) {
     InputEvent down{InputKind::KeyDown};
     down.key = key;
-    down.character = character;
     down.control = control;
     queue(down);
     InputEvent up = down;
     up.kind = InputKind::KeyUp;
-    up.character = 0;
     queue(up);
 }
 

@@ -31,7 +31,7 @@ public:
     // ---- the script ----
     void queue(const InputEvent& event) { input_.push_back(event); }
     void tap(int32_t x, int32_t y);  // down and up at a screen point
-    void press(uint32_t key, char32_t character = 0, bool control = false);  // down and up
+    void press(uint32_t key, bool control = false);  // down and up
     // Called when the system would wait for input. It may queue input, post messages or
     // call the window system; it returns true when it did something, so that the system
     // looks again before it waits.
@@ -39,11 +39,9 @@ public:
     void setWaitLimitMs(int32_t limit) { waitLimitMs_ = limit; }
 
     // ---- what happened ----
-    int32_t presents() const { return presents_; }
     const std::vector<uint16_t>& lastPicture() const { return picture_; }
     int32_t raises() const { return raises_; }
     const Bitmap& icon() const { return icon_; }
-    size_t inputLeft() const { return input_.size(); }
 
 private:
     std::deque<InputEvent> input_;   // the script, oldest first
@@ -52,7 +50,6 @@ private:
     std::mutex mutex_;               // guards woken_
     std::condition_variable wakeUp_;
     bool woken_ = false;             // wake() called since the last wait
-    int32_t presents_ = 0;
     std::vector<uint16_t> picture_;  // the last picture presented
     int32_t raises_ = 0;
     Bitmap icon_{0, 0, nullptr};

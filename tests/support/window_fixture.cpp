@@ -52,7 +52,6 @@ bool WindowSystemTest::pump(WindowHandle window, const AcceleratorTable* acceler
     WindowMessage message;
     while (peekMessage(&message)) {
         if (accelerators != nullptr && translateAccelerator(window, *accelerators, message)) continue;
-        translateMessage(message);
         dispatchMessage(message);
     }
     if (message.message == messageQuit) quitCode = static_cast<int32_t>(message.wParam);
