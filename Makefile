@@ -3,9 +3,12 @@
 #
 #   make demo    build veldra-file and run it over the built-in demo performance: the
 #                table on the terminal, the screen in demo.png
-#   make test    build and run every test: optimised, then AddressSanitizer + UBSan,
-#                then the capture tests under ThreadSanitizer, then each fuzz target for
-#                FUZZ_SECONDS (60 s; the two side by side)
+#   make test    the layer and format checks, then build and run every test: optimised,
+#                then AddressSanitizer + UBSan, then the capture tests under
+#                ThreadSanitizer, then each fuzz target for FUZZ_SECONDS (60 s; the two
+#                side by side)
+#   make check   the layer check (scripts/check-layers) and the format check (clang-format)
+#   make format  clang-format every source file in place
 #   make fuzz    the fuzz targets (clang, libFuzzer, ASan + UBSan) for FUZZ_SECONDS each
 #                (300 s here)
 #   make soak    an hour of the demo through the whole capture road (optimised build)
@@ -22,8 +25,8 @@ export ASAN_OPTIONS := halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps demo test test-release test-asan test-tsan test-fuzz fuzz fuzz-build soak \
-	bench run clean
+.PHONY: all deps demo check format test test-release test-asan test-tsan test-fuzz fuzz \
+	fuzz-build soak bench run clean
 
 all: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -42,7 +45,18 @@ demo: deps
 	@echo
 	@echo "The screen 9.5 s into the demo (the G string, 10 cents sharp) is in $(abspath $(DEMO_PNG))"
 
-test: deps test-release test-asan test-tsan test-fuzz
+# Every include between folders runs the way layers.txt allows, and every source file is
+# as clang-format (.clang-format) lays it out.
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+check: deps
+	scripts/check-layers > /dev/null
+	@clang-format --dry-run -Werror $(SOURCES)
+	@echo "check: layers and format are as they should be"
+
+format: deps
+	clang-format -i $(SOURCES)
+
+test: deps check test-release test-asan test-tsan test-fuzz
 
 test-release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

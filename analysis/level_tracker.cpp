@@ -87,12 +87,20 @@ bool trackBlock(const int16_t* samples, int32_t count) {
     return validatorState().pitchStable;
 }
 
-void setAnalysisRate(int32_t samplesPerSecond) { state.analysisRate = samplesPerSecond; }
+void setAnalysisRate(int32_t samplesPerSecond) {
+    state.analysisRate = samplesPerSecond;
+}
 
-int32_t envelopeSpan() { return state.levelMax - state.levelMin; }
+int32_t envelopeSpan() {
+    return state.levelMax - state.levelMin;
+}
 
-const DetectorState& detectorState() { return state; }
+const DetectorState& detectorState() {
+    return state;
+}
 
-void resetDetector() { state = startState(); }
+void resetDetector() {
+    state = startState();
+}
 
 }  // namespace veldra

@@ -24,18 +24,18 @@ inline constexpr int32_t sampleRate = 22050;
 
 // All of the detector's state. Start values: all zero except the two constants.
 struct DetectorState {
-    int16_t levelMax;             // running maximum of the waveform; decays at updates
-    int16_t levelMin;             // running minimum of the waveform; decays at updates
-    int32_t levelDecay;           // step of the next envelope update; 0 after a new extreme
-    int32_t envelopeCountdown;    // samples left until the next envelope update
-    int16_t upperThreshold;       // rise threshold, fixed at each envelope update
-    int16_t lowerThreshold;       // re-arm threshold, fixed at each envelope update
-    int32_t signalHigh;           // 0: waiting for a rise; 1: waiting for a fall below lower
-    float samplesSinceCrossing;   // samples since the last interpolated rise
-    float crossingFraction;       // position of the last rise between its two samples
-    int16_t previousSample;       // last sample of the previous block
-    int32_t envelopeInterval;     // reload of envelopeCountdown: initial rate / 500 = 44
-    int32_t analysisRate;         // samples per second; set by setAnalysisRate at capture start
+    int16_t levelMax;            // running maximum of the waveform; decays at updates
+    int16_t levelMin;            // running minimum of the waveform; decays at updates
+    int32_t levelDecay;          // step of the next envelope update; 0 after a new extreme
+    int32_t envelopeCountdown;   // samples left until the next envelope update
+    int16_t upperThreshold;      // rise threshold, fixed at each envelope update
+    int16_t lowerThreshold;      // re-arm threshold, fixed at each envelope update
+    int32_t signalHigh;          // 0: waiting for a rise; 1: waiting for a fall below lower
+    float samplesSinceCrossing;  // samples since the last interpolated rise
+    float crossingFraction;      // position of the last rise between its two samples
+    int16_t previousSample;      // last sample of the previous block
+    int32_t envelopeInterval;    // reload of envelopeCountdown: initial rate / 500 = 44
+    int32_t analysisRate;        // samples per second; set by setAnalysisRate at capture start
 };
 
 // Runs the detector over count samples (count >= 1) and returns pitchStable afterwards.

@@ -35,7 +35,8 @@ void listPeriod(PeriodValidator& v, float period) {
     v.periodListed = true;
     v.heldSamples = 0;
     v.recentCount = std::min(v.recentCount + 1, recentPeriodCapacity);
-    for (int32_t k = v.recentCount - 2; k >= 0; --k) v.recentPeriods[k + 1] = v.recentPeriods[k];
+    for (int32_t k = v.recentCount - 2; k >= 0; --k)
+        v.recentPeriods[k + 1] = v.recentPeriods[k];
     v.recentPeriods[0] = period;
 }
 
@@ -109,7 +110,9 @@ void validatePeriod(float x) {
     }
 }
 
-double currentPeriod() { return static_cast<double>(state.smoothedPeriod); }
+double currentPeriod() {
+    return static_cast<double>(state.smoothedPeriod);
+}
 
 double recentPeriod(int32_t i) {
     if (i < 0 || i >= state.recentCount) return 0.0;
@@ -121,12 +124,20 @@ double frequencyFromPeriod(double period) {
     return rate / (period == 0.0 ? 1.0 : period);
 }
 
-void setSmoothingSpan(double samples) { state.smoothingSpan = static_cast<float>(samples); }
+void setSmoothingSpan(double samples) {
+    state.smoothingSpan = static_cast<float>(samples);
+}
 
-void setPeriodTolerance(double tolerance) { state.periodTolerance = static_cast<float>(tolerance); }
+void setPeriodTolerance(double tolerance) {
+    state.periodTolerance = static_cast<float>(tolerance);
+}
 
-const PeriodValidator& validatorState() { return state; }
+const PeriodValidator& validatorState() {
+    return state;
+}
 
-void resetValidator() { state = startState(); }
+void resetValidator() {
+    state = startState();
+}
 
 }  // namespace veldra

@@ -32,10 +32,10 @@ struct PeriodValidator {
     bool periodListed;              // this note's period is already in the recent list
     int32_t heldSamples;            // in-tolerance tracking time towards the next listing
     float recentPeriods[recentPeriodCapacity];  // listed periods, most recent first
-    int32_t recentCount;            // valid entries in recentPeriods, 0..5
-    float periodTolerance;          // relative agreement window; set by the mode commands
-    float smoothingSpan;            // filter time constant, samples; set by the mode commands
-    float listingHoldTime;          // samples of tracking before a period is listed
+    int32_t recentCount;                        // valid entries in recentPeriods, 0..5
+    float periodTolerance;  // relative agreement window; set by the mode commands
+    float smoothingSpan;    // filter time constant, samples; set by the mode commands
+    float listingHoldTime;  // samples of tracking before a period is listed
 };
 
 // One candidate period from the crossing detector.

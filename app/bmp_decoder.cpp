@@ -10,8 +10,12 @@ constexpr uint32_t minInfoHeaderSize = 40;
 constexpr uint32_t uncompressed = 0;
 constexpr uint32_t bitfields = 3;  // 16/32-bit masks; accepted for 32 bits as plain BGRX
 
-uint32_t read16(std::span<const uint8_t> b, size_t at) { return b[at] | b[at + 1] << 8; }
-uint32_t read32(std::span<const uint8_t> b, size_t at) { return read16(b, at) | read16(b, at + 2) << 16; }
+uint32_t read16(std::span<const uint8_t> b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+uint32_t read32(std::span<const uint8_t> b, size_t at) {
+    return read16(b, at) | read16(b, at + 2) << 16;
+}
 
 bool fail(std::string& error, DecodedBitmap& out, const char* message) {
     error = message;
@@ -44,7 +48,8 @@ bool decodeBmp(std::span<const uint8_t> file, DecodedBitmap& out, std::string& e
         return fail(error, out, "BMP size out of range");
     }
     const bool indexed = bits == 1 || bits == 4 || bits == 8;
-    if (!indexed && bits != 24 && bits != 32) return fail(error, out, "unsupported BMP pixel depth");
+    if (!indexed && bits != 24 && bits != 32)
+        return fail(error, out, "unsupported BMP pixel depth");
     if (compression != uncompressed && !(bits == 32 && compression == bitfields)) {
         return fail(error, out, "compressed BMP files are not supported");
     }
@@ -55,7 +60,8 @@ bool decodeBmp(std::span<const uint8_t> file, DecodedBitmap& out, std::string& e
         if (paletteCount == 0) paletteCount = maxColours;
         if (paletteCount > maxColours) return fail(error, out, "BMP palette too large");
         const size_t paletteAt = fileHeaderSize + infoSize;
-        if (paletteAt + 4 * size_t{paletteCount} > file.size()) return fail(error, out, "BMP palette cut short");
+        if (paletteAt + 4 * size_t{paletteCount} > file.size())
+            return fail(error, out, "BMP palette cut short");
         for (uint32_t i = 0; i < paletteCount; ++i) {
             const size_t at = paletteAt + 4 * i;
             palette[i] = rgb565(file[at + 2], file[at + 1], file[at]);

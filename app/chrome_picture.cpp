@@ -17,13 +17,17 @@ SystemFonts noFonts() {
 
 }  // namespace
 
-void setPictureFonts(const SystemFonts* fonts) { pictureFonts = fonts; }
+void setPictureFonts(const SystemFonts* fonts) {
+    pictureFonts = fonts;
+}
 
 void drawShellChrome(Screen& screen, std::string_view title) {
     const DisplayProperties properties = screen.displayProperties();
     uint16_t* base = screen.beginDraw();
     if (base == nullptr) return;
-    const PixelCanvas canvas{base, properties.xPitchBytes / 2, properties.yPitchBytes / 2,
+    const PixelCanvas canvas{base,
+                             properties.xPitchBytes / 2,
+                             properties.yPitchBytes / 2,
                              {0, 0, screenWidth, screenHeight}};
     const SystemFonts fonts = pictureFonts != nullptr ? *pictureFonts : noFonts();
     drawNavigationBar(canvas, fonts, title, false, false);

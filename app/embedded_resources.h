@@ -9,10 +9,10 @@
 namespace veldra {
 
 struct EmbeddedResource {
-    int32_t id;          // the resource number (105 icon, 120 menu-bar image, 124 background)
-    const char* name;    // the file it came from, for messages
+    int32_t id;        // the resource number (105 icon, 120 menu-bar image, 124 background)
+    const char* name;  // the file it came from, for messages
     const uint8_t* data;
-    size_t size;         // bytes
+    size_t size;  // bytes
 };
 
 extern const EmbeddedResource embeddedResources[];

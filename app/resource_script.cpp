@@ -16,12 +16,8 @@ struct ResourceTable {
 namespace {
 
 constexpr std::pair<int32_t, std::string_view> strings[] = {
-    {titleString, "Veldra"},
-    {classNameString, "ORVANE"},
-    {instrumentString, "Instrument"},
-    {startString, "Start"},
-    {exitString, "Exit"},
-    {helpString, "Help"},
+    {titleString, "Veldra"}, {classNameString, "ORVANE"}, {instrumentString, "Instrument"},
+    {startString, "Start"},  {exitString, "Exit"},        {helpString, "Help"},
 };
 
 constexpr ResourceTable table{strings};
@@ -40,7 +36,8 @@ const MenuItem startItems[] = {{stringOf(exitString), commandExit}};
 // The Instrument menu: one item per mode, in the order of the modes, labelled with the
 // mode's display name.
 constexpr std::array<uint16_t, instrumentKindCount> modeCommands = {
-    commandGuitar, commandViolin, commandCello, commandErhu, commandPipa, commandBass, commandAlto, commandSinging};
+    commandGuitar, commandViolin, commandCello, commandErhu,
+    commandPipa,   commandBass,   commandAlto,  commandSinging};
 
 std::span<const MenuItem> instrumentItems() {
     static std::array<std::string, instrumentKindCount> names;
@@ -49,7 +46,8 @@ std::span<const MenuItem> instrumentItems() {
     if (!made) {
         for (int32_t k = 0; k < instrumentKindCount; ++k) {
             instrumentName(names[static_cast<size_t>(k)], static_cast<InstrumentKind>(k));
-            items[static_cast<size_t>(k)] = {names[static_cast<size_t>(k)], modeCommands[static_cast<size_t>(k)]};
+            items[static_cast<size_t>(k)] = {names[static_cast<size_t>(k)],
+                                             modeCommands[static_cast<size_t>(k)]};
         }
         made = true;
     }
@@ -61,7 +59,8 @@ const MenuItem helpItems[] = {{"About", commandAbout}, {"Content", commandConten
 const MenuBarDescription& menuBar() {
     static const MenuBarButton buttons[] = {
         {stringOf(startString), commandStartMenu, MenuButtonKind::DropDown, startItems, -1},
-        {stringOf(instrumentString), commandInstrumentMenu, MenuButtonKind::DropDown, instrumentItems(), -1},
+        {stringOf(instrumentString), commandInstrumentMenu, MenuButtonKind::DropDown,
+         instrumentItems(), -1},
         {stringOf(helpString), commandHelpMenu, MenuButtonKind::DropDown, helpItems, -1},
         {"", commandImageButton, MenuButtonKind::Plain, {}, 0},
     };
@@ -85,8 +84,22 @@ const DialogTemplate& aboutDialog() {
     static const DialogControl controls[] = {
         {DialogControlKind::Icon, -1, {}, 8, 8, 21, 20, loadBitmapResource(iconResource)},
         {DialogControlKind::Text, -1, versionLabel, 36, 14, 100, 10, {}},
-        {DialogControlKind::Text, -1, "A tuner for strings and the singing voice.", 8, 40, 130, 20, {}},
-        {DialogControlKind::Text, -1, "Copyright \xC2\xA9 2002-2026 Orvane. All rights reserved.", 8, 66, 130, 20, {}},
+        {DialogControlKind::Text,
+         -1,
+         "A tuner for strings and the singing voice.",
+         8,
+         40,
+         130,
+         20,
+         {}},
+        {DialogControlKind::Text,
+         -1,
+         "Copyright \xC2\xA9 2002-2026 Orvane. All rights reserved.",
+         8,
+         66,
+         130,
+         20,
+         {}},
         {DialogControlKind::Text, -1, "www.orvane.example", 8, 92, 130, 10, {}},
     };
     static const DialogTemplate dialog{aboutDialogResource, "About Orvane", 145, 154, 8, controls};
@@ -98,20 +111,35 @@ const DialogTemplate& noticeDialog() {
         {DialogControlKind::Icon, -1, {}, 6, 6, 21, 20, loadBitmapResource(iconResource)},
         {DialogControlKind::Text, -1, versionLabel, 34, 12, 100, 10, {}},
         {DialogControlKind::Text, -1, "Thank you for choosing Veldra.", 6, 34, 127, 20, {}},
-        {DialogControlKind::Text, -1, "Updates and related products: www.orvane.example", 6, 56, 127, 20, {}},
-        {DialogControlKind::Text, -1,
+        {DialogControlKind::Text,
+         -1,
+         "Updates and related products: www.orvane.example",
+         6,
+         56,
+         127,
+         20,
+         {}},
+        {DialogControlKind::Text,
+         -1,
          "Something wrong? Please write to support@orvane.example with what you saw and "
          "the model of your computer.",
-         6, 80, 127, 40, {}},
+         6,
+         80,
+         127,
+         40,
+         {}},
         {DialogControlKind::DefaultButton, noticeOkButton, "OK", 44, 130, 50, 16, {}},
     };
-    static const DialogTemplate dialog{noticeDialogResource, "Detect Setting", 139, 157, 10, controls};
+    static const DialogTemplate dialog{
+        noticeDialogResource, "Detect Setting", 139, 157, 10, controls};
     return dialog;
 }
 
 }  // namespace
 
-const ResourceTable& programResources() { return table; }
+const ResourceTable& programResources() {
+    return table;
+}
 
 size_t loadString(const ResourceTable& resources, int32_t id, char* buffer, size_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;

@@ -17,9 +17,9 @@
 namespace veldra {
 
 // String ids.
-inline constexpr int32_t titleString = 1;          // "Veldra"
-inline constexpr int32_t classNameString = 3;      // "ORVANE"
-inline constexpr int32_t instrumentString = 40021; // menu-bar captions
+inline constexpr int32_t titleString = 1;           // "Veldra"
+inline constexpr int32_t classNameString = 3;       // "ORVANE"
+inline constexpr int32_t instrumentString = 40021;  // menu-bar captions
 inline constexpr int32_t startString = 40024;
 inline constexpr int32_t exitString = 40025;
 inline constexpr int32_t helpString = 40030;

@@ -24,7 +24,8 @@ std::vector<DecodedResource>& decodedResources() {
 
 std::span<const uint8_t> resourceData(int32_t id) {
     for (int32_t i = 0; i < embeddedResourceCount; ++i) {
-        if (embeddedResources[i].id == id) return {embeddedResources[i].data, embeddedResources[i].size};
+        if (embeddedResources[i].id == id)
+            return {embeddedResources[i].data, embeddedResources[i].size};
     }
     return {};
 }

@@ -13,8 +13,7 @@
 namespace veldra {
 namespace {
 
-// ==== state ====
-
+// ---- state ----
 constexpr ShellState startState() {
     ShellState s{};
     s.currentKind = InstrumentKind::Guitar;
@@ -23,15 +22,20 @@ constexpr ShellState startState() {
 
 ShellState shell = startState();
 
-constexpr size_t stringCapacity = 100;      // characters of the class-name and title buffers
-constexpr uint32_t fullScreenFlags = fullScreenShowTaskBar | fullScreenHideInputPanel | fullScreenShowStartIcon;  // 25
+constexpr size_t stringCapacity = 100;  // characters of the class-name and title buffers
+constexpr uint32_t fullScreenFlags =
+    fullScreenShowTaskBar | fullScreenHideInputPanel | fullScreenShowStartIcon;               // 25
 constexpr uint32_t dialogFlags = dialogDoneButton | dialogFullScreen | dialogInputPanelDown;  // 13
 constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
 
 }  // namespace
 
-const ShellState& shellState() { return shell; }
-void resetShell() { shell = startState(); }
+const ShellState& shellState() {
+    return shell;
+}
+void resetShell() {
+    shell = startState();
+}
 
 std::string modeTitle(InstrumentKind kind) {
     std::string name;
@@ -39,14 +43,14 @@ std::string modeTitle(InstrumentKind kind) {
     return "Veldra -- " + name;
 }
 
-// ==== entry and start-up ====
-
+// ---- entry and start-up ----
 int32_t programEntry(const ResourceTable* instance, int32_t showState) {
     if (!initInstance(instance, showState)) return 0;
     const AcceleratorTable* accelerators = loadAccelerators(*instance, acceleratorResource);
     WindowMessage message;
     while (getMessage(&message)) {
-        if (accelerators == nullptr || !translateAccelerator(shell.mainWindow, *accelerators, message)) {
+        if (accelerators == nullptr ||
+            !translateAccelerator(shell.mainWindow, *accelerators, message)) {
             dispatchMessage(message);
         }
     }
@@ -72,7 +76,8 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
     Rect r{};
     if (!startTunerDisplay(*shell.mainWindow, r)) return false;
     shell.backgroundBitmap = loadBitmapResource(backgroundResource);
-    if (shell.menuBar != nullptr) moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
+    if (shell.menuBar != nullptr)
+        moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
     setFullScreen(shell.mainWindow, fullScreenFlags);
 
     if (const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource)) {
@@ -94,8 +99,7 @@ WindowHandle createMenuBar(WindowHandle window) {
 
 namespace {
 
-// ==== paint ====
-
+// ---- paint ----
 void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
     setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
@@ -122,8 +126,7 @@ void paint(WindowHandle window) {
     endPaint(window, context);
 }
 
-// ==== commands ====
-
+// ---- commands ----
 void modeCommand(WindowHandle window, InstrumentKind kind) {
     setNavigationBarText(window, modeTitle(kind));
     invalidateWindow(window, true);
@@ -135,7 +138,8 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     switch (lowWord(wParam)) {
         case commandClose:
             // Suspended as on any deactivation, then closed.
-            sendMessage(window, messageActivate, activationInactive, reinterpret_cast<intptr_t>(window));
+            sendMessage(window, messageActivate, activationInactive,
+                        reinterpret_cast<intptr_t>(window));
             sendMessage(window, messageClose, 0, 0);
             return 0;
         case commandAbout:
@@ -143,14 +147,30 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
                 dialogBox(*about, window, aboutDialogProc);
             }
             return 0;
-        case commandGuitar: modeCommand(window, InstrumentKind::Guitar); return 0;
-        case commandViolin: modeCommand(window, InstrumentKind::Violin); return 0;
-        case commandCello: modeCommand(window, InstrumentKind::Cello); return 0;
-        case commandErhu: modeCommand(window, InstrumentKind::Erhu); return 0;
-        case commandPipa: modeCommand(window, InstrumentKind::Pipa); return 0;
-        case commandBass: modeCommand(window, InstrumentKind::Bass); return 0;
-        case commandSinging: modeCommand(window, InstrumentKind::Singing); return 0;
-        case commandAlto: modeCommand(window, InstrumentKind::Alto); return 0;
+        case commandGuitar:
+            modeCommand(window, InstrumentKind::Guitar);
+            return 0;
+        case commandViolin:
+            modeCommand(window, InstrumentKind::Violin);
+            return 0;
+        case commandCello:
+            modeCommand(window, InstrumentKind::Cello);
+            return 0;
+        case commandErhu:
+            modeCommand(window, InstrumentKind::Erhu);
+            return 0;
+        case commandPipa:
+            modeCommand(window, InstrumentKind::Pipa);
+            return 0;
+        case commandBass:
+            modeCommand(window, InstrumentKind::Bass);
+            return 0;
+        case commandSinging:
+            modeCommand(window, InstrumentKind::Singing);
+            return 0;
+        case commandAlto:
+            modeCommand(window, InstrumentKind::Alto);
+            return 0;
         case commandContent:
             startHelpViewer(helpCommandLine);
             return 0;
@@ -162,8 +182,7 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     }
 }
 
-// ==== shut-down ====
-
+// ---- shut-down ----
 void shutDown() {
     stopTuner();
     destroyWindow(shell.menuBar);
@@ -172,8 +191,7 @@ void shutDown() {
 
 }  // namespace
 
-// ==== the window procedure ====
-
+// ---- the window procedure ----
 intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     switch (message) {
         case messageCreate:
@@ -218,8 +236,7 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
     }
 }
 
-// ==== dialogs ====
-
+// ---- dialogs ----
 bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
     if (message == messageInitDialog) {
         initDialog(dialog, dialogFlags);

@@ -20,7 +20,9 @@ WaveInStream stream;
 
 }  // namespace
 
-WaveInStream& captureStream() { return stream; }
+WaveInStream& captureStream() {
+    return stream;
+}
 
 void onCaptureEvent(int32_t code) {
     if (code == BlockStored) {
@@ -50,7 +52,8 @@ void drainCapture() {
             --remaining;
             if (!readSamples(stream, state.blockBuffer, captureBlockBytes)) break;
             const bool backlog = availableBytes(stream) > backlogBytes;
-            if (state.consumer != nullptr) state.consumer(state.blockBuffer, captureBlockSamples, backlog);
+            if (state.consumer != nullptr)
+                state.consumer(state.blockBuffer, captureBlockSamples, backlog);
             if (availableBytes(stream) <= captureBlockBytes / 2) break;
         }
     }
@@ -75,7 +78,9 @@ bool consumerIsIdle() {
     return state.consumerIdle == 1;
 }
 
-const HandoffState& handoffState() { return state; }
+const HandoffState& handoffState() {
+    return state;
+}
 
 void resetHandoff() {
     std::lock_guard<std::mutex> hold(captureLock);

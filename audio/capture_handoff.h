@@ -41,15 +41,15 @@ inline constexpr uint32_t CaptureReadyMessage = 960;
 // A block of sound as the tuner takes it: 220 samples of 16-bit mono, 10 ms at 22050 Hz.
 inline constexpr int32_t captureBlockSamples = 220;
 inline constexpr uint32_t captureBlockBytes = captureBlockSamples * sizeof(int16_t);  // 440
-inline constexpr int32_t blocksPerDrain = 20;         // one message takes at most this many
-inline constexpr uint32_t backlogBytes = 3740;        // more than this waiting: backlog
+inline constexpr int32_t blocksPerDrain = 20;   // one message takes at most this many
+inline constexpr uint32_t backlogBytes = 3740;  // more than this waiting: backlog
 
 // Takes one block: count samples, and whether much more sound is still waiting.
 using BlockConsumer = void (*)(const int16_t* block, int32_t count, bool backlog);
 
 struct HandoffState {
-    int32_t consumerIdle;                      // 1: the next stored block posts; guarded by captureLock
-    WindowHandle notifyWindow;                 // where CaptureReadyMessage goes; set by prepareHandoff
+    int32_t consumerIdle;       // 1: the next stored block posts; guarded by captureLock
+    WindowHandle notifyWindow;  // where CaptureReadyMessage goes; set by prepareHandoff
     int16_t blockBuffer[captureBlockSamples];  // each block on its way to the consumer
     BlockConsumer consumer;                    // set by prepareHandoff; null: blocks are dropped
 };

@@ -103,11 +103,13 @@ WaveInStream::WaveInStream()
       format{},
       callback(nullptr) {}
 
-WaveInStream::~WaveInStream() { stopStream(*this); }
+WaveInStream::~WaveInStream() {
+    stopStream(*this);
+}
 
-bool openStream(WaveInStream& s, CaptureCallback callback, uint32_t priority,
-                uint16_t bufferCount, uint32_t bytesPerBuffer, uint16_t channels,
-                uint32_t samplesPerSecond, uint16_t bitsPerSample) {
+bool openStream(WaveInStream& s, CaptureCallback callback, uint32_t priority, uint16_t bufferCount,
+                uint32_t bytesPerBuffer, uint16_t channels, uint32_t samplesPerSecond,
+                uint16_t bitsPerSample) {
     if (s.configured == 1 || priority > priorityIdle || bufferCount < 4 || bytesPerBuffer < 80 ||
         channels == 0 || channels > 2 || (bitsPerSample != 8 && bitsPerSample != 16) ||
         !supportedRate(samplesPerSecond)) {
@@ -158,7 +160,8 @@ bool startStream(WaveInStream& s) {
         return false;
     }
 
-    for (uint32_t i = 0; i < s.bufferCount; ++i) queueHeader(s, &s.headers[i], i);
+    for (uint32_t i = 0; i < s.bufferCount; ++i)
+        queueHeader(s, &s.headers[i], i);
     rearmStream(s);
     setThreadPriority(s.thread, s.priority);
     std::lock_guard<std::mutex> hold(s.lock);
@@ -185,7 +188,8 @@ bool stopStream(WaveInStream& s) {
     if (s.device != nullptr) {
         s.device->reset();
         if (s.headers != nullptr) {
-            for (uint32_t i = 0; i < s.bufferCount; ++i) s.device->unprepare(&s.headers[i]);
+            for (uint32_t i = 0; i < s.bufferCount; ++i)
+                s.device->unprepare(&s.headers[i]);
         }
         waveInClose(s.device);
         s.device = nullptr;
@@ -238,7 +242,8 @@ uint32_t captureThread(void* parameter) {
     while (s.stopEvent.wait(capturePollMs) != waitSignalled) {
         ThreadMessage m;
         while (takeThreadMessage(&m)) {
-            if (m.message == waveInDataMessage) storeBlock(s, reinterpret_cast<WaveHeader*>(m.lParam));
+            if (m.message == waveInDataMessage)
+                storeBlock(s, reinterpret_cast<WaveHeader*>(m.lParam));
         }
     }
     // The handle is released by stopStream, which waits for this return.

@@ -59,24 +59,24 @@ struct WaveInStream {
     WaveInStream(const WaveInStream&) = delete;
     WaveInStream& operator=(const WaveInStream&) = delete;
 
-    int32_t configured;       // 1 once openStream succeeded; never cleared
-    uint32_t threadId;        // the capture thread's id: where the device posts
-    KernelThread* thread;     // the capture thread; null when none. Released by stopStream
-    std::mutex lock;          // guards available, readPtr, overflowPaused, device start/stop
-    AutoResetEvent stopEvent; // signalled by stopStream; consumed by the capture thread
-    uint32_t priority;        // capture-thread priority while recording, 0..7; 3 at first
-    uint16_t bufferCount;     // blocks = device buffers = ring slots
-    uint32_t bytesPerBuffer;  // bytes in a block
-    uint32_t available;       // bytes stored and not yet read
-    uint8_t* readPtr;         // next read position inside ring; null: unanchored
-    uint32_t ringSize;        // bufferCount * bytesPerBuffer
-    uint8_t* captureArea;     // ringSize bytes lent to the device: buffer i at i * bytesPerBuffer
-    uint8_t* ring;            // ringSize bytes: bufferCount slots of one block each
-    WaveInDevice* device;     // the open device; null when closed
-    WaveHeader* headers;      // bufferCount headers; header i's user word is i for life
-    int32_t overflowPaused;   // 1 while recording is stopped because the ring was full
-    WaveFormat format;        // built by openStream
-    CaptureCallback callback; // may be null: then nothing is reported
+    int32_t configured;        // 1 once openStream succeeded; never cleared
+    uint32_t threadId;         // the capture thread's id: where the device posts
+    KernelThread* thread;      // the capture thread; null when none. Released by stopStream
+    std::mutex lock;           // guards available, readPtr, overflowPaused, device start/stop
+    AutoResetEvent stopEvent;  // signalled by stopStream; consumed by the capture thread
+    uint32_t priority;         // capture-thread priority while recording, 0..7; 3 at first
+    uint16_t bufferCount;      // blocks = device buffers = ring slots
+    uint32_t bytesPerBuffer;   // bytes in a block
+    uint32_t available;        // bytes stored and not yet read
+    uint8_t* readPtr;          // next read position inside ring; null: unanchored
+    uint32_t ringSize;         // bufferCount * bytesPerBuffer
+    uint8_t* captureArea;      // ringSize bytes lent to the device: buffer i at i * bytesPerBuffer
+    uint8_t* ring;             // ringSize bytes: bufferCount slots of one block each
+    WaveInDevice* device;      // the open device; null when closed
+    WaveHeader* headers;       // bufferCount headers; header i's user word is i for life
+    int32_t overflowPaused;    // 1 while recording is stopped because the ring was full
+    WaveFormat format;         // built by openStream
+    CaptureCallback callback;  // may be null: then nothing is reported
 };
 
 // Checks and stores the configuration. False, changing nothing, when: already configured;

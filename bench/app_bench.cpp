@@ -38,10 +38,11 @@ long peakResidentKilobytes(pid_t pid) {
     return -1;
 }
 
-bool startProgram(const XvfbSession& session, ChildProcess& program, unsigned long& window, std::string& why) {
+bool startProgram(const XvfbSession& session, ChildProcess& program, unsigned long& window,
+                  std::string& why) {
     if (!program.start({VELDRA_PROGRAM},
-                       {"DISPLAY=" + session.display(), "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11", "VELDRA_INPUT=demo",
-                        "VELDRA_SCALE=2"},
+                       {"DISPLAY=" + session.display(), "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
+                        "VELDRA_INPUT=demo", "VELDRA_SCALE=2"},
                        why)) {
         return false;
     }
@@ -107,7 +108,8 @@ void programOnXvfb(benchmark::State& state) {
             const double used = processorSeconds(program.pid()) - before;
             const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
             state.counters["cpu_%"] = 100.0 * used / elapsed;
-            state.counters["rss_MB"] = static_cast<double>(peakResidentKilobytes(program.pid())) / 1024.0;
+            state.counters["rss_MB"] =
+                static_cast<double>(peakResidentKilobytes(program.pid())) / 1024.0;
             xdotool(session, {"key", "ctrl+q"});
             program.wait(5000);
         }

@@ -26,7 +26,9 @@ double processCpuSeconds() {
 
 int64_t blocksHanded = 0;  // main thread only
 
-void countBlock(const int16_t*, int32_t, bool) { ++blocksHanded; }
+void countBlock(const int16_t*, int32_t, bool) {
+    ++blocksHanded;
+}
 
 void BM_CaptureThreadCpuWhileRecording(benchmark::State& state) {
     const auto source = makeDemoSource();
@@ -71,7 +73,10 @@ void BM_CaptureThreadCpuWhileRecording(benchmark::State& state) {
     closeHandoff();
     installWaveInSource(nullptr);
 }
-BENCHMARK(BM_CaptureThreadCpuWhileRecording)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_CaptureThreadCpuWhileRecording)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace veldra

@@ -31,7 +31,8 @@ void refresh(benchmark::State& state, Layout layout) {
         BackgroundLayer.pixels[p] = random() % 3 == 0 ? static_cast<uint16_t>(random() | 1) : 0;
     }
     resetLayers();
-    for (int32_t p = 0; p < layerWidth * layerHeight; ++p) InkLayer.pixels[p] = static_cast<uint16_t>(random());
+    for (int32_t p = 0; p < layerWidth * layerHeight; ++p)
+        InkLayer.pixels[p] = static_cast<uint16_t>(random());
 
     constexpr int32_t refreshesPerIteration = 5;
     for (auto _ : state) {
@@ -43,14 +44,20 @@ void refresh(benchmark::State& state, Layout layout) {
         benchmark::ClobberMemory();
     }
     closeDisplay();
-    state.counters["refresh"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * refreshesPerIteration,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["refresh"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * refreshesPerIteration,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void RefreshRowMajor(benchmark::State& state) { refresh(state, Layout::RowMajor); }
-void RefreshMirrored(benchmark::State& state) { refresh(state, Layout::Mirrored); }
-void RefreshFixedModel(benchmark::State& state) { refresh(state, Layout::FixedModel); }
+void RefreshRowMajor(benchmark::State& state) {
+    refresh(state, Layout::RowMajor);
+}
+void RefreshMirrored(benchmark::State& state) {
+    refresh(state, Layout::Mirrored);
+}
+void RefreshFixedModel(benchmark::State& state) {
+    refresh(state, Layout::FixedModel);
+}
 
 BENCHMARK(RefreshRowMajor)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RefreshMirrored)->Unit(benchmark::kMicrosecond);

@@ -47,7 +47,8 @@ std::string writeDemoWav(int rate, int channels) {
     const double step = static_cast<double>(sampleRate) / rate;
     for (int64_t i = 0; static_cast<double>(i) * step < static_cast<double>(demo.size() - 1); ++i) {
         const auto v = demo[static_cast<size_t>(static_cast<double>(i) * step)];
-        for (auto& c : frame) c = v;
+        for (auto& c : frame)
+            c = v;
         sf_writef_short(f, frame.data(), 1);
     }
     sf_close(f);
@@ -64,7 +65,8 @@ void PipelineDemo(benchmark::State& state) {
     const std::vector<int16_t> sound = demoPerformance();
     veldra::HeadlessScreen screen;
     veldra::HeadlessWindow window(screen);
-    if (!veldra::startHeadlessTuner(window, veldra::loadBitmapResource(veldra::backgroundResource))) {
+    if (!veldra::startHeadlessTuner(window,
+                                    veldra::loadBitmapResource(veldra::backgroundResource))) {
         state.SkipWithError("cannot open the headless display");
     }
     size_t at = 0;
@@ -82,7 +84,8 @@ void PipelineFromFile(benchmark::State& state) {
     const std::string path = writeDemoWav(sampleRate, 1);
     veldra::HeadlessScreen screen;
     veldra::HeadlessWindow window(screen);
-    if (!veldra::startHeadlessTuner(window, veldra::loadBitmapResource(veldra::backgroundResource))) {
+    if (!veldra::startHeadlessTuner(window,
+                                    veldra::loadBitmapResource(veldra::backgroundResource))) {
         state.SkipWithError("cannot open the headless display");
     }
     veldra::SoundFileReader reader{sampleRate};

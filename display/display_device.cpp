@@ -44,7 +44,9 @@ bool refuse(Window& window, Screen& screen, const char* message, bool close) {
 
 namespace display_internal {
 
-DisplayState& state() { return display; }
+DisplayState& state() {
+    return display;
+}
 
 MemoryAccess beginMemoryAccess() {
     Screen& screen = *display.screen;
@@ -118,7 +120,8 @@ void captureBackground(Window& window, const Bitmap& bitmap) {
     for (int32_t i = 0; i < plot.height; ++i) {
         const uint16_t* row = access.base + (plot.top + i) * yPitch;
         uint16_t* layerRow = BackgroundLayer.pixels + static_cast<ptrdiff_t>(i) * layerWidth;
-        for (int32_t j = plot.left; j < plot.left + plot.width; ++j) layerRow[j] = row[j * xPitch];
+        for (int32_t j = plot.left; j < plot.left + plot.width; ++j)
+            layerRow[j] = row[j * xPitch];
     }
     display_internal::endMemoryAccess(access);
 }
@@ -130,20 +133,29 @@ int closeDisplay() {
     return 0;
 }
 
-void suspendDrawing() { display.drawingSuspended = true; }
+void suspendDrawing() {
+    display.drawingSuspended = true;
+}
 
-void resumeDrawing() { display.drawingSuspended = false; }
+void resumeDrawing() {
+    display.drawingSuspended = false;
+}
 
-bool isDrawingSuspended() { return display.drawingSuspended; }
+bool isDrawingSuspended() {
+    return display.drawingSuspended;
+}
 
-const DisplayState& displayState() { return display; }
+const DisplayState& displayState() {
+    return display;
+}
 
 void resetDisplay() {
     display = startState();
     resetFont();
     resetTrigTables();
     for (Surface* layer : {&BackgroundLayer, &ScaleLayer, &InkLayer}) {
-        for (int32_t p = 0; p < layer->width * layer->height; ++p) layer->pixels[p] = 0;
+        for (int32_t p = 0; p < layer->width * layer->height; ++p)
+            layer->pixels[p] = 0;
     }
 }
 

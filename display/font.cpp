@@ -86,16 +86,19 @@ constexpr GlyphSource glyphSources[glyphCount] = {
 void copyRow(char* target, const char* source) {
     int32_t n = 0;
     if (source != nullptr) {
-        for (; n < rowCapacity - 1 && source[n] != '\0'; ++n) target[n] = source[n];
+        for (; n < rowCapacity - 1 && source[n] != '\0'; ++n)
+            target[n] = source[n];
     }
-    for (; n < rowCapacity; ++n) target[n] = '\0';
+    for (; n < rowCapacity; ++n)
+        target[n] = '\0';
 }
 
 // One glyph cell; the element is computed wide so that no x or y can overflow it, and
 // writes outside the pixel buffer are dropped. A cell off the surface is counted, as a
 // point is (surface.h).
 inline void storeCell(Surface& s, int64_t x, int64_t y, uint16_t colour) {
-    if (x < 0 || x >= s.width || y < 0 || y >= s.height) display_internal::state().offLayerWrites += 1;
+    if (x < 0 || x >= s.width || y < 0 || y >= s.height)
+        display_internal::state().offLayerWrites += 1;
     const int64_t element = y * s.width + x;
     if (element < 0 || element >= static_cast<int64_t>(s.width) * s.height) return;
     s.pixels[element] = colour;
@@ -103,11 +106,12 @@ inline void storeCell(Surface& s, int64_t x, int64_t y, uint16_t colour) {
 
 }  // namespace
 
-void setGlyph(int32_t glyph, const char* row0, const char* row1, const char* row2,
-              const char* row3, const char* row4, const char* row5, const char* row6) {
+void setGlyph(int32_t glyph, const char* row0, const char* row1, const char* row2, const char* row3,
+              const char* row4, const char* row5, const char* row6) {
     if (glyph < 0 || glyph >= glyphCount) return;
     const char* const source[glyphRows] = {row0, row1, row2, row3, row4, row5, row6};
-    for (int32_t k = 0; k < glyphRows; ++k) copyRow(font.rows[glyph][k], source[k]);
+    for (int32_t k = 0; k < glyphRows; ++k)
+        copyRow(font.rows[glyph][k], source[k]);
 }
 
 void buildFont() {
@@ -115,8 +119,10 @@ void buildFont() {
         const char* const* r = glyphSources[g].rows;
         setGlyph(g, r[0], r[1], r[2], r[3], r[4], r[5], r[6]);
     }
-    for (int32_t& entry : font.characterMap) entry = blankGlyph;
-    for (int32_t g = 0; g < glyphCount; ++g) font.characterMap[glyphSources[g].character] = g;
+    for (int32_t& entry : font.characterMap)
+        entry = blankGlyph;
+    for (int32_t g = 0; g < glyphCount; ++g)
+        font.characterMap[glyphSources[g].character] = g;
 }
 
 void rasterText(Surface& surface, const char* text, int32_t x0, int32_t y0, uint16_t colour) {
@@ -147,6 +153,8 @@ void rasterText(Surface& surface, const char* text, int32_t x0, int32_t y0, uint
     }
 }
 
-void resetFont() { font = FontState{}; }
+void resetFont() {
+    font = FontState{};
+}
 
 }  // namespace veldra

@@ -38,8 +38,8 @@ void buildFont();
 
 // Copies seven row texts into glyph 0..56 (another number is ignored). Each row keeps at
 // most 9 characters and its terminator; a null row is blank.
-void setGlyph(int32_t glyph, const char* row0, const char* row1, const char* row2,
-              const char* row3, const char* row4, const char* row5, const char* row6);
+void setGlyph(int32_t glyph, const char* row0, const char* row1, const char* row2, const char* row3,
+              const char* row4, const char* row5, const char* row6);
 
 // A null text draws nothing.
 void rasterText(Surface& surface, const char* text, int32_t x, int32_t y, uint16_t colour);

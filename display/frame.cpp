@@ -34,7 +34,8 @@ void copyToScreen(const uint16_t* ink, uint16_t* base, ptrdiff_t xPitch, ptrdiff
         if (xPitch == 1) {
             std::memcpy(dst, src, rowBytes);
         } else {
-            for (int32_t j = 0; j < plot.width; ++j) dst[j * xPitch] = src[j];
+            for (int32_t j = 0; j < plot.width; ++j)
+                dst[j * xPitch] = src[j];
         }
     }
 }
@@ -52,7 +53,8 @@ void copyToRotatedScreen(const uint16_t* ink, uint16_t* base, ptrdiff_t xPitch,
                 const int32_t column = plot.left + j;
                 uint16_t* dst = base + column * xPitch + plot.top;
                 const uint16_t* src = ink + column;
-                for (int32_t i = i0; i < i1; ++i) dst[i] = src[static_cast<ptrdiff_t>(i) * layerWidth];
+                for (int32_t i = i0; i < i1; ++i)
+                    dst[i] = src[static_cast<ptrdiff_t>(i) * layerWidth];
             }
         }
     }

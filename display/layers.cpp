@@ -52,11 +52,16 @@ struct PenChoice {
 
 PenChoice choosePen(int32_t pen) {
     switch (pen) {
-    case PenInk: return {&InkLayer, display_internal::state().inkColour};
-    case PenScaleErase: return {&ScaleLayer, 0};
-    case PenInkErase: return {&InkLayer, 0};
-    case PenScale: return {&ScaleLayer, scaleColour};
-    default: return {&InkLayer, otherPenColour};
+        case PenInk:
+            return {&InkLayer, display_internal::state().inkColour};
+        case PenScaleErase:
+            return {&ScaleLayer, 0};
+        case PenInkErase:
+            return {&InkLayer, 0};
+        case PenScale:
+            return {&ScaleLayer, scaleColour};
+        default:
+            return {&InkLayer, otherPenColour};
     }
 }
 
@@ -67,7 +72,9 @@ int32_t layerX(int32_t x, int32_t left) {
     return static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(left));
 }
 
-int32_t layerX(int32_t x) { return layerX(x, display_internal::state().plot.left); }
+int32_t layerX(int32_t x) {
+    return layerX(x, display_internal::state().plot.left);
+}
 
 // 1 for a point off the layer (which plotPixel does not test for), else 0.
 int32_t offLayer(const Surface& layer, int32_t x, int32_t y) {
@@ -90,9 +97,11 @@ int32_t pointsOffLayer(const Surface& layer, const int16_t* xs, const int16_t* y
         highY = std::max(highY, ys[k]);
     }
     // left is 0..240, so these sums cannot wrap as layerX's may.
-    if (lowX + left >= 0 && highX + left < layer.width && lowY >= 0 && highY < layer.height) return 0;
+    if (lowX + left >= 0 && highX + left < layer.width && lowY >= 0 && highY < layer.height)
+        return 0;
     int32_t strays = 0;
-    for (int32_t k = 0; k < count; ++k) strays += offLayer(layer, layerX(xs[k], left), ys[k]);
+    for (int32_t k = 0; k < count; ++k)
+        strays += offLayer(layer, layerX(xs[k], left), ys[k]);
     return strays;
 }
 
@@ -126,7 +135,8 @@ void drawPoints(int32_t pen, const int16_t* xs, const int16_t* ys, int32_t count
     // A copy of the layer's record, so that the compiler need not read its fields again
     // after every store into the pixels.
     Surface layer = *p.layer;
-    for (int32_t k = 0; k < count; ++k) plotPixel(layer, layerX(xs[k], left), ys[k], p.colour);
+    for (int32_t k = 0; k < count; ++k)
+        plotPixel(layer, layerX(xs[k], left), ys[k], p.colour);
     display_internal::state().offLayerWrites += pointsOffLayer(layer, xs, ys, count, left);
 }
 

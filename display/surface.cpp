@@ -9,7 +9,9 @@
 namespace veldra {
 namespace {
 
-inline int32_t signOf(int32_t v) { return (v > 0) - (v < 0); }
+inline int32_t signOf(int32_t v) {
+    return (v > 0) - (v < 0);
+}
 
 // The common bounds of circles and rings: the whole figure on the surface, clear of row 0.
 // Widened so that huge radii cannot overflow the sums.
@@ -37,8 +39,7 @@ void releaseSurface(Surface& surface) {
     surface.pixels = nullptr;
 }
 
-void rasterLine(Surface& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                uint16_t colour) {
+void rasterLine(Surface& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint16_t colour) {
     // No clipping: a line with any end point off the surface is dropped whole.
     if (x0 < 0 || y0 < 0 || x1 < 0 || y1 < 0) return;
     if (x0 >= surface.width || x1 >= surface.width) return;

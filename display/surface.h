@@ -56,8 +56,7 @@ inline void plotPixel(Surface& surface, int32_t x, int32_t y, uint16_t colour) {
 
 // Straight line, both end points included, by the integer error-term walk with err >= 0
 // as the step test: the pixels chosen depend on the direction of drawing.
-void rasterLine(Surface& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                uint16_t colour);
+void rasterLine(Surface& surface, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint16_t colour);
 
 // Circle outline of radius r as single points, at angles 0, step, 2 step, ... (in 1/1024
 // turn, step = 1024 / (8r + 1)); needs the trig tables (trig_tables.h). r < 0 draws nothing.

@@ -27,10 +27,16 @@ void buildTrigTables() {
     }
 }
 
-int32_t cos1024(uint32_t angle) { return tables.cosine[angle & (tableSize - 1)]; }
+int32_t cos1024(uint32_t angle) {
+    return tables.cosine[angle & (tableSize - 1)];
+}
 
-int32_t sin1024(uint32_t angle) { return tables.sine[angle & (tableSize - 1)]; }
+int32_t sin1024(uint32_t angle) {
+    return tables.sine[angle & (tableSize - 1)];
+}
 
-void resetTrigTables() { tables = TrigTables{}; }
+void resetTrigTables() {
+    tables = TrigTables{};
+}
 
 }  // namespace veldra

@@ -13,7 +13,7 @@
 namespace veldra::fuzz {
 
 class ByteStream {
-public:
+  public:
     ByteStream(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
     bool empty() const { return position_ >= size_; }
@@ -29,7 +29,7 @@ public:
     // A 16-bit little-endian sample, as a sound file holds it.
     int16_t sample() { return static_cast<int16_t>(u16()); }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
     size_t position_ = 0;

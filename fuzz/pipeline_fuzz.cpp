@@ -55,9 +55,9 @@ enum Command : uint8_t { Block, BacklogBlock, Tone, Mode, Tuning, Pause, command
 // What the checks compare against: the sound counted so far, independently of the tuner.
 struct Run {
     HeadlessScreen* screen;
-    int64_t samples;     // samples handed to analyzeBlock
-    int64_t dialShown;   // blocks that showed a frame, as the schedule says
-    bool suspended;      // as the script last set it
+    int64_t samples;    // samples handed to analyzeBlock
+    int64_t dialShown;  // blocks that showed a frame, as the schedule says
+    bool suspended;     // as the script last set it
 };
 
 int64_t refreshPointsAfter(int64_t samples) {
@@ -93,8 +93,8 @@ void analyse(Run& run, const int16_t* samples, int32_t count, bool backlog) {
                 run.screen->beginDrawCalls() - framesBefore);
     expectEqual("dial updates in this block", shown ? 1 : 0,
                 pipelineState().dialRefreshes - dialBefore);
-    expectEqual("samples since the last refresh point",
-                run.samples - points * refreshInterval, pipelineState().refreshAccumulator);
+    expectEqual("samples since the last refresh point", run.samples - points * refreshInterval,
+                pipelineState().refreshAccumulator);
     expectEqual("fade accumulator", (40 * run.dialShown) % 100, displayState().fadeAccumulator);
     expectEqual("points and glyph cells off their layer", 0, displayState().offLayerWrites);
     if (run.suspended) {
@@ -108,7 +108,8 @@ void analyse(Run& run, const int16_t* samples, int32_t count, bool backlog) {
 
 void rawBlock(Run& run, ByteStream& in, bool backlog, std::vector<int16_t>& buffer) {
     const int32_t count = 1 + in.u16() % longestBlock;
-    for (int32_t i = 0; i < count; ++i) buffer[i] = in.sample();
+    for (int32_t i = 0; i < count; ++i)
+        buffer[i] = in.sample();
     analyse(run, buffer.data(), count, backlog);
 }
 
@@ -152,8 +153,10 @@ void tuning(ByteStream& in) {
 
 void pause(Run& run, ByteStream& in) {
     run.suspended = (in.byte() & 1) != 0;
-    if (run.suspended) suspendDrawing();
-    else resumeDrawing();
+    if (run.suspended)
+        suspendDrawing();
+    else
+        resumeDrawing();
 }
 
 }  // namespace
@@ -174,12 +177,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ByteStream in(data, size);
     while (!in.empty() && run.samples < soundLimit) {
         switch (in.byte() % commandCount) {
-        case Block: rawBlock(run, in, false, buffer); break;
-        case BacklogBlock: rawBlock(run, in, true, buffer); break;
-        case Tone: tone(run, in, buffer); break;
-        case Mode: mode(in); break;
-        case Tuning: tuning(in); break;
-        case Pause: pause(run, in); break;
+            case Block:
+                rawBlock(run, in, false, buffer);
+                break;
+            case BacklogBlock:
+                rawBlock(run, in, true, buffer);
+                break;
+            case Tone:
+                tone(run, in, buffer);
+                break;
+            case Mode:
+                mode(in);
+                break;
+            case Tuning:
+                tuning(in);
+                break;
+            case Pause:
+                pause(run, in);
+                break;
         }
     }
     closeDisplay();

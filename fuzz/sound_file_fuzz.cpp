@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::fail("the headless display did not open", 0, 0);
     }
     int16_t block[captureBlockSamples];
-    for (int64_t b = 0; b < blockLimit && reader.read(block, captureBlockSamples) == captureBlockSamples; ++b) {
+    for (int64_t b = 0;
+         b < blockLimit && reader.read(block, captureBlockSamples) == captureBlockSamples; ++b) {
         analyzeBlock(block, captureBlockSamples, false);
     }
     if (reader.error().problem != SoundFileProblem::None) expectClearError(reader.error());

@@ -20,7 +20,7 @@ namespace {
 // with an infinite fraction.
 
 class LevelTrackerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetDetector();
         resetValidator();
@@ -31,7 +31,9 @@ protected:
         return std::tuple{d().upperThreshold, d().lowerThreshold, d().levelMax, d().levelMin,
                           d().levelDecay};
     }
-    static auto rise() { return std::tuple{d().signalHigh, d().crossingFraction, d().samplesSinceCrossing}; }
+    static auto rise() {
+        return std::tuple{d().signalHigh, d().crossingFraction, d().samplesSinceCrossing};
+    }
     static ValidatorState machine() { return validatorState().validatorState; }
 };
 
@@ -92,7 +94,7 @@ TEST_F(LevelTrackerTest, EqualSamplesAboveAFallenThresholdRestartCountFromZero) 
 // new pitches and the three tolerance windows.
 
 class PeriodValidatorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetValidator();
         setEnvelopeSpan(20000);
@@ -107,7 +109,8 @@ protected:
         ASSERT_EQ(envelopeSpan(), span);
     }
     static void feed(float x, int times) {
-        for (int i = 0; i < times; ++i) validatePeriod(x);
+        for (int i = 0; i < times; ++i)
+            validatePeriod(x);
     }
     static const PeriodValidator& v() { return validatorState(); }
     static ValidatorState machine() { return validatorState().validatorState; }
@@ -143,9 +146,12 @@ TEST_F(PeriodValidatorTest, SteadyA100IsStableAtFirstCandidateAfterSeed) {
 
 TEST_F(PeriodValidatorTest, RangeLimitsPassAndFailAtTheirEdges) {
     const std::pair<float, ValidatorState> steps[] = {
-        {10.0f, ValidatorState::Seeding}, {689.0f, ValidatorState::Tracking},
-        {std::nextafter(689.0f, 1000.0f), ValidatorState::Idle}, {100.0f, ValidatorState::Seeding},
-        {100.0f, ValidatorState::Tracking}, {std::nextafter(10.0f, 0.0f), ValidatorState::Idle}};
+        {10.0f, ValidatorState::Seeding},
+        {689.0f, ValidatorState::Tracking},
+        {std::nextafter(689.0f, 1000.0f), ValidatorState::Idle},
+        {100.0f, ValidatorState::Seeding},
+        {100.0f, ValidatorState::Tracking},
+        {std::nextafter(10.0f, 0.0f), ValidatorState::Idle}};
     for (const auto& [candidate, state] : steps) {
         validatePeriod(candidate);
         EXPECT_EQ(machine(), state) << candidate;
@@ -156,8 +162,11 @@ TEST_F(PeriodValidatorTest, RangeLimitsPassAndFailAtTheirEdges) {
 // resets the machine but leaves the last period readable.
 TEST_F(PeriodValidatorTest, QuietOrInfiniteCandidatesResetButKeepLastPeriod) {
     const float inf = std::numeric_limits<float>::infinity();
-    const std::pair<int32_t, float> cases[] = {  // envelope span, candidate
-        {1309, 100.0f}, {1310, inf}, {1310, -inf}, {1310, std::nanf("")}};
+    const std::pair<int32_t, float> cases[] = {// envelope span, candidate
+                                               {1309, 100.0f},
+                                               {1310, inf},
+                                               {1310, -inf},
+                                               {1310, std::nanf("")}};
     for (const auto& [span, candidate] : cases) {
         SCOPED_TRACE(testing::Message() << span << " " << candidate);
         resetValidator();
@@ -181,7 +190,8 @@ TEST_F(PeriodValidatorTest, StrayCandidateKeepsPeriod) {
     EXPECT_EQ(v().suspectPeriod, 50.0f);
     validatePeriod(101.0f);  // back on the note: not averaged
     const auto kept = [](const PeriodValidator& p) {
-        return std::tuple(p.validatorState, p.smoothedPeriod, p.periodSum, p.averageCount, p.pitchStable, p.heldSamples);
+        return std::tuple(p.validatorState, p.smoothedPeriod, p.periodSum, p.averageCount,
+                          p.pitchStable, p.heldSamples);
     };
     EXPECT_EQ(kept(v()), kept(before));
     // Two disagreeing candidates in a row give the note up.
@@ -212,7 +222,8 @@ TEST_F(PeriodValidatorTest, SixListingsKeepTheLatestFive) {
         feed(100.0f + static_cast<float>(note), 2 + 50);
     }
     EXPECT_EQ(v().recentCount, 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(recentPeriod(i), 106.0 - i) << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(recentPeriod(i), 106.0 - i) << i;
     EXPECT_EQ(recentPeriod(5), 0.0);
     EXPECT_EQ(recentPeriod(-1), 0.0);
 }
@@ -267,13 +278,20 @@ std::vector<int16_t> synthesize(Wave wave, double frequency, double amplitude = 
         const double phase = cycles - std::floor(cycles);
         double v = 0.0;
         switch (wave) {
-            case Wave::Sine: v = std::sin(2 * M_PI * phase); break;
-            case Wave::Sawtooth: v = 2.0 * phase - 1.0; break;
+            case Wave::Sine:
+                v = std::sin(2 * M_PI * phase);
+                break;
+            case Wave::Sawtooth:
+                v = 2.0 * phase - 1.0;
+                break;
             case Wave::Plucked:  // five harmonics falling off as 1/k, decaying like a string
-                for (int k = 1; k <= 5; ++k) v += std::sin(2 * M_PI * k * cycles + 0.7 * k) / k;
+                for (int k = 1; k <= 5; ++k)
+                    v += std::sin(2 * M_PI * k * cycles + 0.7 * k) / k;
                 v *= 0.6 * std::exp(-t / 0.7);
                 break;
-            case Wave::NoisySine: v = 0.9 * std::sin(2 * M_PI * phase) + gauss(noise); break;
+            case Wave::NoisySine:
+                v = 0.9 * std::sin(2 * M_PI * phase) + gauss(noise);
+                break;
         }
         out[i] = static_cast<int16_t>(std::lround(amplitude * v));
     }
@@ -301,7 +319,8 @@ Measurement measure(const std::vector<int16_t>& samples, double trueFrequency = 
         ++m.refreshes;
         if (!stable) continue;
         ++m.stableRefreshes;
-        m.worstError = std::max(m.worstError, std::fabs(rate / currentPeriod() / trueFrequency - 1.0));
+        m.worstError =
+            std::max(m.worstError, std::fabs(rate / currentPeriod() / trueFrequency - 1.0));
     }
     return m;
 }
@@ -310,14 +329,14 @@ TEST(AccuracyTest, StableWithinBoundAcrossTheRange) {
     const struct {
         Wave wave;
         const char* name;
-        double lowest;             // Hz; below it the bound is not promised
+        double lowest;               // Hz; below it the bound is not promised
         double bound, boundFrom440;  // relative error, below and from 440 Hz
     } waves[] = {{Wave::Sine, "sine", 40.0, 0.005, 0.0001},
                  {Wave::Sawtooth, "sawtooth", 40.0, 0.015, 0.015},
                  {Wave::Plucked, "plucked", 80.0, 0.01, 0.01},
                  {Wave::NoisySine, "noisy sine", 80.0, 0.01, 0.01}};
-    const double pitches[] = {40.0,  55.0,  65.4,  82.4,  110.0,  146.8, 196.0,  246.9,
-                              329.6, 440.0, 523.3, 659.3, 880.0,  1000., 1318.5, 2000.0};
+    const double pitches[] = {40.0,  55.0,  65.4,  82.4,  110.0, 146.8, 196.0,  246.9,
+                              329.6, 440.0, 523.3, 659.3, 880.0, 1000., 1318.5, 2000.0};
     for (const auto& w : waves) {
         for (const double f : pitches) {
             if (f < w.lowest) continue;

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tuner/block_pipeline.h"
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
 #include "app/chrome_picture.h"
@@ -16,14 +15,15 @@
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
+#include "platform/desktop/help_viewer.h"
 #include "platform/screen/headless_screen.h"
 #include "platform/screen/headless_window.h"
-#include "platform/desktop/help_viewer.h"
 #include "platform/windows/window_chrome.h"
 #include "tests/support/block_font.h"
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/window_fixture.h"
+#include "tuner/block_pipeline.h"
 #include "views/instrument_info.h"
 #include "views/phase_trace.h"
 #include "views/tuning_dial.h"
@@ -61,13 +61,17 @@ TEST_F(AppTest, StartUpShowsTheNoticeThenPaintsTheDialWithCaptureRunning) {
         EXPECT_EQ(screen.pixel(p % 240, 26 + p / 240), background.pixels[p]) << p;
     }
     const TraceState& t = traceState();
-    EXPECT_EQ(std::tuple(t.originX, t.originY, t.traceShift, t.autoDelay), std::tuple(117, 128, 10, true));
-    EXPECT_EQ(std::tuple(dialState().centreX, dialState().outerRadius, dialState().lowOctave), std::tuple(120, 106, 2));
+    EXPECT_EQ(std::tuple(t.originX, t.originY, t.traceShift, t.autoDelay),
+              std::tuple(117, 128, 10, true));
+    EXPECT_EQ(std::tuple(dialState().centreX, dialState().outerRadius, dialState().lowOctave),
+              std::tuple(120, 106, 2));
     EXPECT_EQ(navigationBarTitle(), "Veldra -- Guitar");
     EXPECT_EQ(handoffState().notifyWindow, mainWindow());
     EXPECT_NE(captureStream().thread, nullptr);
-    EXPECT_EQ(std::tuple(captureStream().format.samplesPerSecond, captureStream().bufferCount), std::tuple(22050u, 20));
-    EXPECT_EQ(std::tuple(detectorState().analysisRate, pipelineState().refreshDivisor), std::tuple(22050, 10));
+    EXPECT_EQ(std::tuple(captureStream().format.samplesPerSecond, captureStream().bufferCount),
+              std::tuple(22050u, 20));
+    EXPECT_EQ(std::tuple(detectorState().analysisRate, pipelineState().refreshDivisor),
+              std::tuple(22050, 10));
     EXPECT_EQ(mainWindow()->screenRect().bottom, 294);
     EXPECT_EQ(displayState().plot.height, 268);
     EXPECT_TRUE(textCalls().empty());
@@ -95,7 +99,8 @@ TEST_F(AppTest, TheFirstPaintRunsOnceAndLaterPaintsDrawOnlyTheInformationText) {
 // theirs, the other modes inherit what is there.
 TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSinging) {
     ASSERT_TRUE(start());
-    EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance), std::tuple(1470.0f, 0.045f));
+    EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance),
+              std::tuple(1470.0f, 0.045f));
     const std::tuple<uint16_t, InstrumentKind, const char*, float, float> steps[] = {
         {commandViolin, InstrumentKind::Violin, "Veldra -- Violin", 1470.0f, 0.045f},
         {commandGuitar, InstrumentKind::Guitar, "Veldra -- Guitar", 2756.0f, 0.035f},
@@ -114,7 +119,8 @@ TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSingi
         EXPECT_EQ(shellState().currentKind, kind);
         EXPECT_EQ(navigationBarTitle(), title);
         EXPECT_EQ(dialState().lowOctave, modeEntry(kind)->lowOctave);
-        EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance), std::tuple(span, tolerance));
+        EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance),
+                  std::tuple(span, tolerance));
         ASSERT_FALSE(textCalls().empty());  // repainted with the new mode's text
         EXPECT_EQ(textCalls()[0].text, composeInstrumentInfo(kind));
     }
@@ -268,7 +274,8 @@ TEST_F(AppTest, ASecondStartBringsTheFirstForwardAndEndsSilently) {
     whenIdle([] { return ADD_FAILURE() << "the second start waited for input", false; });
     EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
     EXPECT_EQ(mainWindow(), first);
-    EXPECT_TRUE(eventually([&] { return backEnd.raises() > 0; }, std::chrono::seconds(2), [&] { pump(); }));
+    EXPECT_TRUE(
+        eventually([&] { return backEnd.raises() > 0; }, std::chrono::seconds(2), [&] { pump(); }));
     EXPECT_EQ(backEnd.raises(), 1);
     EXPECT_TRUE(isWindow(first));
     EXPECT_TRUE(modalWindows().empty());
@@ -291,8 +298,9 @@ TEST(HelpViewerTest, OpensTheInstalledPageAtItsFragmentAndOnlyAPageItCanFind) {
     const std::string folder = scratch.path("help pages") + "/", opened = scratch.path("opened");
     std::filesystem::create_directory(folder);
     writeWholeFile(folder + "Veldra.htm", "<html></html>");
-    writeWholeFile(scratch.path("opener"), "#!/bin/sh\nprintf '%s' \"$1\" > \"" + opened + ".part\" && mv \"" + opened +
-                                               ".part\" \"" + opened + "\"\n");
+    writeWholeFile(scratch.path("opener"), "#!/bin/sh\nprintf '%s' \"$1\" > \"" + opened +
+                                               ".part\" && mv \"" + opened + ".part\" \"" + opened +
+                                               "\"\n");
     std::filesystem::permissions(scratch.path("opener"), std::filesystem::perms::owner_all);
     setenv(helpOpenerVariable, scratch.path("opener").c_str(), 1);
 
@@ -301,8 +309,10 @@ TEST(HelpViewerTest, OpensTheInstalledPageAtItsFragmentAndOnlyAPageItCanFind) {
     EXPECT_EQ(helpUrl("file:../Veldra.htm", {folder}), "");        // no paths
     EXPECT_FALSE(startHelpViewer("file:Missing.htm#Main_Contents", {folder}));
     EXPECT_TRUE(startHelpViewer("file:Veldra.htm#Main_Contents", {"/nonexistent/", folder}));
-    EXPECT_TRUE(eventually([&] { return std::filesystem::exists(opened); }, std::chrono::seconds(5)));
-    std::string expected = "file://" + std::filesystem::canonical(folder).string() + "/Veldra.htm#Main_Contents";
+    EXPECT_TRUE(
+        eventually([&] { return std::filesystem::exists(opened); }, std::chrono::seconds(5)));
+    std::string expected =
+        "file://" + std::filesystem::canonical(folder).string() + "/Veldra.htm#Main_Contents";
     expected.replace(expected.find(' '), 1, "%20");
     EXPECT_EQ(readWholeFile(opened), expected);
     unsetenv(helpOpenerVariable);
@@ -317,7 +327,8 @@ TEST(ChromePictureTest, DrawsTheBarsAsTheProgramShowsThem) {
     const PixelCanvas canvas{expected.data(), 1, 240, {0, 0, 240, 320}};
     drawNavigationBar(canvas, fonts, "Veldra -- Cello", false, false);
     const Bitmap image = loadBitmapResource(menuBarImageResource);
-    drawMenuBar(canvas, fonts, loadMenuBar(programResources(), menuResource)->buttons, std::span<const Bitmap>(&image, 1), -1);
+    drawMenuBar(canvas, fonts, loadMenuBar(programResources(), menuResource)->buttons,
+                std::span<const Bitmap>(&image, 1), -1);
     setPictureFonts(&fonts);
     for (const int32_t xPitch : {2, -2}) {  // row-major, mirrored
         HeadlessScreen screen;
@@ -338,7 +349,8 @@ TEST(ChromePictureTest, WithoutFontsTheBarsComeWithoutTextAndWithoutMemoryNothin
     ASSERT_TRUE(screen.openDisplay(window, fullScreenDisplay));
     drawShellChrome(screen, "Veldra -- Cello");
     EXPECT_EQ(screen.pixel(200, 13), screen.pixel(201, 13));
-    EXPECT_EQ(screen.pixel(20, 307), rgb565FromColourRef(chromeFace));  // "Start" without its letters
+    EXPECT_EQ(screen.pixel(20, 307),
+              rgb565FromColourRef(chromeFace));  // "Start" without its letters
     HeadlessScreen refusing;
     refusing.setBeginDrawFails(true);
     refusing.fill(0x1234);

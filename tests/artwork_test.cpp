@@ -20,18 +20,21 @@ namespace {
 // bottom up, high nibble first, are checked through the printed dial, below.)
 
 void put(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes = 4) {
-    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // A BMP with the given header fields, palette (0xRRGGBB, stored as BGRX quads) and pixel
 // rows as stored (padded to 4 bytes).
-std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bits, const std::vector<uint32_t>& palette,
+std::vector<uint8_t> makeBmp(int32_t width, int32_t height, uint16_t bits,
+                             const std::vector<uint32_t>& palette,
                              const std::vector<std::vector<uint8_t>>& storedRows) {
     std::vector<uint8_t> b(54, 0);
     b[0] = 'B', b[1] = 'M';
     put(b, 14, 40), put(b, 18, width), put(b, 22, height), put(b, 26, 1, 2), put(b, 28, bits, 2);
     put(b, 46, static_cast<uint32_t>(palette.size()));
-    for (uint32_t rgb : palette) b.insert(b.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 0});
+    for (uint32_t rgb : palette)
+        b.insert(b.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 0});
     put(b, 10, static_cast<uint32_t>(b.size()));
     for (auto row : storedRows) {
         row.resize((row.size() + 3) / 4 * 4, 0);
@@ -48,7 +51,8 @@ TEST(BmpDecoderTest, OneBitPalettesAndTopDownTrueColour) {
     std::string error;
     ASSERT_TRUE(decodeBmp(makeBmp(9, 1, 1, {0, 0xCE6300}, {{0xA0, 0x80}}), bitmap, error)) << error;
     EXPECT_EQ(bitmap.pixels, (std::vector<uint16_t>{0xCB00, 0, 0xCB00, 0, 0, 0, 0, 0, 0xCB00}));
-    ASSERT_TRUE(decodeBmp(makeBmp(1, -2, 24, {}, {{0, 0, 255}, {255, 0, 0}}), bitmap, error)) << error;
+    ASSERT_TRUE(decodeBmp(makeBmp(1, -2, 24, {}, {{0, 0, 255}, {255, 0, 0}}), bitmap, error))
+        << error;
     EXPECT_EQ(bitmap.pixels, (std::vector<uint16_t>{0xF800, 0x001F}));
 }
 
@@ -64,10 +68,14 @@ TEST(BmpDecoderTest, RefusesWhatItCannotReadAndLeavesNothingBehind) {
     auto badOffset = makeBmp(1, 1, 24, {}, {{1, 2, 3}});
     put(badOffset, 10, 0xFFFFFFF0u);
     const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-        {"not BMP", std::vector<uint8_t>(80, 'x')},  {"pixels cut short", cut},
-        {"compressed", compressed},                  {"index beyond the palette", makeBmp(2, 1, 4, {0, 0xFF0000}, {{0x12}})},
-        {"16 bits", makeBmp(1, 1, 16, {}, {{0, 0}})}, {"huge width", hugeWidth},
-        {"most negative height", minHeight},         {"offset past the end", badOffset},
+        {"not BMP", std::vector<uint8_t>(80, 'x')},
+        {"pixels cut short", cut},
+        {"compressed", compressed},
+        {"index beyond the palette", makeBmp(2, 1, 4, {0, 0xFF0000}, {{0x12}})},
+        {"16 bits", makeBmp(1, 1, 16, {}, {{0, 0}})},
+        {"huge width", hugeWidth},
+        {"most negative height", minHeight},
+        {"offset past the end", badOffset},
     };
     for (const auto& [why, file] : cases) {
         DecodedBitmap bitmap;
@@ -82,8 +90,9 @@ TEST(BmpDecoderTest, RefusesWhatItCannotReadAndLeavesNothingBehind) {
 
 // Each picture is decoded once and kept; an unknown id gives none.
 TEST(ResourcesTest, PicturesHaveTheirSizes) {
-    for (const auto& [id, width, height] : {std::tuple{iconResource, 32, 32}, std::tuple{menuBarImageResource, 16, 16},
-                                           std::tuple{backgroundResource, 240, 268}}) {
+    for (const auto& [id, width, height] :
+         {std::tuple{iconResource, 32, 32}, std::tuple{menuBarImageResource, 16, 16},
+          std::tuple{backgroundResource, 240, 268}}) {
         const Bitmap bitmap = loadBitmapResource(id);
         EXPECT_EQ(std::tuple(bitmap.width, bitmap.height), std::tuple(width, height)) << id;
         ASSERT_NE(bitmap.pixels, nullptr);
@@ -112,7 +121,7 @@ TEST(ResourcesTest, BackgroundIsBlackAndShadesOfTheDialOrange) {
 // places of the octave digits free, just to their left.
 
 class ArtworkGeometryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         buildTrigTables();
         resetDial();
@@ -126,7 +135,8 @@ protected:
     int32_t litIn(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
         int32_t lit = 0;
         for (int32_t y = y0; y <= y1; ++y)
-            for (int32_t x = x0; x <= x1; ++x) lit += at(x, y) != 0;
+            for (int32_t x = x0; x <= x1; ++x)
+                lit += at(x, y) != 0;
         return lit;
     }
     const Bitmap picture = loadBitmapResource(backgroundResource);
@@ -138,7 +148,8 @@ TEST_F(ArtworkGeometryTest, EveryDialPointLiesOnThePrintedLine) {
         int32_t x, y;
         dialPoint(a, 0, x, y);
         bool near = false;
-        for (int32_t d = 0; d < 9; ++d) near |= at(x + d % 3 - 1, y + d / 3 - 1) == rgb565(206, 99, 0);
+        for (int32_t d = 0; d < 9; ++d)
+            near |= at(x + d % 3 - 1, y + d / 3 - 1) == rgb565(206, 99, 0);
         ASSERT_TRUE(near) << "a = " << a << " at (" << x << ", " << y << ")";
     }
 }

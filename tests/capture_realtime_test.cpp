@@ -41,9 +41,10 @@ std::vector<Analysed> analysed;
 
 void analyse(const int16_t* block, int32_t count, bool) {
     bool continuous = true;
-    for (int32_t i = 1; i < count; ++i) continuous &= static_cast<uint16_t>(block[i] - block[i - 1]) == 1;
-    analysed.push_back({static_cast<uint16_t>(block[0]), static_cast<uint16_t>(block[count - 1]), continuous,
-                        overflows.load()});
+    for (int32_t i = 1; i < count; ++i)
+        continuous &= static_cast<uint16_t>(block[i] - block[i - 1]) == 1;
+    analysed.push_back({static_cast<uint16_t>(block[0]), static_cast<uint16_t>(block[count - 1]),
+                        continuous, overflows.load()});
 }
 
 // Handles the main window's messages for a while, as the message loop would.
@@ -87,14 +88,16 @@ TEST(CaptureRealtimeTest, AStallingMainThreadSeesTheCounterWholeOrCutInWholeBloc
         const Analysed& a = analysed[b];
         ASSERT_TRUE(a.continuous) << "block " << b;
         // Samples missing between two blocks (the counter wraps at 65536).
-        const uint16_t missing = b == 0 ? 0 : static_cast<uint16_t>(a.first - analysed[b - 1].last - 1);
+        const uint16_t missing =
+            b == 0 ? 0 : static_cast<uint16_t>(a.first - analysed[b - 1].last - 1);
         if (missing == 0) continue;
         ++gaps;
         EXPECT_EQ(missing % 220, 0) << "block " << b << ": " << missing << " samples missing";
         EXPECT_LT(missing / 220, 200) << "block " << b << " repeats or goes back";
         EXPECT_LE(gaps, a.overflowsSeen) << "block " << b << ": a gap without an overflow";
     }
-    std::printf("%zu blocks analysed, %d overflows, %d gaps\n", analysed.size(), overflows.load(), gaps);
+    std::printf("%zu blocks analysed, %d overflows, %d gaps\n", analysed.size(), overflows.load(),
+                gaps);
     EXPECT_GE(gaps, 1);
 }
 

@@ -9,8 +9,8 @@
 
 #include "audio/capture_handoff.h"
 #include "audio/wave_in_stream.h"
-#include "tests/support/scripted_wave_in.h"
 #include "tests/support/polling.h"
+#include "tests/support/scripted_wave_in.h"
 
 namespace veldra {
 namespace {
@@ -22,10 +22,12 @@ constexpr uint32_t blockBytes = 440, ringBytes = 20 * blockBytes;
 
 std::atomic<int32_t> stored{0}, overflows{0};  // what the callback heard
 
-void countEvent(int32_t code) { (code == BlockStored ? stored : overflows) += 1; }
+void countEvent(int32_t code) {
+    (code == BlockStored ? stored : overflows) += 1;
+}
 
 class StreamTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         stored = overflows = 0;
         installWaveInSource(&source);
@@ -73,19 +75,21 @@ protected:
 // Priority, buffer count, buffer size, channels, bits and rate each refused in turn;
 // then the smallest ring, once.
 TEST_F(StreamTest, OpenRejectsEachBadSettingThenBuildsTheFormatOnce) {
-    const uint32_t bad[][6] = {{8, 20, 440, 1, 22050, 16}, {3, 3, 440, 1, 22050, 16},  {3, 20, 79, 1, 22050, 16},
-                               {3, 20, 440, 0, 22050, 16}, {3, 20, 440, 3, 22050, 16}, {3, 20, 440, 1, 22050, 12},
+    const uint32_t bad[][6] = {{8, 20, 440, 1, 22050, 16}, {3, 3, 440, 1, 22050, 16},
+                               {3, 20, 79, 1, 22050, 16},  {3, 20, 440, 0, 22050, 16},
+                               {3, 20, 440, 3, 22050, 16}, {3, 20, 440, 1, 22050, 12},
                                {3, 20, 440, 1, 48000, 16}};
     for (const auto& c : bad) {
-        EXPECT_FALSE(openStream(stream, countEvent, c[0], static_cast<uint16_t>(c[1]), c[2], static_cast<uint16_t>(c[3]),
-                                c[4], static_cast<uint16_t>(c[5])));
+        EXPECT_FALSE(openStream(stream, countEvent, c[0], static_cast<uint16_t>(c[1]), c[2],
+                                static_cast<uint16_t>(c[3]), c[4], static_cast<uint16_t>(c[5])));
         EXPECT_EQ(stream.configured, 0);
     }
     ASSERT_TRUE(openStream(stream, countEvent, 3, 4, 80, 1, 22050, 16));
     EXPECT_FALSE(openStream(stream, countEvent, 3, 20, 440, 1, 22050, 16));
     EXPECT_EQ(stream.ringSize, 320u);
     const WaveFormat& f = stream.format;
-    EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.samplesPerSecond, f.averageBytesPerSecond, f.blockAlign, f.bitsPerSample),
+    EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.samplesPerSecond, f.averageBytesPerSecond,
+                         f.blockAlign, f.bitsPerSample),
               std::tuple(1, 1, 22050u, 44100u, 2, 16));
 }
 
@@ -101,7 +105,8 @@ TEST_F(StreamTest, StartNeedsOpenStopFreesAndBothRefuseToRepeat) {
     EXPECT_EQ(source.openAttempts, 1u);
     record(5, 5);
     EXPECT_TRUE(stopTimed());
-    EXPECT_EQ(std::tuple(source.device(), stream.ring, stream.headers), std::tuple(nullptr, nullptr, nullptr));
+    EXPECT_EQ(std::tuple(source.device(), stream.ring, stream.headers),
+              std::tuple(nullptr, nullptr, nullptr));
     EXPECT_FALSE(stopTimed());
     int16_t out[220];
     EXPECT_FALSE(readSamples(stream, out, blockBytes));  // available is kept, the ring is not
@@ -149,7 +154,8 @@ TEST_F(StreamTest, TheRingAnchorsAtTheFirstBlocksOwnSlot) {
 TEST_F(StreamTest, TheTwentyFirstBlockOverflowsAndOnlyRoomForABlockResumes) {
     openAndStart();
     record(1, 21);
-    EXPECT_EQ(std::tuple(stored.load(), overflows.load(), ring().first), std::tuple(20, 1, ringBytes));
+    EXPECT_EQ(std::tuple(stored.load(), overflows.load(), ring().first),
+              std::tuple(20, 1, ringBytes));
     EXPECT_FALSE(source.device()->isRecording());
     EXPECT_EQ(source.device()->queuedBuffers(), 20u);  // the dropped block's buffer is back
     EXPECT_EQ(read(200).front(), 1);
@@ -204,7 +210,7 @@ TEST_F(StreamTest, AShortBlockCountsWholeAndItsMissingPartReadsAsZeros) {
 const auto mainWindow = reinterpret_cast<WindowHandle>(uintptr_t{0x960});
 
 std::vector<std::pair<int16_t, bool>> handed;  // each block's first sample and backlog flag
-std::function<void()> duringConsumer;           // runs inside the consumer, after noting the block
+std::function<void()> duringConsumer;          // runs inside the consumer, after noting the block
 
 void noteBlock(const int16_t* block, int32_t count, bool backlog) {
     EXPECT_EQ(count, 220);
@@ -213,7 +219,7 @@ void noteBlock(const int16_t* block, int32_t count, bool backlog) {
 }
 
 class HandoffTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         handed.clear();
         duringConsumer = nullptr;
@@ -243,7 +249,8 @@ protected:
             const uint32_t expected = (anchored() ? availableBytes(stream) : 0) + 440;
             const std::vector<int16_t> samples(220, value);
             ASSERT_EQ(source.recordSamples(samples.data(), 220), 220u);
-            ASSERT_TRUE(eventually([&] { return anchored() && availableBytes(stream) == expected; }));
+            ASSERT_TRUE(
+                eventually([&] { return anchored() && availableBytes(stream) == expected; }));
         }
     }
     // Takes the wake-up message, which must be the capture's for the main window, and
@@ -258,7 +265,8 @@ protected:
     // The backlog flags handed so far.
     static std::vector<bool> backlogs() {
         std::vector<bool> flags;
-        for (const auto& h : handed) flags.push_back(h.second);
+        for (const auto& h : handed)
+            flags.push_back(h.second);
         return flags;
     }
 
@@ -281,7 +289,8 @@ TEST_F(HandoffTest, TenBlocksGoInOneMessageOnlyTheFirstWithBacklog) {
     EXPECT_EQ(pendingWindowMessages(), 1u);
     wakeUpAndDrain();
     ASSERT_EQ(handed.size(), 10u);
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(handed[i], std::pair(static_cast<int16_t>(i + 1), i == 0)) << i;
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(handed[i], std::pair(static_cast<int16_t>(i + 1), i == 0)) << i;
 }
 
 // Two more blocks arrive during the drain, after its third read (so that they fit):

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "audio/wave_in_stream.h"
+#include "platform/backends/wave_in_sdl.h"
 #include "platform/sound_input/wave_in_choice.h"
 #include "platform/sound_input/wave_in_file.h"
 #include "platform/sound_input/wave_in_paced.h"
-#include "platform/backends/wave_in_sdl.h"
 #include "tests/support/counter_sound.h"
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
@@ -23,7 +23,7 @@ namespace veldra {
 namespace {
 
 class SourcesTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         stopStream(stream);
         installWaveInSource(nullptr);
@@ -32,14 +32,17 @@ protected:
     bool start(std::unique_ptr<WaveInSource> chosen) {
         source = std::move(chosen);
         installWaveInSource(source.get());
-        return (stream.configured == 1 || openStream(stream, nullptr, 3, 20, 440, 1, 22050, 16)) && startStream(stream);
+        return (stream.configured == 1 || openStream(stream, nullptr, 3, 20, 440, 1, 22050, 16)) &&
+               startStream(stream);
     }
     // Reads blocks as they come (more than the ring holds, if need be) for up to 20 s;
     // only what arrived.
     std::vector<int16_t> record(uint32_t blocks) {
         std::vector<int16_t> out(blocks * 220);
         uint32_t b = 0;
-        eventually([&] { return b == blocks || (readSamples(stream, out.data() + b * 220, 440) && ++b == blocks); });
+        eventually([&] {
+            return b == blocks || (readSamples(stream, out.data() + b * 220, 440) && ++b == blocks);
+        });
         out.resize(b * 220);
         return out;
     }
@@ -56,22 +59,26 @@ TEST_F(SourcesTest, ThePacedSourceKeepsTheRealPaceAndOnlyMono16) {
     EXPECT_EQ(paced.open(0, pcmFormat(1, 22050, 8), 0), nullptr);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(start(std::make_unique<PacedWaveIn>(std::make_unique<CounterSound>(1, false))));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "veldra: sound input: counter: no such sound\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "veldra: sound input: counter: no such sound\n");
     const auto begin = std::chrono::steady_clock::now();
     ASSERT_TRUE(start(std::make_unique<PacedWaveIn>(std::make_unique<CounterSound>(1))));
     const std::vector<int16_t> got = record(4);
     EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::microseconds(39900));
     ASSERT_EQ(got.size(), 880u);
-    for (int i = 0; i < 880; ++i) ASSERT_EQ(got[i], i + 1) << i;
+    for (int i = 0; i < 880; ++i)
+        ASSERT_EQ(got[i], i + 1) << i;
 }
 
 TEST_F(SourcesTest, AFileIsRecordedAsItIsThenSilence) {
     std::vector<float> ramp;  // two and a half blocks
-    for (int i = 0; i < 550; ++i) ramp.push_back(static_cast<float>(100 + 3 * i) / 32768);
+    for (int i = 0; i < 550; ++i)
+        ramp.push_back(static_cast<float>(100 + 3 * i) / 32768);
     writeSoundFile(folder.path("ramp.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, ramp);
     ASSERT_TRUE(start(makeFileSource(folder.path("ramp.wav"))));
     std::vector<int16_t> expected(4 * 220, 0);
-    for (int i = 0; i < 550; ++i) expected[i] = static_cast<int16_t>(100 + 3 * i);
+    for (int i = 0; i < 550; ++i)
+        expected[i] = static_cast<int16_t>(100 + 3 * i);
     EXPECT_EQ(record(4), expected);
 }
 
@@ -96,7 +103,8 @@ TEST_F(SourcesTest, TheEnvironmentChoosesMicrophoneDemoOrAFileThatMayNotOpen) {
 // opens again after its close.
 TEST_F(SourcesTest, TheMicrophoneRecordsWhatTheDeviceHearsInOrder) {
     std::string counter;  // a second of a counter from 7, as raw samples
-    for (int i = 0; i < 22050; ++i) counter += {static_cast<char>((7 + i) & 0xFF), static_cast<char>((7 + i) >> 8)};
+    for (int i = 0; i < 22050; ++i)
+        counter += {static_cast<char>((7 + i) & 0xFF), static_cast<char>((7 + i) >> 8)};
     writeWholeFile(folder.path("counter.raw"), counter);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILEIN", folder.path("counter.raw").c_str(), 1);
@@ -104,11 +112,13 @@ TEST_F(SourcesTest, TheMicrophoneRecordsWhatTheDeviceHearsInOrder) {
     EXPECT_GE(source->deviceCount(), 1u);
     const std::vector<int16_t> got = record(12);
     ASSERT_EQ(got.size(), 12 * 220u);
-    for (size_t i = 1; i < got.size(); ++i) ASSERT_EQ(static_cast<int16_t>(got[i] - got[i - 1]), 1) << i;
+    for (size_t i = 1; i < got.size(); ++i)
+        ASSERT_EQ(static_cast<int16_t>(got[i] - got[i - 1]), 1) << i;
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_TRUE(stopStream(stream));
     std::printf("stopStream with the SDL microphone: %.2f ms\n",
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                    .count());
     ASSERT_TRUE(startStream(stream));
     EXPECT_EQ(record(1).size(), 220u);
 }

@@ -19,7 +19,7 @@ namespace {
 // ---- Surfaces, the raster primitives and the trig tables.
 
 class RasterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         buildTrigTables();
         initSurface(s, 40, 30);
@@ -65,7 +65,10 @@ TEST_F(RasterTest, LinePixelsDependOnDirectionAndMajorAxis) {
         {3, 3, 0, 0, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
         {7, 7, 7, 7, {{7, 7}}},
         // Any end off the surface drops the whole line.
-        {0, 0, 40, 5, {}}, {5, 30, 0, 0, {}}, {-1, 0, 5, 5, {}}, {5, 5, 5, -1, {}},
+        {0, 0, 40, 5, {}},
+        {5, 30, 0, 0, {}},
+        {-1, 0, 5, 5, {}},
+        {5, 5, 5, -1, {}},
     };
     for (const auto& l : lines) {
         rasterLine(s, l.x0, l.y0, l.x1, l.y1, 1);
@@ -79,13 +82,25 @@ TEST_F(RasterTest, CirclePointsRoundTowardMinusInfinity) {
     rasterCircle(s, 10, 10, 1, 1);  // step 113: every product under 1024 floors to 0 or -1
     EXPECT_EQ(take(10, 10), (Pixels{{-1, -1}, {-1, 0}, {0, -1}, {0, 0}, {1, 0}}));
     rasterCircle(s, 10, 10, 2, 1);
-    EXPECT_EQ(take(10, 10), (Pixels{{-2, -2}, {-2, -1}, {-2, 0}, {-2, 1}, {-1, -2}, {-1, 1},
-                                    {0, -2}, {0, 1}, {1, -2}, {1, -1}, {1, 0}, {1, 1}, {2, 0}}));
+    EXPECT_EQ(take(10, 10), (Pixels{{-2, -2},
+                                    {-2, -1},
+                                    {-2, 0},
+                                    {-2, 1},
+                                    {-1, -2},
+                                    {-1, 1},
+                                    {0, -2},
+                                    {0, 1},
+                                    {1, -2},
+                                    {1, -1},
+                                    {1, 0},
+                                    {1, 1},
+                                    {2, 0}}));
 }
 
 TEST_F(RasterTest, CirclesAndRingsFitWhollyBelowRowZero) {
-    for (auto draw : {+[](Surface& t, int32_t x, int32_t y, int32_t r) { rasterCircle(t, x, y, r, 1); },
-                      +[](Surface& t, int32_t x, int32_t y, int32_t r) { rasterRing(t, x, y, 0, r, 1); }}) {
+    for (auto draw :
+         {+[](Surface&t, int32_t x, int32_t y, int32_t r) { rasterCircle(t, x, y, r, 1); },
+          +[](Surface&t, int32_t x, int32_t y, int32_t r) { rasterRing(t, x, y, 0, r, 1); }}) {
         draw(s, 5, 0, 0);    // in row 0
         draw(s, 10, 5, 5);   // would touch row 0
         draw(s, 35, 10, 5);  // rightmost column would be 40
@@ -122,9 +137,10 @@ TEST(TrigTablesTest, TellingEntriesAndAnglesWrap) {
     resetTrigTables();
     EXPECT_EQ(cos1024(0), 0);  // empty until built
     buildTrigTables();
-    const int32_t telling[][3] = {{1, 1023, 6},     {64, 946, 391},   {128, 724, 724},
+    const int32_t telling[][3] = {{1, 1023, 6},     {64, 946, 391},    {128, 724, 724},
                                   {384, -724, 724}, {640, -724, -724}, {1023, 1023, -6}};
-    for (const auto& t : telling) EXPECT_EQ(std::pair(cos1024(t[0]), sin1024(t[0])), std::pair(t[1], t[2])) << t[0];
+    for (const auto& t : telling)
+        EXPECT_EQ(std::pair(cos1024(t[0]), sin1024(t[0])), std::pair(t[1], t[2])) << t[0];
     EXPECT_EQ(cos1024(1024), 1024);
     EXPECT_EQ(sin1024(1280), 1024);
     EXPECT_EQ(sin1024(0xFFFFFFFFu), -6);
@@ -134,7 +150,7 @@ TEST(TrigTablesTest, TellingEntriesAndAnglesWrap) {
 // (line feed, backspace, wrap).
 
 class FontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         buildFont();
         initSurface(s, 240, 320);
@@ -155,12 +171,16 @@ protected:
 
 TEST_F(FontTest, GlyphsAreDrawnCellForCell) {
     Pixels one;  // a 2-pixel bar in columns 5 and 6 of its cell
-    for (int32_t k = 0; k < 7; ++k) one.insert({{25, 30 + k}, {26, 30 + k}});
+    for (int32_t k = 0; k < 7; ++k)
+        one.insert({{25, 30 + k}, {26, 30 + k}});
     EXPECT_EQ(draw("1", 20, 30), one);
     const Pixels z = draw("z", 20, 30);  // two rows short at the top
     EXPECT_EQ(z.size(), 16u);
     EXPECT_EQ(z.begin()->first, 22);
-    EXPECT_EQ(std::min_element(z.begin(), z.end(), [](auto a, auto b) { return a.second < b.second; })->second, 32);
+    EXPECT_EQ(
+        std::min_element(z.begin(), z.end(), [](auto a, auto b) { return a.second < b.second; })
+            ->second,
+        32);
     EXPECT_EQ(draw("8", 20, 30).size(), 31u);
 }
 
@@ -171,15 +191,18 @@ TEST_F(FontTest, CapitalsFoldOntoLettersAndCellsAdvanceByEight) {
 }
 
 TEST_F(FontTest, OnlyMappedBytesDrawAndEveryByteAdvances) {
-    const std::string visible = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                "0123456789:!?-=+[].,><#'@/\\\xE4\xFC\xF6";
+    const std::string visible =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+        "0123456789:!?-=+[].,><#'@/\\\xE4\xFC\xF6";
     const Pixels marker = draw("1", 58, 50);
     for (int32_t c = 1; c < 256; ++c) {
         if (c == 8 || c == 10 || c == 13) continue;
         const std::string one(1, static_cast<char>(c));
         const bool drawn = !draw(one, 50, 50).empty();
         EXPECT_EQ(drawn, visible.find(static_cast<char>(c)) != std::string::npos) << c;
-        if (!drawn) { EXPECT_EQ(draw(one + "1", 50, 50), marker) << c; }
+        if (!drawn) {
+            EXPECT_EQ(draw(one + "1", 50, 50), marker) << c;
+        }
     }
     EXPECT_TRUE(draw("", 10, 10).empty());
     resetFont();
@@ -203,7 +226,7 @@ TEST_F(FontTest, LineFeedBackspaceAndWrapMoveTheCursor) {
 // the ink colour, resetting the layers, and the fade sequence and schedule.
 
 class LayersTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { openPlotWindow(0); }
     static void openPlotWindow(int32_t left) {
         resetDisplay();
@@ -218,8 +241,9 @@ TEST_F(LayersTest, EachPenPicksItsLayerAndColour) {
         int32_t pen;
         const Surface* layer;
         uint16_t colour;
-    } pens[] = {{PenInk, &InkLayer, 0xFFFF}, {PenScale, &ScaleLayer, 0xFBE0}, {0, &InkLayer, 0xF0FF},
-                {4, &InkLayer, 0xF0FF},      {-1, &InkLayer, 0xF0FF},         {48, &InkLayer, 0xF0FF}};
+    } pens[] = {{PenInk, &InkLayer, 0xFFFF}, {PenScale, &ScaleLayer, 0xFBE0},
+                {0, &InkLayer, 0xF0FF},      {4, &InkLayer, 0xF0FF},
+                {-1, &InkLayer, 0xF0FF},     {48, &InkLayer, 0xF0FF}};
     for (const auto& p : pens) {
         resetDisplay();
         drawPoint(p.pen, 5, 7);
@@ -240,13 +264,17 @@ TEST_F(LayersTest, InkColourFromEightBitChannelsForLaterDrawing) {
     const struct {
         int32_t r, g, b;
         uint16_t colour;
-    } cases[] = {{255, 255, 255, 0xFFFF}, {71, 79, 255, 0x427F}, {95, 255, 95, 0x5FEB}, {255, 255, 15, 0xFFE1}};
+    } cases[] = {{255, 255, 255, 0xFFFF},
+                 {71, 79, 255, 0x427F},
+                 {95, 255, 95, 0x5FEB},
+                 {255, 255, 15, 0xFFE1}};
     for (const auto& c : cases) {
         setInkColour(PenInk, c.r, c.g, c.b);
         drawPoint(PenInk, 1, 1);
         EXPECT_EQ(InkLayer.pixels[241], c.colour);
     }
-    for (int32_t pen : {0, 2, 3, 49, 7}) setInkColour(pen, 0, 0, 0);  // other pens: ignored
+    for (int32_t pen : {0, 2, 3, 49, 7})
+        setInkColour(pen, 0, 0, 0);  // other pens: ignored
     drawPoint(PenInk, 2, 2);
     EXPECT_EQ(InkLayer.pixels[2 * 240 + 2], 0xFFE1);
 }
@@ -263,10 +291,14 @@ TEST_F(LayersTest, EveryPenOperationShiftsXByThePlotLeftEdge) {
         EXPECT_TRUE(std::equal(expected.pixels, expected.pixels + 240 * 320, InkLayer.pixels));
     };
     sameAsShifted([] { drawPoint(0, 5, 7); }, [&] { plotPixel(expected, 21, 7, 0xF0FF); });
-    sameAsShifted([] { drawLine(0, 0, 10, 30, 40); }, [&] { rasterLine(expected, 16, 10, 46, 40, 0xF0FF); });
-    sameAsShifted([] { drawCircle(0, 50, 60, 12); }, [&] { rasterCircle(expected, 66, 60, 12, 0xF0FF); });
-    sameAsShifted([] { drawRing(0, 50, 60, 3, 9); }, [&] { rasterRing(expected, 66, 60, 3, 9, 0xF0FF); });
-    sameAsShifted([] { drawText(0, "A1", 50, 60); }, [&] { rasterText(expected, "A1", 66, 60, 0xF0FF); });
+    sameAsShifted([] { drawLine(0, 0, 10, 30, 40); },
+                  [&] { rasterLine(expected, 16, 10, 46, 40, 0xF0FF); });
+    sameAsShifted([] { drawCircle(0, 50, 60, 12); },
+                  [&] { rasterCircle(expected, 66, 60, 12, 0xF0FF); });
+    sameAsShifted([] { drawRing(0, 50, 60, 3, 9); },
+                  [&] { rasterRing(expected, 66, 60, 3, 9, 0xF0FF); });
+    sameAsShifted([] { drawText(0, "A1", 50, 60); },
+                  [&] { rasterText(expected, "A1", 66, 60, 0xF0FF); });
     releaseSurface(expected);
     openPlotWindow(16);
     drawLine(0, 0, 10, 230, 10);  // fits unshifted, leaves the layer shifted
@@ -292,7 +324,8 @@ TEST_F(LayersTest, PointsDrawnTogetherMatchPointsDrawnOneByOne) {
             std::fill(InkLayer.pixels, InkLayer.pixels + 240 * 320, 0x1111);
         };
         fresh();
-        for (int32_t k = 0; k < count; ++k) drawPoint(pen, xs[k], ys[k]);
+        for (int32_t k = 0; k < count; ++k)
+            drawPoint(pen, xs[k], ys[k]);
         const std::vector<uint16_t> scale(ScaleLayer.pixels, ScaleLayer.pixels + 240 * 320);
         const std::vector<uint16_t> ink(InkLayer.pixels, InkLayer.pixels + 240 * 320);
         EXPECT_EQ(changed(ScaleLayer) + changed(InkLayer), 5);
@@ -308,8 +341,8 @@ TEST_F(LayersTest, PointsDrawnTogetherMatchPointsDrawnOneByOne) {
 // outside the buffer, and nothing on the layer is.
 TEST_F(LayersTest, PointsAndGlyphCellsOffTheLayerAreCounted) {
     openPlotWindow(16);
-    drawPoint(0, -16, 0);    // layer column 0
-    drawPoint(0, 223, 319);  // layer column 239, the last row
+    drawPoint(0, -16, 0);        // layer column 0
+    drawPoint(0, 223, 319);      // layer column 239, the last row
     drawText(0, "8", 216, 313);  // the glyph's cells end on column 238, row 319
     const int16_t onX[] = {-16, 223, 100}, onY[] = {0, 319, 100};
     drawPoints(0, onX, onY, 3);
@@ -342,7 +375,8 @@ TEST_F(LayersTest, WhiteFadesThroughTheKnownSequence) {
     InkLayer.pixels[0] = 0xFFFF;
     for (uint16_t expected : {0xC618, 0x39E7, 0x3186, 0x2965, 0x2124, 0x1903, 0x18C3, 0x10A2}) {
         const uint16_t before = InkLayer.pixels[0];
-        while (InkLayer.pixels[0] == before) fadeInk();
+        while (InkLayer.pixels[0] == before)
+            fadeInk();
         EXPECT_EQ(InkLayer.pixels[0], expected);
     }
 }

@@ -26,15 +26,19 @@ namespace {
 // ---- The display device.
 
 class OutputTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { resetDisplay(); }
     void TearDown() override { resetDisplay(); }  // some screens die with their test
     void start() {
         ASSERT_TRUE(openDisplay(window));
         ASSERT_TRUE(prepareDisplay(window, 0, 26, 240, 268));
-        for (int32_t p = 0; p < 240 * 320; ++p) ScaleLayer.pixels[p] = static_cast<uint16_t>(p * 31 | 1);
+        for (int32_t p = 0; p < 240 * 320; ++p)
+            ScaleLayer.pixels[p] = static_cast<uint16_t>(p * 31 | 1);
     }
-    static auto pitches() { return std::tuple(displayState().fixedFrameBuffer, displayState().xPitch, displayState().yPitch); }
+    static auto pitches() {
+        return std::tuple(displayState().fixedFrameBuffer, displayState().xPitch,
+                          displayState().yPitch);
+    }
     HeadlessScreen screen;
     HeadlessWindow window{screen, startupWindowRect};
 };
@@ -48,7 +52,8 @@ TEST_F(OutputTest, OpensTheScreenOfItsWindow) {
     start();
     EXPECT_TRUE(displayState().displayOpen && screen.isOpen() && displayState().screen == &screen);
     EXPECT_EQ(pitches(), std::tuple(false, -1, -240));
-    EXPECT_EQ(std::tuple(screen.viewportHeight(), displayState().windowTop, cos1024(0)), std::tuple(320, 26, 1024));
+    EXPECT_EQ(std::tuple(screen.viewportHeight(), displayState().windowTop, cos1024(0)),
+              std::tuple(320, 26, 1024));
     EXPECT_TRUE(screen.messageBoxes().empty());
 }
 
@@ -71,7 +76,8 @@ TEST_F(OutputTest, RefusedDisplaysSayWhyAndCloseAgain) {
         EXPECT_FALSE(openDisplay(owner));
         ASSERT_EQ(refusing.messageBoxes().size(), 1u);
         const HeadlessScreen::MessageBoxCall& box = refusing.messageBoxes()[0];
-        EXPECT_EQ(std::tie(box.owner, box.text, box.caption, box.style), std::tuple(&owner, message, "Graphics", 48u));
+        EXPECT_EQ(std::tie(box.owner, box.text, box.caption, box.style),
+                  std::tuple(&owner, message, "Graphics", 48u));
         EXPECT_EQ(refusing.closeCalls(), closes);
         EXPECT_FALSE(refusing.isOpen() || displayState().displayOpen);
     }
@@ -85,7 +91,8 @@ TEST_F(OutputTest, FixedFrameBufferModelIsWrittenDirectly) {
     presentFrame();
     EXPECT_EQ(screen.beginDrawCalls() + screen.endDrawCalls(), 0);
     const uint16_t* base = screen.fixedFrameBuffer();
-    for (auto [x, y] : {std::pair{0, 26}, std::pair{239, 26}, std::pair{239, 293}, std::pair{117, 150}})
+    for (auto [x, y] :
+         {std::pair{0, 26}, std::pair{239, 26}, std::pair{239, 293}, std::pair{117, 150}})
         EXPECT_EQ(base[y - 320 * x], ScaleLayer.pixels[(y - 26) * 240 + x]) << x << "," << y;
 }
 
@@ -103,7 +110,8 @@ TEST_F(OutputTest, ScaleCoversInkAndErasedScaleLetsInkThrough) {
     EXPECT_EQ(std::tuple(screen.pixel(100, 126), screen.pixel(50, 126), screen.pixel(70, 126)),
               std::tuple(0x0841, 0xFFFF, 0x0841));
     EXPECT_EQ(InkLayer.pixels[100 * 240 + 100], 0x0841);
-    for (int32_t i = 0; i < 5; ++i) fadeInk();
+    for (int32_t i = 0; i < 5; ++i)
+        fadeInk();
     presentFrame();
     EXPECT_EQ(screen.pixel(100, 126), 0x0841);
     EXPECT_NE(screen.pixel(50, 126), 0xFFFF);
@@ -142,7 +150,8 @@ TEST_F(OutputTest, BackgroundIsPaintedIntoTheWindowAndCapturedFromTheScreen) {
     screen.setPitches(-2, 512);
     start();
     std::vector<uint16_t> picture(240 * 268);
-    for (size_t p = 0; p < picture.size(); ++p) picture[p] = static_cast<uint16_t>(p * 13 + 1);
+    for (size_t p = 0; p < picture.size(); ++p)
+        picture[p] = static_cast<uint16_t>(p * 13 + 1);
     screen.fill(0x3333);
     captureBackground(window, Bitmap{240, 268, picture.data()});
     EXPECT_EQ(window.contextsOut(), 0);
@@ -158,8 +167,12 @@ TEST_F(OutputTest, BackgroundIsPaintedIntoTheWindowAndCapturedFromTheScreen) {
 struct Channels {
     uint32_t r, g, b;
 };
-Channels split(uint16_t v) { return {uint32_t(v) >> 11, (uint32_t(v) >> 5) & 63, uint32_t(v) & 31}; }
-uint16_t join(Channels c) { return static_cast<uint16_t>((c.r << 11) | (c.g << 5) | c.b); }
+Channels split(uint16_t v) {
+    return {uint32_t(v) >> 11, (uint32_t(v) >> 5) & 63, uint32_t(v) & 31};
+}
+uint16_t join(Channels c) {
+    return static_cast<uint16_t>((c.r << 11) | (c.g << 5) | c.b);
+}
 
 // Each channel loses a quarter, rounded down.
 uint16_t quarterByChannel(uint16_t v) {
@@ -179,7 +192,7 @@ uint16_t stepByChannel(uint16_t v) {
 }
 
 class FrameReferenceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { resetDisplay(); }
     void TearDown() override { resetDisplay(); }  // the screens die with their test
     std::mt19937 random{20240607};
@@ -189,8 +202,10 @@ protected:
 TEST_F(FrameReferenceTest, BothFadeFormulasOnEveryPixelValueInThePlotRows) {
     ASSERT_TRUE(setPlotWindow(0, 0, 240, 300));  // 72000 pixels: every value at least once
     for (const auto formula : {quarterByChannel, stepByChannel}) {
-        for (int32_t p = 0; p < 240 * 320; ++p) InkLayer.pixels[p] = static_cast<uint16_t>(p);
-        while (InkLayer.pixels[0xFFFF] == 0xFFFF) fadeInk();  // quarter first, then step
+        for (int32_t p = 0; p < 240 * 320; ++p)
+            InkLayer.pixels[p] = static_cast<uint16_t>(p);
+        while (InkLayer.pixels[0xFFFF] == 0xFFFF)
+            fadeInk();  // quarter first, then step
         for (int32_t p = 0; p < 240 * 320; ++p) {
             const auto v = static_cast<uint16_t>(p);
             ASSERT_EQ(InkLayer.pixels[p], p < 240 * 300 ? formula(v) : v) << p;
@@ -203,12 +218,12 @@ TEST_F(FrameReferenceTest, ComposeAndCopyInEveryLayout) {
         const char* name;
         int32_t xPitchBytes, yPitchBytes;  // 0, 0: the fixed-frame-buffer model
     };
-    const Layout layouts[] = {{"row-major", 2, 480},      {"mirrored", -2, 480},
-                              {"upside down", 2, -480},  {"both flipped", -2, -480},
-                              {"padded", 4, 1024},       {"column-major", 640, 2},
+    const Layout layouts[] = {{"row-major", 2, 480},    {"mirrored", -2, 480},
+                              {"upside down", 2, -480}, {"both flipped", -2, -480},
+                              {"padded", 4, 1024},      {"column-major", 640, 2},
                               {"fixed model", 0, 0}};
-    const PlotWindow plots[] = {{0, 26, 240, 268}, {8, 3, 200, 300}, {0, 0, 240, 320},
-                                {100, 100, 1, 1},  {0, 319, 240, 1}};
+    const PlotWindow plots[] = {
+        {0, 26, 240, 268}, {8, 3, 200, 300}, {0, 0, 240, 320}, {100, 100, 1, 1}, {0, 319, 240, 1}};
     for (const Layout& layout : layouts) {
         for (const PlotWindow& plot : plots) {
             SCOPED_TRACE(testing::Message() << layout.name << " plot " << plot.left << ","
@@ -256,7 +271,8 @@ TEST(HeadlessWindowTest, StartupPlacementLeavesA240By268ClientAreaAtRow26) {
     EXPECT_EQ(window.clientRect(), (Rect{0, 0, 240, 268}));
     ClientDrawing drawing(window);
     drawing.get()->fillRect({-10, -10, 500, 500}, 0x0000FF);  // red, clipped to the client
-    EXPECT_EQ(std::tuple(screen.pixel(0, 25), screen.pixel(0, 26), screen.pixel(239, 293), screen.pixel(239, 294)),
+    EXPECT_EQ(std::tuple(screen.pixel(0, 25), screen.pixel(0, 26), screen.pixel(239, 293),
+                         screen.pixel(239, 294)),
               std::tuple(0, 0xF800, 0xF800, 0));
     const uint16_t pixels[] = {1, 2, 3, 4, 5, 6};  // 3 x 2, only its top-left two fit
     drawing.get()->copyBitmap({3, 2, pixels}, 238, 267);
@@ -266,15 +282,19 @@ TEST(HeadlessWindowTest, StartupPlacementLeavesA240By268ClientAreaAtRow26) {
 
 std::vector<std::string> filesIn(const ScratchFolder& folder) {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder.root())) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(folder.root()))
+        names.push_back(e.path().filename());
     return names;
 }
 
 TEST(PngTest, WholeScreenRoundTripsWithChannelsWidened) {
-    const auto patternAt = [](int32_t x, int32_t y) { return static_cast<uint16_t>(x * 331 + y * 7 + 1); };
+    const auto patternAt = [](int32_t x, int32_t y) {
+        return static_cast<uint16_t>(x * 331 + y * 7 + 1);
+    };
     HeadlessScreen screen;
     for (int32_t y = 0; y < 320; ++y)
-        for (int32_t x = 0; x < 240; ++x) screen.setPixel(x, y, patternAt(x, y));
+        for (int32_t x = 0; x < 240; ++x)
+            screen.setPixel(x, y, patternAt(x, y));
     screen.setPixel(0, 0, 0xFFFF);
     screen.setPixel(1, 0, 0x0000);
     screen.setPixel(2, 0, 0x8410);  // each channel at its midpoint

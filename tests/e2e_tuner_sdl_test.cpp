@@ -49,21 +49,25 @@ Picture drawn(const std::function<void(const PixelCanvas&)>& draw) {
 
 bool sameIn(const Picture& a, const Picture& b, const Rect& r) {
     for (int y = r.top; y < r.bottom; ++y)
-        if (!std::equal(&a[y * 240 + r.left], &a[y * 240 + r.right], &b[y * 240 + r.left])) return false;
+        if (!std::equal(&a[y * 240 + r.left], &a[y * 240 + r.right], &b[y * 240 + r.left]))
+            return false;
     return true;
 }
-bool sameRows(const Picture& a, const Picture& b, int top, int bottom) { return sameIn(a, b, {0, top, 240, bottom}); }
+bool sameRows(const Picture& a, const Picture& b, int top, int bottom) {
+    return sameIn(a, b, {0, top, 240, bottom});
+}
 
 // The share of the client area that shows the background picture unchanged.
 double backgroundShare(const Picture& p) {
     const Bitmap background = loadBitmapResource(backgroundResource);
     int same = 0;
-    for (int i = 0; i < background.width * background.height; ++i) same += p[clientTop * 240 + i] == background.pixels[i];
+    for (int i = 0; i < background.width * background.height; ++i)
+        same += p[clientTop * 240 + i] == background.pixels[i];
     return static_cast<double>(same) / (background.width * background.height);
 }
 
 class EndToEndTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string why;
         if (!session.start(why)) GTEST_SKIP() << "no X server for the end-to-end test: " << why;
@@ -72,26 +76,34 @@ protected:
         const std::vector<int16_t> pluck = pluckedString(32.7 * std::exp2(2.75 - 1.0), 2.0, 9000.0);
         std::vector<float> sound;
         for (int i = 0; i < 15; ++i)
-            for (int16_t s : pluck) sound.push_back(s / 32768.0f);
-        writeSoundFile(folder.path("a-string.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, sound);
+            for (int16_t s : pluck)
+                sound.push_back(s / 32768.0f);
+        writeSoundFile(folder.path("a-string.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
+                       sound);
         // Under AddressSanitizer the program's leak check must not fail it for what
         // libdbus (which SDL uses) keeps until the process ends.
         writeWholeFile(folder.path("leaks.supp"), "leak:libdbus-1.so\n");
     }
 
     // Polls the window until check holds; on time-out the last picture goes to a PNG.
-    ::testing::AssertionResult waitFor(const char* what, const std::function<bool(const Picture&)>& check) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeoutMs);
+    ::testing::AssertionResult waitFor(const char* what,
+                                       const std::function<bool(const Picture&)>& check) {
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeoutMs);
         while (std::chrono::steady_clock::now() < until) {
-            if (readScreen(session, window, last) && check(last)) return ::testing::AssertionSuccess();
-            if (program.wait(0)) return ::testing::AssertionFailure() << what << ": veldra ended\n" << program.errorOutput();
+            if (readScreen(session, window, last) && check(last))
+                return ::testing::AssertionSuccess();
+            if (program.wait(0))
+                return ::testing::AssertionFailure() << what << ": veldra ended\n"
+                                                     << program.errorOutput();
             usleep(30000);
         }
         std::string error;
         const std::string png = "/tmp/veldra-e2e-" + std::to_string(getpid()) + "-last.png";
         if (last.size() == 240u * 320u) writePngFile(png, last.data(), 240, 320, error);
-        return ::testing::AssertionFailure() << what << ": not seen within " << stepTimeoutMs << " ms; last picture in "
-                                             << png << "\n" << program.errorOutput();
+        return ::testing::AssertionFailure() << what << ": not seen within " << stepTimeoutMs
+                                             << " ms; last picture in " << png << "\n"
+                                             << program.errorOutput();
     }
 
     // Saves the last picture, doubled, as NAME.png in the folder VELDRA_SCREENSHOTS names.
@@ -99,9 +111,12 @@ protected:
         const char* folder = std::getenv("VELDRA_SCREENSHOTS");
         if (folder == nullptr || *folder == 0) return;
         Picture doubled(480 * 640);
-        for (int i = 0; i < 480 * 640; ++i) doubled[i] = last[i / 480 / 2 * 240 + i % 480 / 2];
+        for (int i = 0; i < 480 * 640; ++i)
+            doubled[i] = last[i / 480 / 2 * 240 + i % 480 / 2];
         std::string error;
-        EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480, 640, error)) << error;
+        EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
+                                 640, error))
+            << error;
     }
 
     // Clicks screen pixel (x, y) of the window, or presses a key (xdotool's name for it)
@@ -109,7 +124,8 @@ protected:
     ::testing::AssertionResult tap(int x, int y) {
         int wx = 0, wy = 0;
         windowPoint(session, window, x, y, wx, wy);
-        return run({"mousemove", "--window", std::to_string(window), std::to_string(wx), std::to_string(wy), "click", "1"});
+        return run({"mousemove", "--window", std::to_string(window), std::to_string(wx),
+                    std::to_string(wy), "click", "1"});
     }
     ::testing::AssertionResult key(const std::string& name) {
         return run({"windowfocus", "--sync", std::to_string(window), "key", name});
@@ -121,7 +137,8 @@ protected:
     }
 
     Picture navigationBar(const std::string& title, bool done) const {
-        return drawn([&](const PixelCanvas& c) { drawNavigationBar(c, fonts.view(), title, done, false); });
+        return drawn(
+            [&](const PixelCanvas& c) { drawNavigationBar(c, fonts.view(), title, done, false); });
     }
 
     XvfbSession session;
@@ -136,11 +153,12 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     std::string why;
     // On Xvfb only, whatever desktop the test is started from (and never meeting a copy
     // of veldra running there).
-    ASSERT_TRUE(program.start({VELDRA_PROGRAM},
-                              {"DISPLAY=" + session.display(), "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
-                               "VELDRA_INPUT=" + folder.path("a-string.wav"), "VELDRA_SCALE=2", "SDL_AUDIODRIVER=dummy",
-                               "LSAN_OPTIONS=suppressions=" + folder.path("leaks.supp")},
-                              why))
+    ASSERT_TRUE(program.start(
+        {VELDRA_PROGRAM},
+        {"DISPLAY=" + session.display(), "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
+         "VELDRA_INPUT=" + folder.path("a-string.wav"), "VELDRA_SCALE=2", "SDL_AUDIODRIVER=dummy",
+         "LSAN_OPTIONS=suppressions=" + folder.path("leaks.supp")},
+        why))
         << why;
     window = findWindow(session, "Veldra", stepTimeoutMs);
     ASSERT_NE(window, 0u) << "no window named Veldra\n" << program.errorOutput();
@@ -162,7 +180,8 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
         long sx = 0, sy = 0, n = 0;
         for (int i = clientTop * 240; i < clientBottom * 240; ++i)
             if (p[i] == rgb565(95, 255, 95)) sx += i % 240, sy += i / 240 - clientTop, ++n;
-        return n >= 5 && std::hypot(static_cast<double>(sx) / n - ringX, static_cast<double>(sy) / n - ringY) < 14;
+        return n >= 5 && std::hypot(static_cast<double>(sx) / n - ringX,
+                                    static_cast<double>(sy) / n - ringY) < 14;
     }));
     screenshot("veldra-dial");
 
@@ -188,9 +207,11 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     initOctaveRange();
     const Picture information = drawn([&](const PixelCanvas& c) {
         drawText(c, *fonts.view().text, composeInstrumentInfo(InstrumentKind::Violin),
-                 {0, clientTop + infoTextTop, 240, clientBottom}, infoTextFlags, colourWhite, colourBlack);
+                 {0, clientTop + infoTextTop, 240, clientBottom}, infoTextFlags, colourWhite,
+                 colourBlack);
         drawText(c, *fonts.view().text, okBandText,
-                 {okBandRect.left, clientTop + okBandRect.top, okBandRect.right, clientTop + okBandRect.bottom},
+                 {okBandRect.left, clientTop + okBandRect.top, okBandRect.right,
+                  clientTop + okBandRect.bottom},
                  infoTextFlags, colourBlack, colourWhite);
     });
     ASSERT_EQ(modes[1].text, "Violin");

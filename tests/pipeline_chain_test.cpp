@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "tuner/block_pipeline.h"
 #include "app/bmp_decoder.h"
 #include "app/resources.h"
 #include "display/display.h"
 #include "platform/screen/headless_screen.h"
 #include "platform/screen/headless_window.h"
 #include "tests/support/tuner_setup.h"
+#include "tuner/block_pipeline.h"
 #include "views/tuning_dial.h"
 
 namespace veldra {
@@ -33,13 +33,16 @@ TEST(PipelineChainTest, ASecondOfASharpAStringShowsTheNeedleInItsRing) {
 
     const double frequency = 110.0 * std::pow(2.0, 10.0 / 1200.0);
     const auto sound = pluckedString(frequency, 1.01);
-    for (size_t at = 0; at + 220 <= sound.size(); at += 220) analyzeBlock(&sound[at], 220, false);
+    for (size_t at = 0; at + 220 <= sound.size(); at += 220)
+        analyzeBlock(&sound[at], 220, false);
     EXPECT_EQ(pipelineState().dialRefreshes, 10);  // blocks 11, 21, ..., 101
     if (const char* path = std::getenv("VELDRA_DIAL_PNG")) {
         std::string error;
         EXPECT_TRUE(screen.writePng(path, error)) << error;
     }
-    const auto shown = [&](int32_t x, int32_t y) { return screen.pixel(x, y + 26); };  // drawing-area point
+    const auto shown = [&](int32_t x, int32_t y) {
+        return screen.pixel(x, y + 26);
+    };  // drawing-area point
     const auto shownNear = [&](int32_t x, int32_t y, uint16_t colour, int32_t reach) {
         for (int32_t dy = -reach; dy <= reach; ++dy)
             for (int32_t dx = -reach; dx <= reach; ++dx)
@@ -55,7 +58,8 @@ TEST(PipelineChainTest, ASecondOfASharpAStringShowsTheNeedleInItsRing) {
     // The needle: at the angle of the string's pitch position, within 1.2 cents a unit.
     const DialState& dial = dialState();
     ASSERT_EQ(dial.reading, DialReading::Needle);
-    EXPECT_NEAR(dial.readingAngle, (std::log2(frequency / 16.3515625) - dial.lowOctave) * 1024.0, 2.0);
+    EXPECT_NEAR(dial.readingAngle, (std::log2(frequency / 16.3515625) - dial.lowOctave) * 1024.0,
+                2.0);
     EXPECT_GT(dial.readingAngle, static_cast<int32_t>((2.75 - 2.0) * 1024.0));  // sharp of A 2
     // Its disc shows through the hole of the A string's ring, and the ring round it.
     const auto [needleX, needleY] = point(dial.readingAngle);

@@ -20,7 +20,7 @@ namespace veldra {
 namespace {
 
 class PipelineRefreshTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { startTunerModules(); }
     void TearDown() override { resetDisplay(); }
     // Feeds one block; true when it reached the dial.
@@ -30,7 +30,8 @@ protected:
         return pipelineState().dialRefreshes != before;
     }
     // Feeds blocks first..last of a kind; the ones that reached the dial.
-    static std::vector<int32_t> feed(int32_t first, int32_t last, const std::vector<int16_t>& block) {
+    static std::vector<int32_t> feed(int32_t first, int32_t last,
+                                     const std::vector<int16_t>& block) {
         std::vector<int32_t> refreshed;
         for (int32_t b = first; b <= last; ++b)
             if (feed(block)) refreshed.push_back(b);
@@ -38,7 +39,8 @@ protected:
     }
     static std::vector<int16_t> loudSquare(int32_t period) {
         std::vector<int16_t> block(220);
-        for (int32_t i = 0; i < 220; ++i) block[i] = (i % period) < period / 2 ? 12000 : -12000;
+        for (int32_t i = 0; i < 220; ++i)
+            block[i] = (i % period) < period / 2 ? 12000 : -12000;
         return block;
     }
     const std::vector<int16_t> silence = std::vector<int16_t>(220, 0);
@@ -63,7 +65,8 @@ TEST_F(PipelineRefreshTest, SuspendedBlocksOnlyAdvanceTheRefreshPhase) {
     const TraceState traceBefore = traceState();
     const int32_t inkBefore = countPixels(InkLayer), fadeBefore = displayState().fadeAccumulator;
     suspendDrawing();
-    EXPECT_EQ(feed(6, 15, loudSquare(30)), std::vector<int32_t>{});  // block 11 falls into the pause
+    EXPECT_EQ(feed(6, 15, loudSquare(30)),
+              std::vector<int32_t>{});  // block 11 falls into the pause
     resumeDrawing();
     EXPECT_EQ(std::memcmp(&detectorBefore, &detectorState(), sizeof detectorBefore), 0);
     EXPECT_EQ(std::memcmp(&traceBefore, &traceState(), sizeof traceBefore), 0);

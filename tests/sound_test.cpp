@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/sound_files/demo_sound.h"
@@ -61,16 +61,21 @@ TEST(SoundFileReaderTest, ValuesScaleClipAndNaNIsSilence) {
     ScratchFolder folder;
     const std::string path = folder.path("sound.wav");
     const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
-    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1,
-                   {1000.0f / 32768, -0.5f, 1.5f, -2.0f, nan, inf, -inf, 3.9f / 32768, -3.9f / 32768});
-    EXPECT_EQ(readFile(path), (std::vector<int16_t>{1000, -16384, 32767, -32768, 0, 32767, -32768, 3, -3}));
-    // Stereo: the mean, truncated toward zero; a NaN channel is silence, an infinite one full scale.
-    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 2,
-                   {1000.0f / 32768, -3000.0f / 32768, 1.0f / 32768, 2.0f / 32768, nan, 0.5f, inf, 0.0f});
+    writeSoundFile(
+        path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1,
+        {1000.0f / 32768, -0.5f, 1.5f, -2.0f, nan, inf, -inf, 3.9f / 32768, -3.9f / 32768});
+    EXPECT_EQ(readFile(path),
+              (std::vector<int16_t>{1000, -16384, 32767, -32768, 0, 32767, -32768, 3, -3}));
+    // Stereo: the mean, truncated toward zero; a NaN channel is silence, an infinite one full
+    // scale.
+    writeSoundFile(
+        path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 2,
+        {1000.0f / 32768, -3000.0f / 32768, 1.0f / 32768, 2.0f / 32768, nan, 0.5f, inf, 0.0f});
     EXPECT_EQ(readFile(path), (std::vector<int16_t>{-1000, 1, 8192, 16384}));
     // Eight channels of 16-bit PCM holding 100, 200, ..., 800: the mean is 450.
     std::vector<float> eight;
-    for (int i = 0; i < 8 * 300; ++i) eight.push_back(static_cast<float>(100 * (i % 8 + 1)) / 32768);
+    for (int i = 0; i < 8 * 300; ++i)
+        eight.push_back(static_cast<float>(100 * (i % 8 + 1)) / 32768);
     writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 8, eight);
     EXPECT_EQ(readFile(path), std::vector<int16_t>(300, 450));
 }
@@ -80,15 +85,19 @@ TEST(SoundFileReaderTest, ValuesScaleClipAndNaNIsSilence) {
 TEST(SoundFileReaderTest, ConvertedSoundKeepsPitchLengthAndLevel) {
     const struct {
         int rate, channels, format;
-    } cases[] = {{8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16},   {44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-                 {48000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16}, {192000, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-                 {32000, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16}, {22050, 1, SF_FORMAT_OGG | SF_FORMAT_VORBIS}};
+    } cases[] = {{8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                 {44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+                 {48000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                 {192000, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                 {32000, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+                 {22050, 1, SF_FORMAT_OGG | SF_FORMAT_VORBIS}};
     ScratchFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.rate << " Hz, format " << std::hex << c.format);
         std::vector<float> frames;
         for (int i = 0; i < 3 * c.rate; ++i)
-            frames.insert(frames.end(), c.channels, static_cast<float>(0.5 * std::sin(2 * M_PI * 196.0 * i / c.rate)));
+            frames.insert(frames.end(), c.channels,
+                          static_cast<float>(0.5 * std::sin(2 * M_PI * 196.0 * i / c.rate)));
         const std::string path = folder.path("sound" + std::to_string(c.rate));
         writeSoundFile(path, c.format, c.rate, c.channels, frames);
         SoundFileReader reader{22050};
@@ -112,7 +121,8 @@ TEST(SoundFileReaderTest, ConvertedSoundKeepsPitchLengthAndLevel) {
             }
         }
         EXPECT_NEAR(22050 * cycles / (last - first), 196.0, 0.02);
-        EXPECT_NEAR(highest, 16384, 16384 * ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS ? 0.05 : 0.01));
+        EXPECT_NEAR(highest, 16384,
+                    16384 * ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS ? 0.05 : 0.01));
     }
 }
 
@@ -120,13 +130,15 @@ TEST(SoundFileReaderTest, ConvertedSoundKeepsPitchLengthAndLevel) {
 // naming the file, the same from a path and from memory; and no absurd header crashes it.
 
 void put(std::string& b, size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<char>(value >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        b[at + i] = static_cast<char>(value >> (8 * i));
 }
 
 // A canonical 44-byte-header PCM WAV with 1000 samples; sizes follow the data.
 std::string wav(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t rate = 22050) {
     std::string b = "RIFF....WAVEfmt ....................data....";
-    for (int i = 0; i < 2000; ++i) b += static_cast<char>(i * 37);
+    for (int i = 0; i < 2000; ++i)
+        b += static_cast<char>(i * 37);
     put(b, 4, 36 + 2000, 4), put(b, 16, 16, 4), put(b, 20, formatTag, 2), put(b, 22, channels, 2);
     put(b, 24, rate, 4), put(b, 28, rate * 2 * channels, 4), put(b, 32, 2 * channels, 2);
     put(b, 34, 16, 2), put(b, 40, 2000, 4);
@@ -149,14 +161,18 @@ TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
         {wav(1, 1, 1), SoundFileProblem::UnsupportedRate},
         {wav(1, 0), SoundFileProblem::Damaged},
         // Cut off in the RIFF tag, the format chunk, the data chunk's head, right after it.
-        {wav().substr(0, 2), SoundFileProblem::Truncated},  {wav().substr(0, 12), SoundFileProblem::Truncated},
-        {wav().substr(0, 20), SoundFileProblem::Truncated}, {wav().substr(0, 36), SoundFileProblem::Truncated},
-        {wav().substr(0, 43), SoundFileProblem::Truncated}, {wav().substr(0, 44), SoundFileProblem::Truncated},
+        {wav().substr(0, 2), SoundFileProblem::Truncated},
+        {wav().substr(0, 12), SoundFileProblem::Truncated},
+        {wav().substr(0, 20), SoundFileProblem::Truncated},
+        {wav().substr(0, 36), SoundFileProblem::Truncated},
+        {wav().substr(0, 43), SoundFileProblem::Truncated},
+        {wav().substr(0, 44), SoundFileProblem::Truncated},
     };
     ScratchFolder folder;
     const std::string path = folder.path("bad.wav");
     for (const auto& [bytes, problem] : cases) {
-        SCOPED_TRACE(std::to_string(bytes.size()) + " bytes, expected " + soundFileProblemText(problem));
+        SCOPED_TRACE(std::to_string(bytes.size()) + " bytes, expected " +
+                     soundFileProblemText(problem));
         writeWholeFile(path, bytes);
         SoundFileReader reader{22050};
         EXPECT_FALSE(reader.open(path));
@@ -204,7 +220,8 @@ TEST(SoundFileErrorsTest, AbsurdHeaderLengthsNeitherCrashNorHang) {
         }
         int16_t block[220];
         int64_t total = 0;
-        for (int32_t got; (got = reader.read(block, 220)) > 0 && total < 10'000'000;) total += got;
+        for (int32_t got; (got = reader.read(block, 220)) > 0 && total < 10'000'000;)
+            total += got;
         EXPECT_LT(total, 10'000'000) << at << " does not end";
     }
 }
@@ -270,14 +287,16 @@ TEST(DemoSoundTest, SilenceAroundEveryNoteAndAnExactLoop) {
     };
     size_t from = 0;
     for (const DemoPart& part : performance.parts) {
-        ASSERT_GE(static_cast<size_t>(part.start), from + 22050 / 5) << part.note << ": a gap under 0.2 s";
+        ASSERT_GE(static_cast<size_t>(part.start), from + 22050 / 5)
+            << part.note << ": a gap under 0.2 s";
         EXPECT_TRUE(silent(from, part.start)) << part.note;
         from = static_cast<size_t>(part.start + part.length);
     }
     EXPECT_TRUE(silent(from, once.size()));
     const std::vector<int16_t> looped = pull(true, once.size() * 2 + 5000, 997);
     ASSERT_EQ(looped.size(), once.size() * 2 + 5000);
-    for (size_t i = 0; i < looped.size(); ++i) ASSERT_EQ(looped[i], once[i % once.size()]) << i;
+    for (size_t i = 0; i < looped.size(); ++i)
+        ASSERT_EQ(looped[i], once[i % once.size()]) << i;
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ const int16_t* performanceAt(int64_t block) {
 // The hand-off's consumer: the block must be the next of the performance; then the tuner.
 void consume(const int16_t* block, int32_t count, bool backlog) {
     const int64_t n = consumed.load(std::memory_order_relaxed);
-    if (count != blockSamples || std::memcmp(block, performanceAt(n), sizeof(int16_t) * blockSamples) != 0) {
+    if (count != blockSamples ||
+        std::memcmp(block, performanceAt(n), sizeof(int16_t) * blockSamples) != 0) {
         ++damagedBlocks;
     }
     backlogBlocks += backlog ? 1 : 0;
@@ -175,8 +176,8 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
     resetHandoff();
     prepareHandoff(&window, consume);
     WaveInStream& stream = captureStream();
-    ASSERT_TRUE(openStream(stream, countOverflows, captureThreadPriority, captureBlocks, captureBlockBytes, 1,
-                           sampleRate, 16));
+    ASSERT_TRUE(openStream(stream, countOverflows, captureThreadPriority, captureBlocks,
+                           captureBlockBytes, 1, sampleRate, 16));
     ASSERT_TRUE(startStream(stream));
 
     Microphone mic;
@@ -230,11 +231,12 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
         ASSERT_GT(afterFirstMinute.anonymous, 0);
         EXPECT_LE(most.anonymous - afterFirstMinute.anonymous, residentSlackBytes);
     }
-    std::printf("soak: %lld s of sound in %.1f s, %d dial refreshes; resident %.2f MB (%.2f MB "
-                "anonymous) after the first minute, at most %.2f MB (%.2f MB) later; %d nudges\n",
-                static_cast<long long>(seconds), wallSeconds, pipelineState().dialRefreshes,
-                afterFirstMinute.all / 1048576.0, afterFirstMinute.anonymous / 1048576.0,
-                most.all / 1048576.0, most.anonymous / 1048576.0, mic.nudges.load());
+    std::printf(
+        "soak: %lld s of sound in %.1f s, %d dial refreshes; resident %.2f MB (%.2f MB "
+        "anonymous) after the first minute, at most %.2f MB (%.2f MB) later; %d nudges\n",
+        static_cast<long long>(seconds), wallSeconds, pipelineState().dialRefreshes,
+        afterFirstMinute.all / 1048576.0, afterFirstMinute.anonymous / 1048576.0,
+        most.all / 1048576.0, most.anonymous / 1048576.0, mic.nudges.load());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct Result {
 };
 
 class VeldraFileProgramTest : public ::testing::Test {
-protected:
+  protected:
     // Runs the program next to this test's build (tools/veldra-file/veldra-file); its output
     // goes through files, so nothing can block. A run over 300 s is killed.
     Result run(std::vector<std::string> args) const {
@@ -40,7 +40,8 @@ protected:
                                     "tools/veldra-file/veldra-file";
         args.insert(args.begin(), program);
         std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         const std::string out = folder.path("stdout"), err = folder.path("stderr");
         const pid_t pid = ::fork();
@@ -77,7 +78,8 @@ std::vector<float> tone(int rate, int channels, double seconds) {
     std::vector<float> frames;
     for (int i = 0; i < static_cast<int>(rate * seconds); ++i) {
         const double t = static_cast<double>(i) / rate, w = 2 * M_PI * 196.0 * t;
-        const double v = 0.4 * std::exp(-t) * (std::sin(w) + 0.4 * std::sin(2 * w) + 0.2 * std::sin(3 * w));
+        const double v =
+            0.4 * std::exp(-t) * (std::sin(w) + 0.4 * std::sin(2 * w) + 0.2 * std::sin(3 * w));
         frames.insert(frames.end(), static_cast<size_t>(channels), static_cast<float>(v));
     }
     return frames;
@@ -90,7 +92,8 @@ double lastStableFrequency(const std::string& csv) {
     int stable = 0;
     std::istringstream in(csv);
     for (std::string line; std::getline(in, line);)
-        if (std::sscanf(line.c_str(), "%ld,%lf,%lf,%d", &block, &time, &frequency, &stable) == 4 && stable)
+        if (std::sscanf(line.c_str(), "%ld,%lf,%lf,%d", &block, &time, &frequency, &stable) == 4 &&
+            stable)
             hz = frequency;
     return hz;
 }
@@ -103,11 +106,13 @@ double lastStableFrequency(const std::string& csv) {
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
     return parts;
 }
 
-std::string differingColumns(const std::string& header, const std::string& got, const std::string& want) {
+std::string differingColumns(const std::string& header, const std::string& got,
+                             const std::string& want) {
     const auto names = split(header, ','), a = split(got, ','), b = split(want, ',');
     std::string differing;
     for (size_t i = 0; i < names.size(); ++i)
@@ -125,10 +130,12 @@ TEST_F(VeldraFileProgramTest, ReferenceRecordingsLineForLine) {
         const Result r = run(args);
         ASSERT_EQ(std::tuple(r.exitCode, r.err), std::tuple(0, ""));
         const auto got = split(r.out, '\n');
-        const auto want = split(readWholeFile(testDataPath(c.recording + "." + c.modes + ".csv")), '\n');
+        const auto want =
+            split(readWholeFile(testDataPath(c.recording + "." + c.modes + ".csv")), '\n');
         ASSERT_GT(want.size(), 10u);
         for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
-            ASSERT_EQ(got[i], want[i]) << "line " << i + 1 << ", differing:" << differingColumns(want[0], got[i], want[i]);
+            ASSERT_EQ(got[i], want[i])
+                << "line " << i + 1 << ", differing:" << differingColumns(want[0], got[i], want[i]);
         EXPECT_EQ(got.size(), want.size());
     }
 }
@@ -151,12 +158,13 @@ TEST_F(VeldraFileProgramTest, DemoShowsEachStringWithItsDetuningAndTheGlide) {
         std::sscanf(line.c_str() + 17, "%3c %d", note, &cents);
         readings.emplace_back(note, cents);
         const double held = n == 1 ? 0 : to - from;
-        if (std::sscanf(line.c_str() + line.find(" Hz") + 3, " %d: %3c %d", &number, stringNote, &stringCents) == 3 &&
+        if (std::sscanf(line.c_str() + line.find(" Hz") + 3, " %d: %3c %d", &number, stringNote,
+                        &stringCents) == 3 &&
             held > longest[stringNote].first)
             longest[stringNote] = {held, stringCents};
     }
-    for (const auto& [string, cents] : std::map<std::string, int>{{"E 2", 0}, {"A 2", -15}, {"D 3", 0}, {"G 3", 10},
-                                                                  {"B 3", 0}, {"E 4", 0}}) {
+    for (const auto& [string, cents] : std::map<std::string, int>{
+             {"E 2", 0}, {"A 2", -15}, {"D 3", 0}, {"G 3", 10}, {"B 3", 0}, {"E 4", 0}}) {
         EXPECT_EQ(longest[string].second, cents) << string << "\n" << r.out;
         EXPECT_GE(longest[string].first, 0.5) << string;
     }
@@ -179,8 +187,15 @@ TEST_F(VeldraFileProgramTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(version.out.rfind("veldra-file 1.", 0), 0u);
     const std::string wav = testDataPath("viola_C3.wav");
     const std::vector<std::vector<std::string>> mistakes = {
-        {}, {"--mode", "banjo", wav}, {"--mode"}, {"--at", "2", wav}, {"--png", "x.png", "--at", "-1", wav},
-        {"--frobnicate", wav}, {"--csv=yes", wav}, {"--demo", wav}, {wav, wav},
+        {},
+        {"--mode", "banjo", wav},
+        {"--mode"},
+        {"--at", "2", wav},
+        {"--png", "x.png", "--at", "-1", wav},
+        {"--frobnicate", wav},
+        {"--csv=yes", wav},
+        {"--demo", wav},
+        {wav, wav},
     };
     for (const auto& args : mistakes) {
         const Result r = run(args);
@@ -192,11 +207,15 @@ TEST_F(VeldraFileProgramTest, HelpVersionAndUsageErrors) {
 TEST_F(VeldraFileProgramTest, UnreadableInputsExitOneAndLeaveNoPicture) {
     std::string noise(20000, ' ');
     std::mt19937 gen(99);
-    for (char& b : noise) b = static_cast<char>(gen());
+    for (char& b : noise)
+        b = static_cast<char>(gen());
     fs::create_directory(file("folder.wav"));
-    const std::pair<std::string, std::string> cases[] = {
-        {"missing.wav", "no such file"}, {"folder.wav", "is a directory"}, {"empty.wav", "empty"},
-        {"readme.txt", "not a sound file"}, {"noise.wav", "not a sound file"}, {"cut.wav", "truncated"}};
+    const std::pair<std::string, std::string> cases[] = {{"missing.wav", "no such file"},
+                                                         {"folder.wav", "is a directory"},
+                                                         {"empty.wav", "empty"},
+                                                         {"readme.txt", "not a sound file"},
+                                                         {"noise.wav", "not a sound file"},
+                                                         {"cut.wav", "truncated"}};
     writeWholeFile(file("empty.wav"), "");
     writeWholeFile(file("readme.txt"), "Just text\n");
     writeWholeFile(file("noise.wav"), noise);
@@ -217,18 +236,24 @@ TEST_F(VeldraFileProgramTest, UnreadableInputsExitOneAndLeaveNoPicture) {
 // infinities, eight channels at 48 kHz, 8 and 192 kHz, FLAC: each tuned, exit 0. (The
 // reader's own tests check the samples each of these gives exactly.)
 TEST_F(VeldraFileProgramTest, OddButReadableInputsAreTuned) {
-    writeWholeFile(file("claims_more.wav"), readWholeFile(testDataPath("viola_C3.wav")).substr(0, 44 + 2 * 33075));
-    std::vector<float> wild = tone(22050, 1, 2.0);  // a burst of infinities, a stretch of NaN, the tone
-    for (size_t i = 0; i < 3000; ++i) wild[i] = i < 200 ? (i % 2 ? 1 : -1) * std::numeric_limits<float>::infinity() : NAN;
+    writeWholeFile(file("claims_more.wav"),
+                   readWholeFile(testDataPath("viola_C3.wav")).substr(0, 44 + 2 * 33075));
+    std::vector<float> wild =
+        tone(22050, 1, 2.0);  // a burst of infinities, a stretch of NaN, the tone
+    for (size_t i = 0; i < 3000; ++i)
+        wild[i] = i < 200 ? (i % 2 ? 1 : -1) * std::numeric_limits<float>::infinity() : NAN;
     writeSoundFile(file("nan_inf.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, wild);
-    const std::tuple<const char*, int, int, int> sounds[] = {{"eight.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 8},
-                                                             {"8k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1},
-                                                             {"192k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 192000, 2},
-                                                             {"tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1}};
+    const std::tuple<const char*, int, int, int> sounds[] = {
+        {"eight.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 8},
+        {"8k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1},
+        {"192k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 192000, 2},
+        {"tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1}};
     for (const auto& [name, format, rate, channels] : sounds)
         writeSoundFile(file(name), format, rate, channels, tone(rate, channels, 2.0));
-    for (const auto& [name, hz] : {std::pair{"claims_more.wav", 130.81}, std::pair{"nan_inf.wav", 196.0}, std::pair{"eight.wav", 196.0},
-                                   std::pair{"8k.wav", 196.0}, std::pair{"192k.wav", 196.0}, std::pair{"tone.flac", 196.0}}) {
+    for (const auto& [name, hz] :
+         {std::pair{"claims_more.wav", 130.81}, std::pair{"nan_inf.wav", 196.0},
+          std::pair{"eight.wav", 196.0}, std::pair{"8k.wav", 196.0}, std::pair{"192k.wav", 196.0},
+          std::pair{"tone.flac", 196.0}}) {
         const Result r = run({"--csv", file(name)});
         EXPECT_EQ(std::tuple(r.exitCode, r.err), std::tuple(0, "")) << name;
         EXPECT_NEAR(lastStableFrequency(r.out), hz, hz * 0.01) << name;
@@ -243,7 +268,8 @@ TEST_F(VeldraFileProgramTest, PicturesAtTheEndAtAMomentAndAtEveryRefresh) {
     EXPECT_EQ(end.substr(16, 8), std::string("\0\0\0\xF0\0\0\x01\x40", 8));  // 240 x 320
     // One frame per CSV line; the last is the screen at the end.
     const long refreshes = std::count(r.out.begin(), r.out.end(), '\n') - 1;
-    ASSERT_EQ(std::distance(fs::directory_iterator(file("frames")), fs::directory_iterator()), refreshes);
+    ASSERT_EQ(std::distance(fs::directory_iterator(file("frames")), fs::directory_iterator()),
+              refreshes);
     char last[48];
     std::snprintf(last, sizeof last, "frames/frame-%06ld.png", refreshes);
     EXPECT_EQ(readWholeFile(file(last)), end);
@@ -266,7 +292,8 @@ TEST_F(VeldraFileProgramTest, ThreeHourFileIsStreamedInConstantMemory) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "peak memory is not measured under a sanitizer";
 #endif
-    writeSoundFile(file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, tone(22050, 1, 3.0));
+    writeSoundFile(file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
+                   tone(22050, 1, 3.0));
     const uint32_t dataBytes = 3 * 3600 * 22050 * 2, riffBytes = dataBytes + 36;
     fs::resize_file(file("long.wav"), 44 + dataBytes);
     std::fstream f(file("long.wav"), std::ios::in | std::ios::out | std::ios::binary);

@@ -42,7 +42,8 @@ TEST(InstrumentCatalogueTest, NoStringsGiveTheTemplate) {
         instrumentName(name, kind);
         EXPECT_EQ(name == "unchanged", k < 0 || k > 7) << k;
     }
-    for (auto [kind, string] : {std::pair{InstrumentKind::Erhu, 2}, std::pair{InstrumentKind::Guitar, -1}}) {
+    for (auto [kind, string] :
+         {std::pair{InstrumentKind::Erhu, 2}, std::pair{InstrumentKind::Guitar, -1}}) {
         char note[4];
         stringNoteName(note, kind, string);
         EXPECT_STREQ(note, "c 0");
@@ -85,9 +86,12 @@ TEST(InstrumentInfoTest, TextOfEachKindOfMode) {
               "String 1 is: A 2, i.e.  109.99 Hz.\nString 2 is: D 3, i.e.  146.82 Hz.\n"
               "String 3 is: E 3, i.e.  164.80 Hz.\nString 4 is: A 3, i.e.  219.98 Hz.\n");
     // Modes without strings show the header alone; a kind outside the catalogue nothing.
-    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Bass), "You chose Bass,\nwhich ranges from C1 to C4\n\n");
-    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Alto), "You chose Alto,\nwhich ranges from C2 to C5\n\n");
-    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Singing), "You chose Singing,\nwhich ranges from C3 to C6\n\n");
+    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Bass),
+              "You chose Bass,\nwhich ranges from C1 to C4\n\n");
+    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Alto),
+              "You chose Alto,\nwhich ranges from C2 to C5\n\n");
+    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Singing),
+              "You chose Singing,\nwhich ranges from C3 to C6\n\n");
     EXPECT_EQ(composeInstrumentInfo(static_cast<InstrumentKind>(8)), "");
 }
 
@@ -108,9 +112,10 @@ TEST(InstrumentInfoTest, DrawsTheTextFromTop50ThenTheOkBandBlackOnWhite) {
         EXPECT_EQ(client, (Rect{0, 50, 240, 268}));
         ASSERT_EQ(window.texts().size(), 2u);
         const auto& info = window.texts()[0];
-        EXPECT_EQ(std::tie(info.text, info.rect, info.flags, info.textColour, info.backgroundColour),
-                  std::tuple(composeInstrumentInfo(InstrumentKind::Cello), Rect{0, 50, 240, 268}, 273u, colourWhite,
-                             colourBlack));
+        EXPECT_EQ(
+            std::tie(info.text, info.rect, info.flags, info.textColour, info.backgroundColour),
+            std::tuple(composeInstrumentInfo(InstrumentKind::Cello), Rect{0, 50, 240, 268}, 273u,
+                       colourWhite, colourBlack));
         const auto& ok = window.texts()[1];
         EXPECT_EQ(std::tie(ok.text, ok.rect, ok.flags, ok.textColour, ok.backgroundColour),
                   std::tuple(" O.K. ", Rect{140, 200, 230, 230}, 273u, 0u, 0x00FFFFFFu));
@@ -125,10 +130,12 @@ constexpr uint16_t yellow = 0xFFE1;       // highlight circle
 constexpr uint16_t scaleYellow = 0xFBE0;  // string rings and digits
 
 // The most recent listed period as the tuner hands it to the views.
-ListedPitch listedAt(float period) { return {period, 22050.0 / period}; }
+ListedPitch listedAt(float period) {
+    return {period, 22050.0 / period};
+}
 
 class DialTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { startTunerModules(); }
     ListedPitch listed{0.0, 0.0};  // nothing listed
     void TearDown() override { resetDisplay(); }
@@ -146,14 +153,18 @@ protected:
     static std::vector<uint16_t> cell(int32_t x, int32_t y) {
         std::vector<uint16_t> pixels;
         for (int32_t j = 0; j < 7; ++j)
-            for (int32_t i = 0; i < 7; ++i) pixels.push_back(scale(x + i, y + j));
+            for (int32_t i = 0; i < 7; ++i)
+                pixels.push_back(scale(x + i, y + j));
         return pixels;
     }
 };
 
 TEST_F(DialTest, SpiralWindsClockwiseFromTheTopAndBackwardBelowItsStart) {
     const int32_t cases[][4] = {// a, radial offset, x, y
-                                {0, 0, 120, 88}, {256, 0, 165, 128}, {3072, 0, 120, 22}, {1024, 10, 120, 56}};
+                                {0, 0, 120, 88},
+                                {256, 0, 165, 128},
+                                {3072, 0, 120, 22},
+                                {1024, 10, 120, 56}};
     for (const auto& c : cases) {
         int32_t x, y;
         dialPoint(c[0], c[1], x, y);
@@ -171,12 +182,14 @@ TEST_F(DialTest, SpiralWindsClockwiseFromTheTopAndBackwardBelowItsStart) {
 TEST_F(DialTest, GuitarRingsSitOnTheSixStringsWithSeeThroughHoles) {
     const DialState& s = dialState();
     ASSERT_EQ(s.stringCount, 6);
-    const std::pair<int32_t, int32_t> expected[6] = {{160, 152}, {64, 128}, {176, 96}, {83, 193}, {78, 58}, {198, 174}};
+    const std::pair<int32_t, int32_t> expected[6] = {{160, 152}, {64, 128}, {176, 96},
+                                                     {83, 193},  {78, 58},  {198, 174}};
     for (int32_t i = 0; i < 6; ++i) {
         const auto [x, y] = point(angleIndex(s.stringPositions[i]));
         SCOPED_TRACE(i);
         EXPECT_EQ(std::pair(x, y), expected[i]);
-        EXPECT_EQ(std::tuple(scale(x, y), scale(x + 4, y + 2), scale(x - 5, y), scale(x + 6, y - 6), scale(x + 7, y - 6)),
+        EXPECT_EQ(std::tuple(scale(x, y), scale(x + 4, y + 2), scale(x - 5, y), scale(x + 6, y - 6),
+                             scale(x + 7, y - 6)),
                   std::tuple(0, 0, scaleYellow, scaleYellow, 0));
     }
 }
@@ -185,14 +198,16 @@ TEST_F(DialTest, GuitarRingsSitOnTheSixStringsWithSeeThroughHoles) {
 // strings draw nothing else.
 TEST_F(DialTest, OctaveDigitsOfEachMode) {
     const std::tuple<InstrumentKind, const char*, const char*> cases[] = {
-        {InstrumentKind::Guitar, "2", "5"}, {InstrumentKind::Bass, "1", "4"},
-        {InstrumentKind::Alto, "2", "5"},   {InstrumentKind::Singing, "3", "6"}};
+        {InstrumentKind::Guitar, "2", "5"},
+        {InstrumentKind::Bass, "1", "4"},
+        {InstrumentKind::Alto, "2", "5"},
+        {InstrumentKind::Singing, "3", "6"}};
     for (const auto& [kind, low, high] : cases) {
         setupInstrument(kind);
         SCOPED_TRACE(low);
         if (kind != InstrumentKind::Guitar) {
-            EXPECT_EQ(countPixels(ScaleLayer),
-                      countPixels(ScaleLayer, 120, 95, 126, 101) + countPixels(ScaleLayer, 126, 8, 132, 14));
+            EXPECT_EQ(countPixels(ScaleLayer), countPixels(ScaleLayer, 120, 95, 126, 101) +
+                                                   countPixels(ScaleLayer, 126, 8, 132, 14));
         }
         const auto start = cell(120, 95), end = cell(126, 8);
         resetLayers();
@@ -215,7 +230,8 @@ TEST_F(DialTest, ModeChangeRebuildsTheScaleFromTheBackgroundAndClearsTheInk) {
     EXPECT_EQ(std::pair(dialState().lowOctave, dialState().stringCount), std::pair(3, 2));
     setupInstrument(static_cast<InstrumentKind>(9));
     configureDial(2, 0, nullptr, 0);  // no turns
-    EXPECT_EQ(std::tuple(dialState().lowOctave, dialState().octaveSpan, dialState().stringCount), std::tuple(3, 3, 2));
+    EXPECT_EQ(std::tuple(dialState().lowOctave, dialState().octaveSpan, dialState().stringCount),
+              std::tuple(3, 3, 2));
 }
 
 // The disc of radius 4 at (42, 128) and the stroke out to (21, 128), all green; no period
@@ -223,7 +239,8 @@ TEST_F(DialTest, ModeChangeRebuildsTheScaleFromTheBackgroundAndClearsTheInk) {
 TEST_F(DialTest, ViolinA440PutsTheNeedleAtNineOClock) {
     setupInstrument(InstrumentKind::Violin);
     updateDial(440.0f, true, listed);
-    EXPECT_EQ(std::pair(dialState().reading, dialState().readingAngle), std::pair(DialReading::Needle, 1792));
+    EXPECT_EQ(std::pair(dialState().reading, dialState().readingAngle),
+              std::pair(DialReading::Needle, 1792));
     EXPECT_EQ(std::tuple(ink(46, 128), ink(42, 124), ink(47, 128), ink(21, 128), ink(20, 128)),
               std::tuple(green, green, 0, green, 0));
     EXPECT_EQ(countPixels(InkLayer), countPixels(InkLayer, 21, 124, 46, 132, green));
@@ -244,12 +261,16 @@ TEST_F(DialTest, ArrowsBeyondTheDialNeedleUpToASemitonePast) {
         updateDial(c.frequency, true, listed);
         SCOPED_TRACE(c.frequency);
         EXPECT_EQ(dialState().reading, c.reading);
-        EXPECT_EQ(std::tuple(ink(c.tipX, c.tipY), ink(c.baseX, c.tipY - 4), ink(c.baseX, c.tipY + 4)),
-                  std::tuple(green, green, green));
+        EXPECT_EQ(
+            std::tuple(ink(c.tipX, c.tipY), ink(c.baseX, c.tipY - 4), ink(c.baseX, c.tipY + 4)),
+            std::tuple(green, green, green));
         const int32_t left = std::min(c.tipX, c.baseX), right = std::max(c.tipX, c.baseX);
-        EXPECT_EQ(countPixels(InkLayer), countPixels(InkLayer, left, c.tipY - 4, right, c.tipY + 4));
+        EXPECT_EQ(countPixels(InkLayer),
+                  countPixels(InkLayer, left, c.tipY - 4, right, c.tipY + 4));
     }
-    const auto frequencyAt = [](double position) { return static_cast<float>(16.3515625 * std::exp2(position)); };
+    const auto frequencyAt = [](double position) {
+        return static_cast<float>(16.3515625 * std::exp2(position));
+    };
     updateDial(frequencyAt(3.0 - 0.07), true, listed);
     EXPECT_EQ(dialState().reading, DialReading::Needle);
     EXPECT_LT(dialState().readingAngle, 0);
@@ -301,7 +322,7 @@ TEST_F(DialTest, HighlightCircleOncePerNewlyListedPeriod) {
 // ---- The phase-portrait trace.
 
 class TracePhaseTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { startTunerModules(); }
     void TearDown() override { resetDisplay(); }
     void trace(const std::vector<int16_t>& block, bool backlog = false) const {
@@ -317,7 +338,8 @@ protected:
     }
     static std::vector<int16_t> ramp(int32_t from, int32_t count) {
         std::vector<int16_t> block(count);
-        for (int32_t i = 0; i < count; ++i) block[i] = static_cast<int16_t>(from + i);
+        for (int32_t i = 0; i < count; ++i)
+            block[i] = static_cast<int16_t>(from + i);
         return block;
     }
 };
@@ -338,7 +360,8 @@ TEST_F(TracePhaseTest, PointsPairSamplesDelayApartAcrossBlocks) {
         std::vector<int32_t> expected;
         for (int32_t k = 4 * row; k < 4 * row + 4; ++k) {
             const int32_t x = k < 50 ? 0 : (k - 50) >> 2;
-            if (std::find(expected.begin(), expected.end(), x) == expected.end()) expected.push_back(x);
+            if (std::find(expected.begin(), expected.end(), x) == expected.end())
+                expected.push_back(x);
         }
         EXPECT_EQ(litInRow(row), expected) << row;
     }
@@ -360,7 +383,8 @@ TEST_F(TracePhaseTest, DelayBecomesAQuarterOfTheListedPeriodFromTheNextBlock) {
     int32_t minX = 240, maxX = 0, minY = 320, maxY = 0;
     for (const auto& [x, y] : litPixels(InkLayer)) {
         EXPECT_NEAR(std::hypot(x - 117 + 0.5, y - 128 + 0.5), radius, 1.5) << x << ", " << y;
-        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y),
+        maxY = std::max(maxY, y);
     }
     EXPECT_NEAR(maxX - minX, 2 * radius, 2);  // a full circle, not a slanted line
     EXPECT_GE(maxY - minY, 2 * radius - 2);

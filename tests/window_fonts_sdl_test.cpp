@@ -24,7 +24,8 @@ TEST(SystemFontsTest, SizesAreThoseOfTheHandheldsSystemFonts) {
     EXPECT_LT(fonts.small.lineHeight, fonts.text.lineHeight);
     EXPECT_GT(fonts.large.lineHeight, fonts.text.lineHeight);
     EXPECT_LT(textWidth(fonts.text, "String 1 is: E 2, i.e.   82.40 Hz."), 240);
-    EXPECT_GT(textWidth(fonts.title, "Veldra -- Guitar"), textWidth(fonts.text, "Veldra -- Guitar"));
+    EXPECT_GT(textWidth(fonts.title, "Veldra -- Guitar"),
+              textWidth(fonts.text, "Veldra -- Guitar"));
     EXPECT_EQ(textWidth(fonts.text, "\xE4\xB8\xAD"), textWidth(fonts.text, "?"));
 }
 
@@ -39,17 +40,23 @@ TEST(SystemFontsTest, LinesMatchSdlTtfsOwnRendering) {
     TTF_Font* ttf = TTF_OpenFont(findDejaVuFile("DejaVuSans.ttf").c_str(), systemFontPixels);
     ASSERT_NE(ttf, nullptr);
     TTF_SetFontKerning(ttf, 0);
-    for (const char* line : {"Veldra -- Guitar", "String 4 is: G 3, i.e.  195.98 Hz.", "You chose Cello, AVAT Wo"}) {
+    for (const char* line :
+         {"Veldra -- Guitar", "String 4 is: G 3, i.e.  195.98 Hz.", "You chose Cello, AVAT Wo"}) {
         SDL_Surface* s = TTF_RenderUTF8_Shaded(ttf, line, {255, 255, 255, 255}, {0, 0, 0, 255});
         ASSERT_NE(s, nullptr);
-        const int32_t start = -glyphFor(fonts.text, static_cast<unsigned char>(line[0]))->left, width = s->w + 8;
+        const int32_t start = -glyphFor(fonts.text, static_cast<unsigned char>(line[0]))->left,
+                      width = s->w + 8;
         std::vector<uint16_t> memory(static_cast<size_t>(width * s->h), 0);
-        drawTextLine({memory.data(), 1, width, {0, 0, width, s->h}}, fonts.text, line, start, 0, 0xFFFFFF, 0x000000);
+        drawTextLine({memory.data(), 1, width, {0, 0, width, s->h}}, fonts.text, line, start, 0,
+                     0xFFFFFF, 0x000000);
         int32_t differing = 0, inked = 0;
         for (int32_t y = 0; y < s->h; ++y) {
             for (int32_t x = 0; x < s->w; ++x) {
-                const uint8_t theirs = s->format->palette->colors[static_cast<uint8_t*>(s->pixels)[y * s->pitch + x]].r;
-                const int32_t ours = (memory[static_cast<size_t>(y * width + x)] >> 5 & 0x3F) << 2;  // green, 8 bits
+                const uint8_t theirs =
+                    s->format->palette->colors[static_cast<uint8_t*>(s->pixels)[y * s->pitch + x]]
+                        .r;
+                const int32_t ours = (memory[static_cast<size_t>(y * width + x)] >> 5 & 0x3F)
+                                     << 2;  // green, 8 bits
                 inked += theirs > 128;
                 differing += std::abs((theirs & 0xFC) - ours) > 4;
             }

@@ -52,9 +52,12 @@ TEST_F(WindowSystemTest, PostedMessagesComeFirstThenInputThenQuitThenPaint) {
     postQuitMessage(3);
     std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>> got;
     WindowMessage m;
-    while (getMessage(&m)) got.emplace_back(m.message, m.wParam, m.lParam);
+    while (getMessage(&m))
+        got.emplace_back(m.message, m.wParam, m.lParam);
     EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>>{
-                       {960, 5, 6}, {messageKeyDown, 'Z', keyWithControl}, {messageKeyUp, 'Z', keyWithControl}}));
+                       {960, 5, 6},
+                       {messageKeyDown, 'Z', keyWithControl},
+                       {messageKeyUp, 'Z', keyWithControl}}));
     EXPECT_EQ(std::pair(m.message, m.wParam), (std::pair<uint32_t, uintptr_t>(messageQuit, 3)));
     ASSERT_TRUE(peekMessage(&m));
     EXPECT_EQ(std::pair(m.message, m.window), std::pair(uint32_t{messagePaint}, w));
@@ -103,14 +106,16 @@ TEST_F(WindowSystemTest, PaintErasesWithTheClassBackgroundOnlyInsideTheClientAre
     pump();
     EXPECT_EQ(received(messagePaint).size(), 1u);  // painting validated it
     // Erased to black; the navigation bar's row and the row below the window untouched.
-    EXPECT_EQ(std::tuple(screen.pixel(0, 26), screen.pixel(239, 293), screen.pixel(10, 25), screen.pixel(10, 294)),
+    EXPECT_EQ(std::tuple(screen.pixel(0, 26), screen.pixel(239, 293), screen.pixel(10, 25),
+                         screen.pixel(10, 294)),
               std::tuple(0, 0, 0x5555, 0x5555));
     // A context draws in client coordinates, clipped to the client area, and is presented.
     DrawingContext* context = w->getDrawingContext();
     ASSERT_NE(context, nullptr);
     context->fillRect({-5, -5, 300, 3}, 0x0000FF);
     w->releaseDrawingContext(*context);
-    EXPECT_EQ(std::pair(screen.pixel(0, 26), screen.pixel(0, 25)), (std::pair<uint16_t, uint16_t>(0xF800, 0x5555)));
+    EXPECT_EQ(std::pair(screen.pixel(0, 26), screen.pixel(0, 25)),
+              (std::pair<uint16_t, uint16_t>(0xF800, 0x5555)));
     pump();
     EXPECT_EQ(backEnd.lastPicture()[26 * 240], 0xF800);
 }
@@ -151,7 +156,8 @@ TEST_F(WindowSystemTest, AcceleratorsSendTheirCommandOnlyWithTheirModifiers) {
     pump(w, &table);
     EXPECT_EQ(receivedNumbers(), (Numbers{messageKeyDown, messageKeyDown, messageCommand}));
     const uintptr_t command = received(messageCommand)[0].wParam;
-    EXPECT_EQ(std::pair(lowWord(command), highWord(command)), (std::pair<uint16_t, uint16_t>(1, commandFromAccelerator)));
+    EXPECT_EQ(std::pair(lowWord(command), highWord(command)),
+              (std::pair<uint16_t, uint16_t>(1, commandFromAccelerator)));
 }
 
 TEST_F(WindowSystemTest, DesktopEventsBecomeTheHandheldsMessages) {
@@ -162,8 +168,9 @@ TEST_F(WindowSystemTest, DesktopEventsBecomeTheHandheldsMessages) {
                            InputKind::SettingChanged, InputKind::LowMemory})
         backEnd.queue({kind});
     pump();
-    EXPECT_EQ(receivedNumbers(), (Numbers{messageActivate, messageKillFocus, messageActivate, messageSetFocus,
-                                          messageCancelMode, messageSettingChange, messageHibernate}));
+    EXPECT_EQ(receivedNumbers(),
+              (Numbers{messageActivate, messageKillFocus, messageActivate, messageSetFocus,
+                       messageCancelMode, messageSettingChange, messageHibernate}));
     EXPECT_EQ(received(messageActivate)[0].wParam, activationInactive);
     EXPECT_EQ(received(messageActivate)[1].wParam, activationActive);
     backEnd.queue({InputKind::CloseRequested});
@@ -185,10 +192,8 @@ const MenuBarButton buttons[] = {
 };
 const MenuBarDescription description{102, buttons};  // the bar keeps it: outlives the bar
 
-
-
 class MenuTest : public WindowSystemTest {
-protected:
+  protected:
     void SetUp() override {
         WindowSystemTest::SetUp();
         window = makeWindow();
@@ -200,7 +205,8 @@ protected:
     // The commands the window received.
     static std::vector<uintptr_t> commands() {
         std::vector<uintptr_t> ids;
-        for (const ReceivedMessage& m : received(messageCommand)) ids.push_back(m.wParam);
+        for (const ReceivedMessage& m : received(messageCommand))
+            ids.push_back(m.wParam);
         return ids;
     }
     WindowHandle window = nullptr;
@@ -217,7 +223,9 @@ TEST_F(MenuTest, OpeningTakesTheFocusWithoutDeactivatingAndStaysOnTop) {
     EXPECT_EQ(activeWindow(), window);
     const Rect menu = popupMenuRect(blockSystemFonts(), fileItems, {0, 295, 40, 320});
     EXPECT_EQ(std::pair(menu.top, menu.bottom), std::pair(294 - 2 * 16 - 4, 294));
-    const auto shown = [&](int32_t x, int32_t y) { return backEnd.lastPicture()[static_cast<size_t>(y * 240 + x)]; };
+    const auto shown = [&](int32_t x, int32_t y) {
+        return backEnd.lastPicture()[static_cast<size_t>(y * 240 + x)];
+    };
     EXPECT_EQ(shown(5, menu.top + 1), rgb565FromColourRef(chromeWindow));
     EXPECT_EQ(shown(5, menu.top), rgb565FromColourRef(chromeText));
     ASSERT_EQ(screen.beginDraw(), nullptr);  // the display is not open: the game calls give nothing
@@ -233,7 +241,7 @@ TEST_F(MenuTest, OpeningTakesTheFocusWithoutDeactivatingAndStaysOnTop) {
 // An item closes the menu, gives the focus back, then posts its command; what the menu
 // covered is repainted.
 TEST_F(MenuTest, AnItemClosesTheMenuGivesTheFocusBackThenPostsItsCommand) {
-    backEnd.tap(10, 305);                // opens; the lift over the button keeps it open
+    backEnd.tap(10, 305);              // opens; the lift over the button keeps it open
     backEnd.tap(20, menuItemY(2, 1));  // "Exit"
     pump();
     EXPECT_EQ(openMenuButton(), -1);
@@ -253,7 +261,8 @@ TEST_F(MenuTest, TapsElsewhereCloseAndDraggingSwitchesMenus) {
     backEnd.tap(10, 305);
     pump();
     EXPECT_EQ(openMenuButton(), -1);
-    EXPECT_EQ(receivedNumbers(), (Numbers{messageKillFocus, messageSetFocus, messageKillFocus, messageSetFocus}));
+    EXPECT_EQ(receivedNumbers(),
+              (Numbers{messageKillFocus, messageSetFocus, messageKillFocus, messageSetFocus}));
     backEnd.tap(10, 305);
     backEnd.queue({InputKind::PointerDown, 50, 305});
     backEnd.queue({InputKind::PointerMove, 60, menuItemY(3, 2)});
@@ -274,7 +283,8 @@ TEST_F(MenuTest, APlainButtonPostsItsCommandWhenLiftedOverIt) {
 // F10 opens the first menu with its first item lit; Down, Up (wrapping), Right to the
 // next drop-down, Enter and Escape; any other key closes the menu and goes to the window.
 TEST_F(MenuTest, KeysOpenMoveChooseAndClose) {
-    for (uint32_t key : {keyF10, keyDown, keyReturn, keyF10, keyRight, keyUp, keyReturn, keyF10, keyEscape})
+    for (uint32_t key :
+         {keyF10, keyDown, keyReturn, keyF10, keyRight, keyUp, keyReturn, keyF10, keyEscape})
         backEnd.press(key);
     pump();
     EXPECT_EQ(commands(), (std::vector<uintptr_t>{101, 203}));
@@ -294,7 +304,8 @@ TEST_F(MenuTest, TheBarShowsItsCaptionsAndItsImageAndGoesWithItsOwner) {
     EXPECT_EQ(addMenuBarBitmap(window, {16, 16, image}, 1), -1);  // not a menu bar
     pump();
     EXPECT_EQ(screen.pixel(94, 307), 0xF800);  // image centred in x 80..108
-    EXPECT_EQ(screen.pixel(9, 294 + 1 + (25 - 10) / 2 + blockInkTop), rgb565FromColourRef(chromeText));  // "File"
+    EXPECT_EQ(screen.pixel(9, 294 + 1 + (25 - 10) / 2 + blockInkTop),
+              rgb565FromColourRef(chromeText));  // "File"
     EXPECT_EQ(screen.pixel(5, 300), rgb565FromColourRef(chromeFace));
     destroyWindow(window);
     EXPECT_FALSE(isWindow(bar));
@@ -315,7 +326,8 @@ const DialogTemplate testDialog{118, "Test Dialog", 160, 200, 9, controls};
 std::vector<uint16_t> commands;  // what the dialog procedure was told
 
 bool testDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
-    if (message == messageInitDialog) initDialog(dialog, dialogDoneButton | dialogFullScreen | dialogInputPanelDown);
+    if (message == messageInitDialog)
+        initDialog(dialog, dialogDoneButton | dialogFullScreen | dialogInputPanelDown);
     if (message != messageCommand) return message == messageInitDialog;
     commands.push_back(lowWord(wParam));
     if (lowWord(wParam) == 1 || lowWord(wParam) == 1012) endDialog(dialog, lowWord(wParam));
@@ -323,10 +335,11 @@ bool testDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, int
 }
 
 // What the owner of a dialog or a message box receives while it is up and as it closes.
-const Numbers deactivatedAndBack = {messageActivate, messageKillFocus, messageActivate, messageSetFocus};
+const Numbers deactivatedAndBack = {messageActivate, messageKillFocus, messageActivate,
+                                    messageSetFocus};
 
 class DialogTest : public WindowSystemTest {
-protected:
+  protected:
     void SetUp() override {
         WindowSystemTest::SetUp();
         commands.clear();
@@ -389,7 +402,14 @@ TEST_F(DialogTest, AMessageBoxHoldsBackOnlyThePaintOfWhatItCovers) {
 // Full screen below the navigation bar, over the menu bar's rows too; a text wider than
 // the dialog (300 dialog units are 450 pixels here) breaks inside the screen.
 TEST_F(DialogTest, TheDialogIsDrawnFullScreenAndKeepsItsControlsInside) {
-    const DialogControl wide[] = {{DialogControlKind::Text, -1, "aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk", 0, 0, 300, 40, {}},
+    const DialogControl wide[] = {{DialogControlKind::Text,
+                                   -1,
+                                   "aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk",
+                                   0,
+                                   0,
+                                   300,
+                                   40,
+                                   {}},
                                   controls[2]};
     std::vector<uint16_t> picture;
     whenUp([&] {
@@ -400,8 +420,8 @@ TEST_F(DialogTest, TheDialogIsDrawnFullScreenAndKeepsItsControlsInside) {
     ASSERT_EQ(picture.size(), 240u * 320u);
     const auto at = [&](int32_t x, int32_t y) { return picture[static_cast<size_t>(y * 240 + x)]; };
     EXPECT_EQ(at(2, 318), rgb565FromColourRef(chromeWindow));
-    EXPECT_EQ(at(130, 26 + 100 + 8), rgb565FromColourRef(chromeFace));            // the OK button's face
-    EXPECT_EQ(at(130, 26 + 100), rgb565FromColourRef(chromeText));                 // its frame
+    EXPECT_EQ(at(130, 26 + 100 + 8), rgb565FromColourRef(chromeFace));  // the OK button's face
+    EXPECT_EQ(at(130, 26 + 100), rgb565FromColourRef(chromeText));      // its frame
     EXPECT_EQ(at(navigationDoneRect.left, 10), rgb565FromColourRef(colourWhite));  // Done's frame
     int32_t inkRight = 0, inkSecondLine = 0;
     for (int32_t y = 26; y < 60; ++y) {
@@ -419,9 +439,9 @@ TEST_F(DialogTest, ButtonsAnswerATapThatStartsAndEndsOnThem) {
     whenUp([&] {
         backEnd.queue({InputKind::PointerDown, 130, 26 + 105});
         backEnd.queue({InputKind::PointerUp, 200, 26 + 60});  // slid off: nothing
-        backEnd.tap(20, 26 + 105);                             // "Other"
-        backEnd.tap(100, 150);                                 // no control
-        backEnd.tap(215, 12);                                  // Done
+        backEnd.tap(20, 26 + 105);                            // "Other"
+        backEnd.tap(100, 150);                                // no control
+        backEnd.tap(215, 12);                                 // Done
     });
     EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 1);
     EXPECT_EQ(commands, (std::vector<uint16_t>{7, 1}));
@@ -514,11 +534,13 @@ constexpr int32_t ink = blockInkTop;  // the first row of a glyph's block
 TEST(TextDrawingTest, CentresEachLineAndFillsItsBoxWithTheBackground) {
     Canvas c;
     drawText(c.canvas, font, "a b\nccc", {0, 5, 60, 40}, textCentre, 0x0000FF, 0xFF0000);
-    EXPECT_EQ(std::tuple(c.at(20, 5 + ink), c.at(21, 5), c.at(22, 5 + ink), c.at(29, 5 + ink), c.at(35, 5 + ink)),
-              std::tuple(0x1234, blue, red, blue, red));  // left of the box, above the ink, a, space, b
-    EXPECT_EQ(c.at(39, 5 + ink), 0x1234);                // right of the box
-    EXPECT_EQ(c.at(22, 15 + ink), red);                  // line 2 under line 1
-    EXPECT_EQ(c.at(22, 25), 0x1234);                     // nothing below
+    EXPECT_EQ(
+        std::tuple(c.at(20, 5 + ink), c.at(21, 5), c.at(22, 5 + ink), c.at(29, 5 + ink),
+                   c.at(35, 5 + ink)),
+        std::tuple(0x1234, blue, red, blue, red));  // left of the box, above the ink, a, space, b
+    EXPECT_EQ(c.at(39, 5 + ink), 0x1234);           // right of the box
+    EXPECT_EQ(c.at(22, 15 + ink), red);             // line 2 under line 1
+    EXPECT_EQ(c.at(22, 25), 0x1234);                // nothing below
 }
 
 TEST(TextDrawingTest, ClipsToTheRectangleUnlessToldNotTo) {
@@ -550,7 +572,8 @@ TEST(TextDrawingTest, ReadsUtf8AndStandsInForMissingCharacters) {
 
 TEST(TextDrawingTest, BlendsPartialCoverageAndDrawsOverWhatIsThere) {
     GlyphFont half = makeBlockFont();
-    half.coverage[half.glyphs[U'x' - 32].offset + ink * blockInkColumns] = 128;  // one half-covered pixel
+    half.coverage[half.glyphs[U'x' - 32].offset + ink * blockInkColumns] =
+        128;  // one half-covered pixel
     Canvas c, over;
     drawTextLine(c.canvas, half, "x", 0, 0, 0xFFFFFF, 0x000000);
     EXPECT_EQ(c.at(1, ink), rgb565(128, 128, 128));
@@ -575,7 +598,8 @@ TEST_F(InstanceTest, ARunningWindowIsFoundByClassAndTitleAndComesToTheFront) {
     // request is made on a thread of its own, as another process would.
     bool answered = false;
     std::thread asker([&] { answered = bringRunningWindowForward(found, true); });
-    EXPECT_TRUE(eventually([&] { return backEnd.raises() > 0; }, std::chrono::seconds(2), [&] { pump(); }));
+    EXPECT_TRUE(
+        eventually([&] { return backEnd.raises() > 0; }, std::chrono::seconds(2), [&] { pump(); }));
     asker.join();
     EXPECT_EQ(backEnd.raises(), 1);
     EXPECT_TRUE(answered);
@@ -587,7 +611,9 @@ TEST_F(InstanceTest, ARunningWindowIsFoundByClassAndTitleAndComesToTheFront) {
 // program, another display) never meets it.
 TEST_F(InstanceTest, TheNameBelongsToOneWindowAndGoesWithIt) {
     const WindowHandle w = makeWindow("Tuner");
-    EXPECT_EQ(startInstanceListener(recordingClass, "Tuner", [](void*, bool) {}, nullptr), nullptr);
+    EXPECT_EQ(startInstanceListener(
+                  recordingClass, "Tuner", [](void*, bool) {}, nullptr),
+              nullptr);
     destroyWindow(w);
     RunningWindow found;
     EXPECT_FALSE(findRunningWindow(recordingClass, "Tuner", found));
@@ -608,7 +634,8 @@ TEST_F(InstanceTest, ASocketHeldByAnotherUserIsNoRunningCopy) {
         std::memcpy(address.sun_path + 1, name.data(), name.size());
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
         if (setgid(65534) != 0 || setuid(65534) != 0 ||
-            bind(fd, reinterpret_cast<sockaddr*>(&address), offsetof(sockaddr_un, sun_path) + 1 + name.size()) != 0 ||
+            bind(fd, reinterpret_cast<sockaddr*>(&address),
+                 offsetof(sockaddr_un, sun_path) + 1 + name.size()) != 0 ||
             listen(fd, 4) != 0 || write(ready[1], "r", 1) != 1)
             _exit(2);
         for (;;) {

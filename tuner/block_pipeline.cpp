@@ -67,8 +67,12 @@ bool setRefreshDivisor(int32_t divisor) {
     return true;
 }
 
-const PipelineState& pipelineState() { return state; }
+const PipelineState& pipelineState() {
+    return state;
+}
 
-void resetBlockPipeline() { state = startState(); }
+void resetBlockPipeline() {
+    state = startState();
+}
 
 }  // namespace veldra

@@ -44,12 +44,12 @@ bool validKind(InstrumentKind kind) {
 }  // namespace
 
 const PitchPosition stringTable[stringTableSize] = {
-    position(3, 7), position(4, 2), position(4, 9), position(5, 4),     // Violin G3 D4 A4 E5
-    position(2, 4), position(2, 9), position(3, 2), position(3, 7),     // Guitar E2 A2 D3 G3
-    position(3, 11), position(4, 4),                                    //        B3 E4
-    position(2, 0), position(2, 7), position(3, 2), position(3, 9),     // Cello C2 G2 D3 A3
-    position(3, 2), position(3, 9),                                     // Erhu D3 A3
-    position(2, 9), position(3, 2), position(3, 4), position(3, 9),     // Pipa A2 D3 E3 A3
+    position(3, 7),  position(4, 2), position(4, 9), position(5, 4),  // Violin G3 D4 A4 E5
+    position(2, 4),  position(2, 9), position(3, 2), position(3, 7),  // Guitar E2 A2 D3 G3
+    position(3, 11), position(4, 4),                                  //        B3 E4
+    position(2, 0),  position(2, 7), position(3, 2), position(3, 9),  // Cello C2 G2 D3 A3
+    position(3, 2),  position(3, 9),                                  // Erhu D3 A3
+    position(2, 9),  position(3, 2), position(3, 4), position(3, 9),  // Pipa A2 D3 E3 A3
 };
 
 const ModeEntry* modeEntry(InstrumentKind kind) {

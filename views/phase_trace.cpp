@@ -42,10 +42,14 @@ void plotPoints(const TraceState& t, const int16_t* samples, int32_t count) {
     int16_t ys[pointBatch];
     for (int32_t start = 0; start < count; start += pointBatch) {
         const int32_t end = std::min(count, start + pointBatch);
-        const int32_t fromBlock = std::clamp(n, start, end);  // first j whose S[j - n] is in this block
-        for (int32_t j = start; j < fromBlock; ++j) xs[j - start] = toX(t.traceHistory[j + 1]);
-        for (int32_t j = fromBlock; j < end; ++j) xs[j - start] = toX(samples[j - n]);
-        for (int32_t j = start; j < end; ++j) ys[j - start] = toY(samples[j]);
+        const int32_t fromBlock =
+            std::clamp(n, start, end);  // first j whose S[j - n] is in this block
+        for (int32_t j = start; j < fromBlock; ++j)
+            xs[j - start] = toX(t.traceHistory[j + 1]);
+        for (int32_t j = fromBlock; j < end; ++j)
+            xs[j - start] = toX(samples[j - n]);
+        for (int32_t j = start; j < end; ++j)
+            ys[j - start] = toY(samples[j]);
         drawPoints(tracePen, xs, ys, end - start);
     }
 }
@@ -58,7 +62,9 @@ void setTraceOrigin(int32_t x, int32_t y, int32_t shift) {
     state.traceShift = static_cast<int16_t>(shift);
 }
 
-void setTraceAutoDelay(bool on) { state.autoDelay = on; }
+void setTraceAutoDelay(bool on) {
+    state.autoDelay = on;
+}
 
 void drawTrace(const int16_t* samples, int32_t count, bool backlog, double listedPeriod) {
     TraceState& t = state;
@@ -82,8 +88,12 @@ void drawTrace(const int16_t* samples, int32_t count, bool backlog, double liste
     }
 }
 
-const TraceState& traceState() { return state; }
+const TraceState& traceState() {
+    return state;
+}
 
-void resetTrace() { state = startState(); }
+void resetTrace() {
+    state = startState();
+}
 
 }  // namespace veldra

@@ -27,7 +27,8 @@ struct TraceState {
     int16_t traceShift;  // samples are shifted right by this before plotting (shell: 10)
     int32_t traceDelay;  // samples between a point's x and y sample; 2 < delay < 512
     bool autoDelay;      // traceDelay follows a quarter of the recent period; setTraceAutoDelay
-    int16_t traceHistory[traceHistoryLength];  // previous block's last traceDelay + 1 samples, oldest first
+    int16_t traceHistory[traceHistoryLength];  // previous block's last traceDelay + 1 samples,
+                                               // oldest first
 };
 
 // Stores the origin and the shift (their low 16 bits).

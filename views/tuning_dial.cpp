@@ -39,14 +39,18 @@ constexpr int32_t angleLimit = 1 << 20;  // 1024 octaves: far beyond any pitch t
 struct Colour {
     int32_t red, green, blue;
 };
-constexpr Colour markerColour = {71, 79, 255};     // blue
-constexpr Colour needleColour = {95, 255, 95};     // green
+constexpr Colour markerColour = {71, 79, 255};      // blue
+constexpr Colour needleColour = {95, 255, 95};      // green
 constexpr Colour highlightColour = {255, 255, 15};  // yellow
 
-void setColour(int32_t pen, Colour c) { setInkColour(pen, c.red, c.green, c.blue); }
+void setColour(int32_t pen, Colour c) {
+    setInkColour(pen, c.red, c.green, c.blue);
+}
 
 // Pixels from one turn to the next.
-int32_t turnSpacing(const DialState& s) { return (s.outerRadius - s.innerRadius) / s.octaveSpan; }
+int32_t turnSpacing(const DialState& s) {
+    return (s.outerRadius - s.innerRadius) / s.octaveSpan;
+}
 
 struct ScreenPoint {
     int32_t x, y;
@@ -181,8 +185,12 @@ void updateDial(float frequency, bool showNeedle, const ListedPitch& listed) {
     }
 }
 
-const DialState& dialState() { return state; }
+const DialState& dialState() {
+    return state;
+}
 
-void resetDial() { state = startState(); }
+void resetDial() {
+    state = startState();
+}
 
 }  // namespace veldra

@@ -37,20 +37,20 @@ enum class DialReading : int32_t {
 
 // All of the dial's state.
 struct DialState {
-    int32_t lowOctave;              // octave at the spiral's inner start; set by configureDial
-    int32_t octaveSpan;             // turns shown; configureDial, always 3
-    int32_t centreX;                // spiral centre; setDialGeometry
+    int32_t lowOctave;   // octave at the spiral's inner start; set by configureDial
+    int32_t octaveSpan;  // turns shown; configureDial, always 3
+    int32_t centreX;     // spiral centre; setDialGeometry
     int32_t centreY;
-    int32_t innerRadius;            // radius at lowOctave; setDialGeometry
-    int32_t outerRadius;            // radius at lowOctave + octaveSpan; setDialGeometry
-    int32_t needlePen;              // markers, needle, arrows, circle: PenInk
-    int32_t scalePen;               // string rings and octave digits: PenScale
-    int32_t scaleErasePen;          // the see-through hole in a ring: PenScaleErase
+    int32_t innerRadius;                   // radius at lowOctave; setDialGeometry
+    int32_t outerRadius;                   // radius at lowOctave + octaveSpan; setDialGeometry
+    int32_t needlePen;                     // markers, needle, arrows, circle: PenInk
+    int32_t scalePen;                      // string rings and octave digits: PenScale
+    int32_t scaleErasePen;                 // the see-through hole in a ring: PenScaleErase
     const PitchPosition* stringPositions;  // the mode's open strings (not owned); configureDial
-    int32_t stringCount;            // entries in stringPositions
-    float lastMarkedPeriod;         // recent period of the last highlight circle; updateDial
-    DialReading reading;            // what the last updateDial showed for the pitch
-    int32_t readingAngle;           // its angle index when reading is Needle, else 0
+    int32_t stringCount;                   // entries in stringPositions
+    float lastMarkedPeriod;                // recent period of the last highlight circle; updateDial
+    DialReading reading;                   // what the last updateDial showed for the pitch
+    int32_t readingAngle;                  // its angle index when reading is Needle, else 0
 };
 
 // Stores the spiral's centre and radii (the shell: 120, 128, 40, 106).

@@ -12,23 +12,23 @@ constexpr char32_t firstCode = 32;
 constexpr char32_t lastCode = 255;
 
 const char* const fontFolders[] = {
-    "/usr/share/fonts/truetype/dejavu/",  // Debian, Ubuntu
-    "/usr/share/fonts/TTF/",              // Arch
-    "/usr/share/fonts/dejavu-sans-fonts/",// Fedora
-    "/usr/share/fonts/dejavu/",           // older Fedora, openSUSE
+    "/usr/share/fonts/truetype/dejavu/",    // Debian, Ubuntu
+    "/usr/share/fonts/TTF/",                // Arch
+    "/usr/share/fonts/dejavu-sans-fonts/",  // Fedora
+    "/usr/share/fonts/dejavu/",             // older Fedora, openSUSE
     "/usr/local/share/fonts/",
 };
 
 // Keeps SDL_ttf initialised while fonts are being loaded.
 class TtfSession {
-public:
+  public:
     TtfSession() : ok_(TTF_Init() == 0) {}
     ~TtfSession() {
         if (ok_) TTF_Quit();
     }
     bool ok() const { return ok_; }
 
-private:
+  private:
     bool ok_;
 };
 
@@ -47,16 +47,19 @@ void addGlyph(TTF_Font* ttf, char32_t code, GlyphFont& font) {
     }
     g.advance = static_cast<int16_t>(advance);
     g.left = static_cast<int16_t>(std::min(minX, 0));
-    SDL_Surface* surface = TTF_RenderGlyph32_Shaded(ttf, code, SDL_Color{255, 255, 255, 255}, SDL_Color{0, 0, 0, 255});
+    SDL_Surface* surface =
+        TTF_RenderGlyph32_Shaded(ttf, code, SDL_Color{255, 255, 255, 255}, SDL_Color{0, 0, 0, 255});
     if (surface != nullptr && surface->format->BytesPerPixel == 1) {
         g.width = static_cast<int16_t>(surface->w);
         const int32_t rows = std::min(surface->h, font.lineHeight);
-        font.coverage.resize(font.coverage.size() + static_cast<size_t>(surface->w) * font.lineHeight, 0);
+        font.coverage.resize(
+            font.coverage.size() + static_cast<size_t>(surface->w) * font.lineHeight, 0);
         const SDL_Color* palette = surface->format->palette->colors;
         for (int32_t y = 0; y < rows; ++y) {
             const uint8_t* row = static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch;
             for (int32_t x = 0; x < surface->w; ++x) {
-                font.coverage[g.offset + static_cast<size_t>(y * surface->w + x)] = palette[row[x]].r;
+                font.coverage[g.offset + static_cast<size_t>(y * surface->w + x)] =
+                    palette[row[x]].r;
             }
         }
     }
@@ -90,7 +93,8 @@ bool loadGlyphFont(const std::string& path, int32_t pixels, GlyphFont& font, std
     font.lineHeight = TTF_FontHeight(ttf);
     font.ascent = TTF_FontAscent(ttf);
     font.firstCode = firstCode;
-    for (char32_t code = firstCode; code <= lastCode; ++code) addGlyph(ttf, code, font);
+    for (char32_t code = firstCode; code <= lastCode; ++code)
+        addGlyph(ttf, code, font);
     // Characters the face lacks draw as its '?'.
     const Glyph question = font.glyphs[U'?' - firstCode];
     for (Glyph& g : font.glyphs) {
@@ -104,13 +108,15 @@ bool loadSystemFonts(LoadedFonts& fonts, std::string& error) {
     const std::string regular = findDejaVuFile("DejaVuSans.ttf");
     const std::string bold = findDejaVuFile("DejaVuSans-Bold.ttf");
     if (regular.empty() || bold.empty()) {
-        error = "cannot find the DejaVu Sans fonts (DejaVuSans.ttf, DejaVuSans-Bold.ttf) in "
-                "/usr/share/fonts; install the package fonts-dejavu-core";
+        error =
+            "cannot find the DejaVu Sans fonts (DejaVuSans.ttf, DejaVuSans-Bold.ttf) in "
+            "/usr/share/fonts; install the package fonts-dejavu-core";
         return false;
     }
     return loadGlyphFont(regular, systemFontPixels, fonts.text, error) &&
            loadGlyphFont(bold, systemFontPixels, fonts.title, error) &&
-           loadGlyphFont(regular, 11, fonts.small, error) && loadGlyphFont(regular, 13, fonts.large, error);
+           loadGlyphFont(regular, 11, fonts.small, error) &&
+           loadGlyphFont(regular, 13, fonts.large, error);
 }
 
 }  // namespace veldra

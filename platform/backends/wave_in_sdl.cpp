@@ -11,7 +11,7 @@ namespace veldra {
 namespace {
 
 class Microphone : public WaveInSource {
-public:
+  public:
     Microphone() : audio_(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         if (!audio_) std::fprintf(stderr, "veldra: no sound system: %s\n", SDL_GetError());
     }
@@ -30,7 +30,8 @@ public:
     WaveInDevice* open(uint32_t index, const WaveFormat& format, uint32_t threadId) override {
         if (!audio_ || device_ || format.formatTag != waveFormatPcm) return nullptr;
         const int listed = SDL_GetNumAudioDevices(1);
-        const char* name = listed < 0 ? nullptr : SDL_GetAudioDeviceName(static_cast<int>(index), 1);
+        const char* name =
+            listed < 0 ? nullptr : SDL_GetAudioDeviceName(static_cast<int>(index), 1);
         if (listed >= 0 && name == nullptr) return nullptr;
 
         device_ = std::make_unique<WaveInDevice>(this, threadId);
@@ -66,7 +67,7 @@ public:
         device_.reset();
     }
 
-private:
+  private:
     bool audio_;                            // SDL's audio subsystem is ours to use
     std::unique_ptr<WaveInDevice> device_;  // the open device
     SDL_AudioDeviceID sdlDevice_ = 0;       // SDL's capture device behind it
@@ -74,7 +75,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveInSource> makeMicrophoneSource() { return std::make_unique<Microphone>(); }
+std::unique_ptr<WaveInSource> makeMicrophoneSource() {
+    return std::make_unique<Microphone>();
+}
 
 std::unique_ptr<WaveInSource> soundInputFromEnvironment() {
     const SoundInputChoice choice = chooseSoundInput(std::getenv(soundInputVariable));

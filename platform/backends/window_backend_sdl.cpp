@@ -30,15 +30,24 @@ uint32_t virtualKey(SDL_Keycode key) {
     if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>('0' + (key - SDLK_0));
     switch (key) {
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return keyReturn;
-        case SDLK_ESCAPE: return keyEscape;
-        case SDLK_SPACE: return keySpace;
-        case SDLK_LEFT: return keyLeft;
-        case SDLK_UP: return keyUp;
-        case SDLK_RIGHT: return keyRight;
-        case SDLK_DOWN: return keyDown;
-        case SDLK_F10: return keyF10;
-        default: return 0;
+        case SDLK_KP_ENTER:
+            return keyReturn;
+        case SDLK_ESCAPE:
+            return keyEscape;
+        case SDLK_SPACE:
+            return keySpace;
+        case SDLK_LEFT:
+            return keyLeft;
+        case SDLK_UP:
+            return keyUp;
+        case SDLK_RIGHT:
+            return keyRight;
+        case SDLK_DOWN:
+            return keyDown;
+        case SDLK_F10:
+            return keyF10;
+        default:
+            return 0;
     }
 }
 
@@ -57,7 +66,7 @@ int toleratingErrorHandler(Display* display, XErrorEvent* error) {
 }
 
 class SdlBackEnd final : public WindowBackEnd {
-public:
+  public:
     ~SdlBackEnd() override {
         if (window_ != nullptr) SDL_DestroyWindow(window_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -69,7 +78,8 @@ public:
         // without this SDL would present it through an OpenGL renderer, whose driver alone
         // costs several times the program's memory and a share of a core.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        if (defaultErrorHandler == nullptr) defaultErrorHandler = XSetErrorHandler(toleratingErrorHandler);
+        if (defaultErrorHandler == nullptr)
+            defaultErrorHandler = XSetErrorHandler(toleratingErrorHandler);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             error = std::string("cannot start SDL's video: ") + SDL_GetError();
             return false;
@@ -77,7 +87,8 @@ public:
         wakeType_ = SDL_RegisterEvents(1);
         SDL_Rect usable;
         if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
-            while (scale > 1 && (screenWidth * scale > usable.w || screenHeight * scale > usable.h)) --scale;
+            while (scale > 1 && (screenWidth * scale > usable.w || screenHeight * scale > usable.h))
+                --scale;
         }
         window_ = SDL_CreateWindow("Veldra", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                    screenWidth * scale, screenHeight * scale,
@@ -133,17 +144,20 @@ public:
 
     void setIcon(const Bitmap& icon) override {
         SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-            const_cast<uint16_t*>(icon.pixels), icon.width, icon.height, 16, icon.width * 2, SDL_PIXELFORMAT_RGB565);
+            const_cast<uint16_t*>(icon.pixels), icon.width, icon.height, 16, icon.width * 2,
+            SDL_PIXELFORMAT_RGB565);
         if (surface == nullptr) return;
         SDL_SetWindowIcon(window_, surface);
         SDL_FreeSurface(surface);
     }
 
-private:
+  private:
     // Scale and offset of the picture in a surface of this size; the bars go black, and the
     // colour table is rebuilt, whenever the surface changes.
     void layOut(SDL_Surface* surface) {
-        if (surface->w == surfaceWidth_ && surface->h == surfaceHeight_ && surface->format->format == format_) return;
+        if (surface->w == surfaceWidth_ && surface->h == surfaceHeight_ &&
+            surface->format->format == format_)
+            return;
         surfaceWidth_ = surface->w;
         surfaceHeight_ = surface->h;
         format_ = surface->format->format;
@@ -157,7 +171,8 @@ private:
             const uint32_t g = (p >> 5) & 0x3F;
             const uint32_t b = p & 0x1F;
             colours_[p] = SDL_MapRGB(surface->format, static_cast<Uint8>((r << 3) | (r >> 2)),
-                                     static_cast<Uint8>((g << 2) | (g >> 4)), static_cast<Uint8>((b << 3) | (b >> 2)));
+                                     static_cast<Uint8>((g << 2) | (g >> 4)),
+                                     static_cast<Uint8>((b << 3) | (b >> 2)));
         }
     }
 
@@ -166,17 +181,22 @@ private:
         const int32_t columns = std::min(screenWidth, (surface->w - offsetX_) / scale_);
         const int32_t rows = std::min(screenHeight, (surface->h - offsetY_) / scale_);
         for (int32_t y = 0; y < rows; ++y) {
-            uint8_t* top = static_cast<uint8_t*>(surface->pixels) + (offsetY_ + y * scale_) * surface->pitch;
+            uint8_t* top =
+                static_cast<uint8_t*>(surface->pixels) + (offsetY_ + y * scale_) * surface->pitch;
             Pixel* out = reinterpret_cast<Pixel*>(top) + offsetX_;
             const uint16_t* in = picture_ + y * screenWidth;
             for (int32_t x = 0; x < columns; ++x) {
                 const Pixel colour = static_cast<Pixel>(colours_[in[x]]);
-                for (int32_t k = 0; k < scale_; ++k) *out++ = colour;
+                for (int32_t k = 0; k < scale_; ++k)
+                    *out++ = colour;
             }
             // The other rows of a scaled row are copies of its first.
             const size_t bytes = static_cast<size_t>(columns * scale_) * sizeof(Pixel);
             const uint8_t* first = top + offsetX_ * static_cast<int32_t>(sizeof(Pixel));
-            for (int32_t k = 1; k < scale_; ++k) std::memcpy(top + k * surface->pitch + offsetX_ * static_cast<int32_t>(sizeof(Pixel)), first, bytes);
+            for (int32_t k = 1; k < scale_; ++k)
+                std::memcpy(
+                    top + k * surface->pitch + offsetX_ * static_cast<int32_t>(sizeof(Pixel)),
+                    first, bytes);
         }
     }
 
@@ -204,19 +224,27 @@ private:
                 return true;
             case SDL_WINDOWEVENT:
                 switch (e.window.event) {
-                    case SDL_WINDOWEVENT_FOCUS_GAINED: event = {InputKind::FocusGained}; return true;
-                    case SDL_WINDOWEVENT_FOCUS_LOST: event = {InputKind::FocusLost}; return true;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED:
+                        event = {InputKind::FocusGained};
+                        return true;
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                        event = {InputKind::FocusLost};
+                        return true;
                     case SDL_WINDOWEVENT_MINIMIZED:
-                    case SDL_WINDOWEVENT_HIDDEN: event = {InputKind::Minimised}; return true;
+                    case SDL_WINDOWEVENT_HIDDEN:
+                        event = {InputKind::Minimised};
+                        return true;
                     case SDL_WINDOWEVENT_EXPOSED:
                     case SDL_WINDOWEVENT_SIZE_CHANGED:
                         if (picture_ != nullptr) present(picture_);
                         return false;
-                    default: return false;
+                    default:
+                        return false;
                 }
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
-            case SDL_MOUSEMOTION: return translatePointer(e, event);
+            case SDL_MOUSEMOTION:
+                return translatePointer(e, event);
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 if (e.key.repeat != 0) return false;
@@ -228,7 +256,8 @@ private:
                 event.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
                 return true;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
 
@@ -237,7 +266,8 @@ private:
         if (e.type == SDL_MOUSEMOTION) {
             if (!stylusDown_ || (e.motion.state & SDL_BUTTON_LMASK) == 0) return false;
             toScreen(e.motion.x, e.motion.y, x, y);
-            event = {InputKind::PointerMove, std::clamp(x, 0, screenWidth - 1), std::clamp(y, 0, screenHeight - 1)};
+            event = {InputKind::PointerMove, std::clamp(x, 0, screenWidth - 1),
+                     std::clamp(y, 0, screenHeight - 1)};
             return true;
         }
         if (e.button.button != SDL_BUTTON_LEFT) return false;
@@ -251,7 +281,8 @@ private:
         }
         if (!stylusDown_) return false;
         stylusDown_ = false;
-        event = {InputKind::PointerUp, std::clamp(x, 0, screenWidth - 1), std::clamp(y, 0, screenHeight - 1)};
+        event = {InputKind::PointerUp, std::clamp(x, 0, screenWidth - 1),
+                 std::clamp(y, 0, screenHeight - 1)};
         return true;
     }
 
@@ -263,10 +294,10 @@ private:
     int32_t surfaceWidth_ = 0;              // the window surface last laid out, in pixels
     int32_t surfaceHeight_ = 0;
     uint32_t format_ = 0;
-    int32_t scale_ = 1;                     // picture pixels per screen pixel
-    int32_t offsetX_ = 0;                   // the picture's top-left corner in the surface
+    int32_t scale_ = 1;    // picture pixels per screen pixel
+    int32_t offsetX_ = 0;  // the picture's top-left corner in the surface
     int32_t offsetY_ = 0;
-    bool stylusDown_ = false;               // a press inside the picture awaits its release
+    bool stylusDown_ = false;  // a press inside the picture awaits its release
 };
 
 }  // namespace

@@ -12,8 +12,10 @@ const GlyphFont& fontForPoints(const SystemFonts& fonts, int32_t points) {
 
 const Glyph* glyphFor(const GlyphFont& font, char32_t code) {
     const size_t count = font.glyphs.size();
-    if (code >= font.firstCode && code - font.firstCode < count) return &font.glyphs[code - font.firstCode];
-    if (U'?' >= font.firstCode && U'?' - font.firstCode < count) return &font.glyphs[U'?' - font.firstCode];
+    if (code >= font.firstCode && code - font.firstCode < count)
+        return &font.glyphs[code - font.firstCode];
+    if (U'?' >= font.firstCode && U'?' - font.firstCode < count)
+        return &font.glyphs[U'?' - font.firstCode];
     return nullptr;
 }
 
@@ -64,7 +66,8 @@ ColourRef colourOf(uint16_t pixel) {
 
 // Pen positions and maps of a line, handed to plot(x, y, coverage) for each covered pixel.
 template <typename Plot>
-void rasterizeLine(const GlyphFont& font, std::string_view line, int32_t x, int32_t top, Plot&& plot) {
+void rasterizeLine(const GlyphFont& font, std::string_view line, int32_t x, int32_t top,
+                   Plot&& plot) {
     int32_t pen = x;
     for (size_t i = 0; i < line.size();) {
         const char32_t code = nextCodePoint(line, i);
@@ -97,14 +100,16 @@ void drawTextLineOver(const PixelCanvas& canvas, const GlyphFont& font, std::str
                       int32_t x, int32_t top, ColourRef textColour) {
     rasterizeLine(font, line, x, top, [&](int32_t px, int32_t py, uint8_t amount) {
         if (!rectContains(canvas.clip, px, py)) return;
-        putPixel(canvas, px, py, blendColours(colourOf(pixelAt(canvas, px, py)), textColour, amount));
+        putPixel(canvas, px, py,
+                 blendColours(colourOf(pixelAt(canvas, px, py)), textColour, amount));
     });
 }
 
 namespace text_detail {
 
 size_t wordEnd(std::string_view text, size_t position) {
-    while (position < text.size() && text[position] != ' ' && text[position] != '\n') ++position;
+    while (position < text.size() && text[position] != ' ' && text[position] != '\n')
+        ++position;
     return position;
 }
 
@@ -116,7 +121,8 @@ void drawText(const PixelCanvas& canvas, const GlyphFont& font, std::string_view
     const int32_t width = rect.right - rect.left;
     int32_t top = rect.top;
     layOutText(font, text, width, (flags & textWordBreak) != 0, [&](const TextLine& line) {
-        const int32_t x = (flags & textCentre) != 0 ? rect.left + (width - line.width) / 2 : rect.left;
+        const int32_t x =
+            (flags & textCentre) != 0 ? rect.left + (width - line.width) / 2 : rect.left;
         drawTextLine(target, font, text.substr(line.begin, line.end - line.begin), x, top,
                      textColour, backgroundColour);
         top += font.lineHeight;

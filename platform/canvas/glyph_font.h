@@ -28,8 +28,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/screen/screen.h"
 #include "platform/canvas/pixel_canvas.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 
@@ -117,10 +117,12 @@ int32_t layOutText(const GlyphFont& font, std::string_view text, int32_t width, 
         size_t lineEnd = paragraph;
         while (wordBreak && position < paragraphEnd) {
             size_t wordStart = position;
-            while (wordStart < paragraphEnd && text[wordStart] == ' ') ++wordStart;
+            while (wordStart < paragraphEnd && text[wordStart] == ' ')
+                ++wordStart;
             if (wordStart == paragraphEnd) break;
             const size_t wordStop = text_detail::wordEnd(text, wordStart);
-            const int32_t widthWithWord = textWidth(font, text.substr(lineBegin, wordStop - lineBegin));
+            const int32_t widthWithWord =
+                textWidth(font, text.substr(lineBegin, wordStop - lineBegin));
             if (widthWithWord > width && lineEnd > lineBegin) {
                 // Break before this word; the spaces in between belong to no line.
                 const std::string_view line = text.substr(lineBegin, lineEnd - lineBegin);

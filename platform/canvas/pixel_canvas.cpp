@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 
-
 namespace veldra {
 
 Rect intersectRects(const Rect& a, const Rect& b) {
@@ -11,7 +10,9 @@ Rect intersectRects(const Rect& a, const Rect& b) {
             std::min(a.bottom, b.bottom)};
 }
 
-bool isEmptyRect(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
+bool isEmptyRect(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
 
 bool rectContains(const Rect& r, int32_t x, int32_t y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
@@ -25,12 +26,14 @@ PixelCanvas clippedCanvas(const PixelCanvas& canvas, const Rect& rect) {
 
 void putPixel(const PixelCanvas& canvas, int32_t x, int32_t y, uint16_t colour) {
     if (!rectContains(canvas.clip, x, y)) return;
-    canvas.base[static_cast<ptrdiff_t>(x) * canvas.xPitch + static_cast<ptrdiff_t>(y) * canvas.yPitch] = colour;
+    canvas.base[static_cast<ptrdiff_t>(x) * canvas.xPitch +
+                static_cast<ptrdiff_t>(y) * canvas.yPitch] = colour;
 }
 
 uint16_t pixelAt(const PixelCanvas& canvas, int32_t x, int32_t y) {
     if (!rectContains(canvas.clip, x, y)) return 0;
-    return canvas.base[static_cast<ptrdiff_t>(x) * canvas.xPitch + static_cast<ptrdiff_t>(y) * canvas.yPitch];
+    return canvas.base[static_cast<ptrdiff_t>(x) * canvas.xPitch +
+                       static_cast<ptrdiff_t>(y) * canvas.yPitch];
 }
 
 void fillRect(const PixelCanvas& canvas, const Rect& rect, uint16_t colour) {
@@ -38,7 +41,8 @@ void fillRect(const PixelCanvas& canvas, const Rect& rect, uint16_t colour) {
     for (int32_t y = r.top; y < r.bottom; ++y) {
         uint16_t* p = canvas.base + static_cast<ptrdiff_t>(y) * canvas.yPitch +
                       static_cast<ptrdiff_t>(r.left) * canvas.xPitch;
-        for (int32_t x = r.left; x < r.right; ++x, p += canvas.xPitch) *p = colour;
+        for (int32_t x = r.left; x < r.right; ++x, p += canvas.xPitch)
+            *p = colour;
     }
 }
 

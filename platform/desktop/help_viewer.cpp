@@ -62,20 +62,25 @@ std::string helpUrl(std::string_view commandLine, const std::vector<std::string>
     return {};
 }
 
-bool startHelpViewer(std::string_view commandLine) { return startHelpViewer(commandLine, helpFolders()); }
+bool startHelpViewer(std::string_view commandLine) {
+    return startHelpViewer(commandLine, helpFolders());
+}
 
 bool startHelpViewer(std::string_view commandLine, const std::vector<std::string>& folders) {
     const std::string url = helpUrl(commandLine, folders);
     if (url.empty()) {
-        std::fprintf(stderr, "veldra: cannot find the help page of \"%.*s\" next to the program or in "
-                             "../share/veldra/\n", static_cast<int>(commandLine.size()), commandLine.data());
+        std::fprintf(stderr,
+                     "veldra: cannot find the help page of \"%.*s\" next to the program or in "
+                     "../share/veldra/\n",
+                     static_cast<int>(commandLine.size()), commandLine.data());
         return false;
     }
     const char* variable = std::getenv(helpOpenerVariable);
     const std::string opener = variable != nullptr && *variable != 0 ? variable : "xdg-open";
     // Everything the new process needs is made before fork: after it, only calls that
     // are safe in a child of a threaded process.
-    char* const arguments[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url.c_str()), nullptr};
+    char* const arguments[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url.c_str()),
+                               nullptr};
     const std::string failure = "veldra: cannot start the help viewer " + opener + "\n";
     const pid_t child = fork();
     if (child < 0) return false;

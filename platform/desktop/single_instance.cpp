@@ -16,8 +16,8 @@ std::string nameSpace;  // setInstanceNamespace; empty in the program
 
 constexpr char requestFront = 'F';
 constexpr char answerDone = 'K';
-constexpr int answerTimeoutMs = 2000;  // how long a finder waits for the answer
-constexpr int requestTimeoutMs = 1000; // how long the listener waits for a request
+constexpr int answerTimeoutMs = 2000;   // how long a finder waits for the answer
+constexpr int requestTimeoutMs = 1000;  // how long the listener waits for a request
 
 sockaddr_un addressFor(const std::string& name, socklen_t& length) {
     sockaddr_un address{};
@@ -60,14 +60,17 @@ std::string instanceSocketName(std::string_view className, std::string_view titl
     return name;
 }
 
-void setInstanceNamespace(std::string_view word) { nameSpace = std::string(word); }
+void setInstanceNamespace(std::string_view word) {
+    nameSpace = std::string(word);
+}
 
 bool findRunningWindow(std::string_view className, std::string_view title, RunningWindow& found) {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     socklen_t length = 0;
     const sockaddr_un address = addressFor(instanceSocketName(className, title), length);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 || !peerIsThisUser(fd)) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+        !peerIsThisUser(fd)) {
         close(fd);
         return false;
     }
@@ -94,7 +97,7 @@ void closeRunningWindow(RunningWindow& window) {
 }
 
 class InstanceListener {
-public:
+  public:
     int socket = -1;
     BringForwardCallback callback = nullptr;
     void* context = nullptr;

@@ -12,7 +12,7 @@ namespace veldra {
 
 template <typename Message>
 class BoundedQueue {
-public:
+  public:
     BoundedQueue() = default;  // no room: every push fails
     // The queue keeps its messages in ring[0 .. capacity - 1] (not owned).
     BoundedQueue(Message* ring, size_t capacity) : ring_(ring), capacity_(capacity) {}
@@ -36,7 +36,7 @@ public:
     size_t size() const { return count_; }
     void clear() { head_ = count_ = 0; }
 
-private:
+  private:
     Message* ring_ = nullptr;
     size_t capacity_ = 0;
     size_t head_ = 0;   // the oldest message

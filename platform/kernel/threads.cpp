@@ -1,7 +1,7 @@
 #include "platform/kernel/threads.h"
 
-#include <sys/resource.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -41,14 +41,14 @@ uint32_t AutoResetEvent::wait(uint32_t timeoutMs) {
 // ---- Threads and their queues ----
 
 struct KernelThread {
-    ThreadProc proc;              // the procedure
-    void* parameter;              // its parameter
-    uint32_t id;                  // registry key, never 0
-    std::thread runner;           // joined by closeThread
-    std::mutex mutex;             // guards the fields below
+    ThreadProc proc;     // the procedure
+    void* parameter;     // its parameter
+    uint32_t id;         // registry key, never 0
+    std::thread runner;  // joined by closeThread
+    std::mutex mutex;    // guards the fields below
     std::condition_variable changed;
-    pid_t tid = 0;                // the Linux thread id, for priorities; set at start
-    bool ended = false;           // the procedure has returned
+    pid_t tid = 0;       // the Linux thread id, for priorities; set at start
+    bool ended = false;  // the procedure has returned
     uint32_t exitCode = threadStillActive;
     // The messages; guarded by the registry's lock, not by mutex.
     std::unique_ptr<ThreadMessage[]> ring;
@@ -190,8 +190,7 @@ bool threadCpuTime(KernelThread* thread, uint64_t* nanoseconds) {
     return true;
 }
 
-bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam,
-                       uintptr_t lParam) {
+bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, uintptr_t lParam) {
     std::lock_guard<std::mutex> hold(registryLock);
     KernelThread* t = findLocked(threadId);
     return t != nullptr && t->queue.push(ThreadMessage{message, wParam, lParam});

@@ -34,13 +34,13 @@ inline constexpr uint32_t priorityIdle = 7;
 // Created not signalled. signal() sets it; the first wait() that sees it clears it again,
 // so one signal releases exactly one wait (at once if nobody is waiting yet).
 class AutoResetEvent {
-public:
+  public:
     void signal();
 
     // Waits at most timeoutMs milliseconds: waitSignalled or waitTimedOut.
     uint32_t wait(uint32_t timeoutMs);
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool signalled_ = false;  // set by signal, cleared by the wait that consumes it
@@ -85,8 +85,7 @@ bool threadCpuTime(KernelThread* thread, uint64_t* nanoseconds);
 
 // Puts a message on the queue of the thread with that id. False when no such thread is
 // alive or its queue is full; the message is then lost.
-bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam,
-                       uintptr_t lParam);
+bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, uintptr_t lParam);
 
 // Takes the calling thread's oldest message without waiting. False when the queue is
 // empty or the caller is not a kernel thread.

@@ -29,7 +29,9 @@ bool postWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, 
     return true;
 }
 
-void setWindowMessageWakeUp(void (*wakeUp)()) { wakeUpHook.store(wakeUp, std::memory_order_release); }
+void setWindowMessageWakeUp(void (*wakeUp)()) {
+    wakeUpHook.store(wakeUp, std::memory_order_release);
+}
 
 bool takeWindowMessage(WindowMessage* message) {
     if (message == nullptr) return false;

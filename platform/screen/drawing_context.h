@@ -43,7 +43,7 @@ inline constexpr uint32_t textWordBreak = 16;  // broken into lines at word boun
 inline constexpr uint32_t textNoClip = 256;    // not clipped to the rectangle
 
 class DrawingContext {
-public:
+  public:
     virtual ~DrawingContext() = default;
 
     // Each returns the colour that was set before.

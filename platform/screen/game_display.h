@@ -61,7 +61,7 @@ inline constexpr int32_t messageBoxOk = 1;
 inline constexpr size_t oemInfoCapacity = 200;
 
 class Screen {
-public:
+  public:
     virtual ~Screen() = default;
 
     // Takes the display for the window; false when the display cannot be had.

@@ -51,7 +51,8 @@ void HeadlessScreen::layOut(int32_t xPitch, int32_t yPitch) {
     memory_.assign(static_cast<size_t>(highest - lowest + 1), 0);
     if (picture.empty()) return;
     for (int32_t y = 0; y < screenHeight; ++y) {
-        for (int32_t x = 0; x < screenWidth; ++x) setPixel(x, y, picture[y * screenWidth + x]);
+        for (int32_t x = 0; x < screenWidth; ++x)
+            setPixel(x, y, picture[y * screenWidth + x]);
     }
 }
 
@@ -71,7 +72,9 @@ void HeadlessScreen::closeDisplay() {
     open_ = false;
 }
 
-void HeadlessScreen::setViewport(int32_t, int32_t height) { viewportHeight_ = height; }
+void HeadlessScreen::setViewport(int32_t, int32_t height) {
+    viewportHeight_ = height;
+}
 
 DisplayProperties HeadlessScreen::displayProperties() const {
     return {screenWidth, screenHeight, reportedXPitchBytes_, reportedYPitchBytes_, bitsPerPixel_};
@@ -83,7 +86,9 @@ uint16_t* HeadlessScreen::beginDraw() {
     return memory_.data() + baseOffset_;
 }
 
-void HeadlessScreen::endDraw() { ++endDrawCalls_; }
+void HeadlessScreen::endDraw() {
+    ++endDrawCalls_;
+}
 
 uint16_t* HeadlessScreen::fixedFrameBuffer() {
     return fixedModel_ ? memory_.data() + baseOffset_ : nullptr;
@@ -97,8 +102,8 @@ bool HeadlessScreen::oemInfo(char16_t* buffer, size_t capacity) const {
     return true;
 }
 
-int32_t HeadlessScreen::messageBox(Window* owner, std::string_view text,
-                                   std::string_view caption, uint32_t style) {
+int32_t HeadlessScreen::messageBox(Window* owner, std::string_view text, std::string_view caption,
+                                   uint32_t style) {
     messageBoxes_.push_back({owner, std::string(text), std::string(caption), style});
     std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
                  static_cast<int>(text.size()), text.data());
@@ -117,14 +122,16 @@ void HeadlessScreen::setPixel(int32_t x, int32_t y, uint16_t colour) {
 
 void HeadlessScreen::fill(uint16_t colour) {
     for (int32_t y = 0; y < screenHeight; ++y) {
-        for (int32_t x = 0; x < screenWidth; ++x) setPixel(x, y, colour);
+        for (int32_t x = 0; x < screenWidth; ++x)
+            setPixel(x, y, colour);
     }
 }
 
 std::vector<uint16_t> HeadlessScreen::snapshot() const {
     std::vector<uint16_t> picture(static_cast<size_t>(screenWidth) * screenHeight);
     for (int32_t y = 0; y < screenHeight; ++y) {
-        for (int32_t x = 0; x < screenWidth; ++x) picture[y * screenWidth + x] = pixel(x, y);
+        for (int32_t x = 0; x < screenWidth; ++x)
+            picture[y * screenWidth + x] = pixel(x, y);
     }
     return picture;
 }
@@ -134,7 +141,9 @@ bool HeadlessScreen::writePng(const std::string& path, std::string& error) const
     return writePngFile(path, picture.data(), screenWidth, screenHeight, error);
 }
 
-void HeadlessScreen::setBitsPerPixel(int32_t bits) { bitsPerPixel_ = bits; }
+void HeadlessScreen::setBitsPerPixel(int32_t bits) {
+    bitsPerPixel_ = bits;
+}
 
 bool HeadlessScreen::setPitches(int32_t xPitchBytes, int32_t yPitchBytes) {
     if (xPitchBytes < -maxPitchBytes || xPitchBytes > maxPitchBytes ||
@@ -163,9 +172,17 @@ void HeadlessScreen::emulateFixedFrameBuffer() {
     oemText_ = fixedModelOemText;
 }
 
-void HeadlessScreen::setOemInfo(std::u16string text) { oemText_ = std::move(text); }
-void HeadlessScreen::setOemInfoFails(bool fails) { oemFails_ = fails; }
-void HeadlessScreen::setOpenFails(bool fails) { openFails_ = fails; }
-void HeadlessScreen::setBeginDrawFails(bool fails) { beginDrawFails_ = fails; }
+void HeadlessScreen::setOemInfo(std::u16string text) {
+    oemText_ = std::move(text);
+}
+void HeadlessScreen::setOemInfoFails(bool fails) {
+    oemFails_ = fails;
+}
+void HeadlessScreen::setOpenFails(bool fails) {
+    openFails_ = fails;
+}
+void HeadlessScreen::setBeginDrawFails(bool fails) {
+    beginDrawFails_ = fails;
+}
 
 }  // namespace veldra

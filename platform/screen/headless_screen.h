@@ -28,7 +28,7 @@
 namespace veldra {
 
 class HeadlessScreen final : public Screen {
-public:
+  public:
     HeadlessScreen();
 
     // Screen
@@ -77,7 +77,7 @@ public:
     int32_t endDrawCalls() const { return endDrawCalls_; }
     int32_t viewportHeight() const { return viewportHeight_; }
 
-private:
+  private:
     void layOut(int32_t xPitchPixels, int32_t yPitchPixels);
     ptrdiff_t offsetOf(int32_t x, int32_t y) const;
 
@@ -85,10 +85,10 @@ private:
     ptrdiff_t baseOffset_;          // element of memory_ that holds pixel (0, 0)
     int32_t layoutXPitch_;          // pixels; what the memory really uses
     int32_t layoutYPitch_;
-    int32_t reportedXPitchBytes_;   // what displayProperties says
+    int32_t reportedXPitchBytes_;  // what displayProperties says
     int32_t reportedYPitchBytes_;
     int32_t bitsPerPixel_;
-    bool fixedModel_;               // fixedFrameBuffer() gives the base
+    bool fixedModel_;  // fixedFrameBuffer() gives the base
     std::u16string oemText_;
     bool oemFails_;
     bool openFails_;

@@ -54,7 +54,8 @@ void HeadlessWindow::Context::fillRect(const Rect& rect, ColourRef colour) {
     const int32_t top = std::max(rect.top, client.top);
     const int32_t bottom = std::min(rect.bottom, client.bottom);
     for (int32_t y = top; y < bottom; ++y) {
-        for (int32_t x = left; x < right; ++x) put(x, y, pixel);
+        for (int32_t x = left; x < right; ++x)
+            put(x, y, pixel);
     }
 }
 

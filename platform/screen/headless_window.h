@@ -24,10 +24,11 @@
 namespace veldra {
 
 // Where the tuner's start-up puts the main window: the default rectangle less the menu bar.
-inline constexpr Rect startupWindowRect{0, navigationBarHeight, screenWidth, screenHeight - menuBarHeight};
+inline constexpr Rect startupWindowRect{0, navigationBarHeight, screenWidth,
+                                        screenHeight - menuBarHeight};
 
 class HeadlessWindow final : public Window {
-public:
+  public:
     explicit HeadlessWindow(HeadlessScreen& screen, Rect screenRect = defaultWindowRect);
 
     // Window
@@ -42,7 +43,7 @@ public:
 
     struct TextCall {
         std::string text;
-        Rect rect;              // client coordinates
+        Rect rect;  // client coordinates
         uint32_t flags;
         ColourRef textColour;
         ColourRef backgroundColour;
@@ -52,9 +53,9 @@ public:
     // Contexts handed out and not yet released.
     int32_t contextsOut() const { return contextsOut_; }
 
-private:
+  private:
     class Context final : public DrawingContext {
-    public:
+      public:
         explicit Context(HeadlessWindow& window) : window_(window) {}
         void start();
         ColourRef setBackgroundColour(ColourRef colour) override;
@@ -63,7 +64,7 @@ private:
         void copyBitmap(const Bitmap& bitmap, int32_t x, int32_t y) override;
         void drawText(std::string_view text, const Rect& rect, uint32_t flags) override;
 
-    private:
+      private:
         // A client pixel, if it lies on the client area (and so on the screen).
         void put(int32_t x, int32_t y, uint16_t colour);
 

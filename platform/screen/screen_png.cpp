@@ -17,7 +17,9 @@ bool fail(std::string& error, const std::string& path, const std::string& reason
     return false;
 }
 
-std::string systemReason(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string systemReason(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 // RGB565 to 8-bit RGB; repeating the top bits maps full scale to 255.
 std::vector<uint8_t> toRgb(const uint16_t* pixels, size_t count) {
@@ -71,8 +73,8 @@ bool writeAndClose(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, i
 
 }  // namespace
 
-bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width,
-                  int32_t height, std::string& error) {
+bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
+                  std::string& error) {
     if (pixels == nullptr || width <= 0 || height <= 0) return fail(error, path, "empty picture");
     if (path.empty()) return fail(error, path, "no file name");
     const std::vector<uint8_t> rgb =

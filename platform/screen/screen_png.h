@@ -15,7 +15,7 @@
 namespace veldra {
 
 // false with error set to a message that names the file and what went wrong.
-bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width,
-                  int32_t height, std::string& error);
+bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
+                  std::string& error);
 
 }  // namespace veldra

@@ -15,7 +15,7 @@
 namespace veldra {
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     // The window's rectangle in screen pixels.
@@ -33,8 +33,9 @@ public:
 
 // Borrows a window's drawing context for one scope.
 class ClientDrawing {
-public:
-    explicit ClientDrawing(Window& window) : window_(window), context_(window.getDrawingContext()) {}
+  public:
+    explicit ClientDrawing(Window& window)
+        : window_(window), context_(window.getDrawingContext()) {}
     ~ClientDrawing() {
         if (context_ != nullptr) window_.releaseDrawingContext(*context_);
     }
@@ -44,7 +45,7 @@ public:
     // Null when the window gave none.
     DrawingContext* get() const { return context_; }
 
-private:
+  private:
     Window& window_;
     DrawingContext* context_;
 };

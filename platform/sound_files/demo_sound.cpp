@@ -1,5 +1,5 @@
-// Sections: [script] the parts and their timing; [voices] the plucked string and the
-// sung vowel as functions of time; [stream] pulling samples.
+// Sections: script: the parts and their timing; voices: the plucked string and the
+// sung vowel as functions of time; stream: pulling samples.
 #include "platform/sound_files/demo_sound.h"
 
 #include <algorithm>
@@ -9,18 +9,19 @@
 namespace veldra {
 namespace {
 
-// ---- [script] --------------------------------------------------------------------------
-
-constexpr int32_t samplesOf(int32_t milliseconds, int32_t rate) { return milliseconds * rate / 1000; }
+// ---- script ----
+constexpr int32_t samplesOf(int32_t milliseconds, int32_t rate) {
+    return milliseconds * rate / 1000;
+}
 
 // The timing in milliseconds, each span turned into samples on its own (as the parts'
 // places are sums of those), so that a rate gives the same samples wherever it is used.
-constexpr int32_t leadInMs = 250;      // silence before the first string
+constexpr int32_t leadInMs = 250;  // silence before the first string
 constexpr int32_t pluckMs = 2200;
-constexpr int32_t gapMs = 450;         // silence between notes
-constexpr int32_t vowelHoldMs = 900;   // the vowel's steady start and end
+constexpr int32_t gapMs = 450;        // silence between notes
+constexpr int32_t vowelHoldMs = 900;  // the vowel's steady start and end
 constexpr int32_t vowelGlideMs = 3000;
-constexpr int32_t tailMs = 500;        // silence after the vowel, before a loop restarts
+constexpr int32_t tailMs = 500;  // silence after the vowel, before a loop restarts
 
 // Positions as the tuner's string table has them: octave + semitone / 12. Places and
 // lengths are filled in for a rate by resetDemoSound.
@@ -34,16 +35,19 @@ constexpr std::array<DemoPart, demoPartCount> script = {{
     {DemoPartKind::Vowel, "A 3", 3 + 9 / 12.0, 0.0, 1.0, 0, 0},
 }};
 
-// ---- [voices] --------------------------------------------------------------------------
-
+// ---- voices ----
 constexpr double twoPi = 6.283185307179586;
 constexpr double fullScale = 32767.0;
 
 // Hz of a pitch position plus cents on the tuner's scale (C1 = 32.7 Hz).
-double tunerHz(double position, double cents) { return 32.7 * std::exp2(position - 1.0 + cents / 1200.0); }
+double tunerHz(double position, double cents) {
+    return 32.7 * std::exp2(position - 1.0 + cents / 1200.0);
+}
 
 // A raised-cosine fade from 0 to 1 over length seconds.
-double fadeIn(double t, double length) { return t >= length ? 1.0 : 0.5 - 0.5 * std::cos(M_PI * t / length); }
+double fadeIn(double t, double length) {
+    return t >= length ? 1.0 : 0.5 - 0.5 * std::cos(M_PI * t / length);
+}
 
 // Start and end of a note: no click at either edge.
 double edges(double t, double length, double attack, double release) {
@@ -53,9 +57,9 @@ double edges(double t, double length, double attack, double release) {
 // A string plucked at a fifth of its length: harmonic n starts at |sin(n pi / 5)| / n of
 // the whole, so the fifth is missing, and each dies away faster than the one below it.
 constexpr int pluckHarmonics = 6;
-constexpr double pluckPeak = 0.7;           // of full scale, at the attack
-constexpr double pluckDecay = 1.3;          // seconds for the fundamental to fall to 1/e
-constexpr double pluckDecayGrowth = 0.6;    // harmonic n decays 1 + 0.6 (n - 1) times as fast
+constexpr double pluckPeak = 0.7;         // of full scale, at the attack
+constexpr double pluckDecay = 1.3;        // seconds for the fundamental to fall to 1/e
+constexpr double pluckDecayGrowth = 0.6;  // harmonic n decays 1 + 0.6 (n - 1) times as fast
 
 double pluck(const DemoPart& part, double t, double rate) {
     const double hz = tunerHz(part.position, part.cents);
@@ -74,8 +78,10 @@ double pluck(const DemoPart& part, double t, double rate) {
 // time along an exponential curve, and holds there: the integral of its frequency.
 double vowelTurns(const DemoPart& part, double t, int32_t samplesPerSecond) {
     const double f0 = tunerHz(part.position, part.cents);
-    const double hold = static_cast<double>(samplesOf(vowelHoldMs, samplesPerSecond)) / samplesPerSecond;
-    const double glide = static_cast<double>(samplesOf(vowelGlideMs, samplesPerSecond)) / samplesPerSecond;
+    const double hold =
+        static_cast<double>(samplesOf(vowelHoldMs, samplesPerSecond)) / samplesPerSecond;
+    const double glide =
+        static_cast<double>(samplesOf(vowelGlideMs, samplesPerSecond)) / samplesPerSecond;
     if (t <= hold) return f0 * t;
     const double g = std::min(t - hold, glide);
     const double rate = part.glide / 12.0 / glide;  // octaves per second while gliding
@@ -133,8 +139,7 @@ double performanceAt(const DemoSound& sound, int64_t position) {
 
 }  // namespace
 
-// ---- [stream] --------------------------------------------------------------------------
-
+// ---- stream ----
 void resetDemoSound(DemoSound& sound, int32_t samplesPerSecond, bool loop) {
     const int32_t rate = samplesPerSecond;
     const int32_t pluckLength = samplesOf(pluckMs, rate);
@@ -159,7 +164,8 @@ int32_t pullDemoSound(DemoSound& sound, int16_t* out, int32_t count) {
             if (!sound.loop) break;
             sound.position = 0;
         }
-        const double v = std::clamp(performanceAt(sound, sound.position) * fullScale, -fullScale, fullScale);
+        const double v =
+            std::clamp(performanceAt(sound, sound.position) * fullScale, -fullScale, fullScale);
         out[written++] = static_cast<int16_t>(v);
         ++sound.position;
     }

@@ -29,21 +29,21 @@ enum class DemoPartKind { Pluck, Vowel };
 // One note of the performance.
 struct DemoPart {
     DemoPartKind kind;
-    const char* note;      // its name on the tuner, "E 2" style: letter, '#' or blank, octave
-    double position;       // pitch position of that note, octaves above C0
-    double cents;          // how far off the note it is played (at its start)
-    double glide;          // semitones it rises over its glide (0 for a pluck)
-    int32_t start;         // first sample of the part, from the start of the performance
-    int32_t length;        // samples it sounds; silence follows until the next part
+    const char* note;  // its name on the tuner, "E 2" style: letter, '#' or blank, octave
+    double position;   // pitch position of that note, octaves above C0
+    double cents;      // how far off the note it is played (at its start)
+    double glide;      // semitones it rises over its glide (0 for a pluck)
+    int32_t start;     // first sample of the part, from the start of the performance
+    int32_t length;    // samples it sounds; silence follows until the next part
 };
 
 // A listener's place in the performance, at one rate.
 struct DemoSound {
-    int32_t samplesPerSecond;                     // the rate it is made at
-    std::array<DemoPart, demoPartCount> parts;    // in the order they sound, timed at that rate
-    int64_t length;                               // samples in one pass, the final silence included
-    int64_t position;                             // next sample to give, 0..length
-    bool loop;                                    // at the end, start again instead of stopping
+    int32_t samplesPerSecond;                   // the rate it is made at
+    std::array<DemoPart, demoPartCount> parts;  // in the order they sound, timed at that rate
+    int64_t length;                             // samples in one pass, the final silence included
+    int64_t position;                           // next sample to give, 0..length
+    bool loop;                                  // at the end, start again instead of stopping
 };
 
 // Back to the first sample, made at samplesPerSecond from now on.

@@ -1,5 +1,5 @@
-// Sections: [open] path and memory, then the shared opening; [convert] mixing and the
-// conversion to 16-bit; [read] the pass-through, direct and resampling roads.
+// Sections: open: path and memory, then the shared opening; convert: mixing and the
+// conversion to 16-bit; read: the pass-through, direct and resampling roads.
 #include "platform/sound_files/sound_file.h"
 
 #include <fcntl.h>
@@ -28,26 +28,30 @@ constexpr int32_t monoValues = 4096;
 
 // Rates libsamplerate converts to the output rate: ratios from 1/256 to 256 (87 Hz to
 // 5644800 Hz for 22050 Hz).
-constexpr int32_t lowestRate(int32_t outputRate) { return outputRate / 256 + 1; }
-constexpr int32_t highestRate(int32_t outputRate) { return outputRate * 256; }
+constexpr int32_t lowestRate(int32_t outputRate) {
+    return outputRate / 256 + 1;
+}
+constexpr int32_t highestRate(int32_t outputRate) {
+    return outputRate * 256;
+}
 
 }  // namespace
 
 struct SoundFileReader::Impl {
-    int32_t outputRate = 0;            // what read() delivers, samples per second
-    SoundBytes bytes;                  // where libsndfile reads from
-    SNDFILE* file = nullptr;           // open libsndfile handle, or null
-    SRC_STATE* resampler = nullptr;    // only for rates other than outputRate
-    std::string name;                  // the file as messages name it
-    SoundFileError error;              // why the last open or read failed
-    SoundFileFormat format;            // what the open file holds
-    std::vector<float> interleaved;    // raw frames from libsndfile, inputValues long
-    std::vector<float> mono;           // mixed input of the resampler, monoValues long
-    std::vector<float> converted;      // mixed or resampled output, monoValues long
-    int32_t monoUsed = 0, monoFilled = 0;            // resampler input window in mono
+    int32_t outputRate = 0;                // what read() delivers, samples per second
+    SoundBytes bytes;                      // where libsndfile reads from
+    SNDFILE* file = nullptr;               // open libsndfile handle, or null
+    SRC_STATE* resampler = nullptr;        // only for rates other than outputRate
+    std::string name;                      // the file as messages name it
+    SoundFileError error;                  // why the last open or read failed
+    SoundFileFormat format;                // what the open file holds
+    std::vector<float> interleaved;        // raw frames from libsndfile, inputValues long
+    std::vector<float> mono;               // mixed input of the resampler, monoValues long
+    std::vector<float> converted;          // mixed or resampled output, monoValues long
+    int32_t monoUsed = 0, monoFilled = 0;  // resampler input window in mono
     int32_t convertedUsed = 0, convertedFilled = 0;  // output window in converted
-    bool inputEnded = false;           // libsndfile has no more frames
-    bool drained = false;              // the resampler has given out its tail too
+    bool inputEnded = false;                         // libsndfile has no more frames
+    bool drained = false;                            // the resampler has given out its tail too
 
     bool fail(SoundFileProblem problem, const std::string& detail);
     bool openBytes();
@@ -56,22 +60,33 @@ struct SoundFileReader::Impl {
     void release();
 };
 
-// ---- [open] ----------------------------------------------------------------------------
-
+// ---- open ----
 const char* soundFileProblemText(SoundFileProblem problem) {
     switch (problem) {
-    case SoundFileProblem::None: return "no problem";
-    case SoundFileProblem::Missing: return "no such file";
-    case SoundFileProblem::Directory: return "is a directory, not a sound file";
-    case SoundFileProblem::NotRegularFile: return "not a regular file";
-    case SoundFileProblem::NotReadable: return "cannot be read";
-    case SoundFileProblem::Empty: return "empty";
-    case SoundFileProblem::NotSoundFile: return "not a sound file";
-    case SoundFileProblem::Truncated: return "truncated";
-    case SoundFileProblem::UnsupportedEncoding: return "unsupported encoding";
-    case SoundFileProblem::UnsupportedRate: return "unsupported sample rate";
-    case SoundFileProblem::Damaged: return "damaged sound file";
-    case SoundFileProblem::ReadFailed: return "read error";
+        case SoundFileProblem::None:
+            return "no problem";
+        case SoundFileProblem::Missing:
+            return "no such file";
+        case SoundFileProblem::Directory:
+            return "is a directory, not a sound file";
+        case SoundFileProblem::NotRegularFile:
+            return "not a regular file";
+        case SoundFileProblem::NotReadable:
+            return "cannot be read";
+        case SoundFileProblem::Empty:
+            return "empty";
+        case SoundFileProblem::NotSoundFile:
+            return "not a sound file";
+        case SoundFileProblem::Truncated:
+            return "truncated";
+        case SoundFileProblem::UnsupportedEncoding:
+            return "unsupported encoding";
+        case SoundFileProblem::UnsupportedRate:
+            return "unsupported sample rate";
+        case SoundFileProblem::Damaged:
+            return "damaged sound file";
+        case SoundFileProblem::ReadFailed:
+            return "read error";
     }
     return "unknown problem";
 }
@@ -80,7 +95,9 @@ SoundFileReader::SoundFileReader(int32_t outputRate) : impl_(std::make_unique<Im
     impl_->outputRate = outputRate;
 }
 
-SoundFileReader::~SoundFileReader() { close(); }
+SoundFileReader::~SoundFileReader() {
+    close();
+}
 
 bool SoundFileReader::Impl::fail(SoundFileProblem problem, const std::string& detail) {
     release();
@@ -151,8 +168,9 @@ bool SoundFileReader::Impl::openBytes() {
     }
     if (info.samplerate < lowestRate(outputRate) || info.samplerate > highestRate(outputRate)) {
         return fail(SoundFileProblem::UnsupportedRate,
-                    std::to_string(info.samplerate) + " Hz; " + std::to_string(lowestRate(outputRate)) +
-                        " to " + std::to_string(highestRate(outputRate)) + " Hz can be converted");
+                    std::to_string(info.samplerate) + " Hz; " +
+                        std::to_string(lowestRate(outputRate)) + " to " +
+                        std::to_string(highestRate(outputRate)) + " Hz can be converted");
     }
     format.sampleRate = info.samplerate;
     format.channels = info.channels;
@@ -163,7 +181,8 @@ bool SoundFileReader::Impl::openBytes() {
     if (format.resampled) {
         int code = 0;
         resampler = src_new(SRC_SINC_FASTEST, 1, &code);
-        if (resampler == nullptr) return fail(SoundFileProblem::UnsupportedRate, src_strerror(code));
+        if (resampler == nullptr)
+            return fail(SoundFileProblem::UnsupportedRate, src_strerror(code));
     }
     if (!format.passThrough) {
         interleaved.assign(inputValues, 0.0f);
@@ -181,24 +200,30 @@ void SoundFileReader::close() {
     impl_->error = SoundFileError{};
 }
 
-bool SoundFileReader::isOpen() const { return impl_->file != nullptr; }
+bool SoundFileReader::isOpen() const {
+    return impl_->file != nullptr;
+}
 
-const SoundFileError& SoundFileReader::error() const { return impl_->error; }
+const SoundFileError& SoundFileReader::error() const {
+    return impl_->error;
+}
 
-const SoundFileFormat& SoundFileReader::format() const { return impl_->format; }
+const SoundFileFormat& SoundFileReader::format() const {
+    return impl_->format;
+}
 
 bool SoundFileReader::rewind() {
     Impl& s = *impl_;
     if (s.file == nullptr) return false;
-    if (sf_seek(s.file, 0, SEEK_SET) != 0) return s.fail(SoundFileProblem::ReadFailed, "cannot rewind");
+    if (sf_seek(s.file, 0, SEEK_SET) != 0)
+        return s.fail(SoundFileProblem::ReadFailed, "cannot rewind");
     if (s.resampler != nullptr) src_reset(s.resampler);
     s.monoUsed = s.monoFilled = s.convertedUsed = s.convertedFilled = 0;
     s.inputEnded = s.drained = false;
     return true;
 }
 
-// ---- [convert] -------------------------------------------------------------------------
-
+// ---- convert ----
 namespace {
 
 // One channel's value made safe to mix and resample: NaN is silence, and everything,
@@ -230,20 +255,21 @@ int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
     if (got <= 0) return 0;
     const float* in = interleaved.data();
     if (channels == 1) {
-        for (sf_count_t i = 0; i < got; ++i) out[i] = sanitize(in[i]);
+        for (sf_count_t i = 0; i < got; ++i)
+            out[i] = sanitize(in[i]);
     } else {
         const float scale = 1.0f / static_cast<float>(channels);
         for (sf_count_t i = 0; i < got; ++i, in += channels) {
             float sum = 0.0f;
-            for (int32_t c = 0; c < channels; ++c) sum += sanitize(in[c]);
+            for (int32_t c = 0; c < channels; ++c)
+                sum += sanitize(in[c]);
             out[i] = sum * scale;
         }
     }
     return static_cast<int32_t>(got);
 }
 
-// ---- [read] ----------------------------------------------------------------------------
-
+// ---- read ----
 // Puts the next stretch of mono values at the output rate into converted; false at the end.
 bool SoundFileReader::Impl::refill() {
     convertedUsed = convertedFilled = 0;
@@ -290,7 +316,8 @@ int32_t SoundFileReader::read(int16_t* out, int32_t count) {
             if (s.convertedUsed == s.convertedFilled && !s.refill()) break;
             const int32_t n = std::min(count - written, s.convertedFilled - s.convertedUsed);
             const float* from = s.converted.data() + s.convertedUsed;
-            for (int32_t i = 0; i < n; ++i) out[written + i] = toSample16(from[i]);
+            for (int32_t i = 0; i < n; ++i)
+                out[written + i] = toSample16(from[i]);
             written += n;
             s.convertedUsed += n;
         }

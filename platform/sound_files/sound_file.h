@@ -55,15 +55,15 @@ struct SoundFileError {
 
 // What the open file holds before conversion.
 struct SoundFileFormat {
-    int32_t sampleRate = 0;   // of the file, samples per second
-    int32_t channels = 0;     // of the file
-    int64_t frames = 0;       // frames the file declares (libsndfile's count)
-    bool passThrough = false; // mono 16-bit PCM at the output rate: copied unchanged
-    bool resampled = false;   // another rate, converted
+    int32_t sampleRate = 0;    // of the file, samples per second
+    int32_t channels = 0;      // of the file
+    int64_t frames = 0;        // frames the file declares (libsndfile's count)
+    bool passThrough = false;  // mono 16-bit PCM at the output rate: copied unchanged
+    bool resampled = false;    // another rate, converted
 };
 
 class SoundFileReader {
-public:
+  public:
     // A reader that delivers outputRate samples per second.
     explicit SoundFileReader(int32_t outputRate);
     ~SoundFileReader();
@@ -92,7 +92,7 @@ public:
     const SoundFileError& error() const;
     const SoundFileFormat& format() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -10,9 +10,13 @@
 namespace veldra {
 namespace {
 
-SoundBytes& of(void* user) { return *static_cast<SoundBytes*>(user); }
+SoundBytes& of(void* user) {
+    return *static_cast<SoundBytes*>(user);
+}
 
-sf_count_t lengthOf(void* user) { return of(user).length; }
+sf_count_t lengthOf(void* user) {
+    return of(user).length;
+}
 
 sf_count_t seekTo(sf_count_t offset, int whence, void* user) {
     SoundBytes& b = of(user);
@@ -36,9 +40,13 @@ sf_count_t readInto(void* into, sf_count_t count, void* user) {
     return got;
 }
 
-sf_count_t refuseWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t refuseWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
 
-sf_count_t tellOf(void* user) { return of(user).position; }
+sf_count_t tellOf(void* user) {
+    return of(user).position;
+}
 
 const SF_VIRTUAL_IO io = {lengthOf, seekTo, readInto, refuseWrite, tellOf};
 
@@ -71,7 +79,8 @@ int64_t peekBytes(SoundBytes& bytes, int64_t offset, void* into, int64_t count) 
     int64_t done = 0;
     auto* out = static_cast<unsigned char*>(into);
     while (done < n) {
-        const ssize_t got = ::pread(bytes.fd, out + done, static_cast<size_t>(n - done), offset + done);
+        const ssize_t got =
+            ::pread(bytes.fd, out + done, static_cast<size_t>(n - done), offset + done);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;  // the file shrank under us, or an I/O error: a short read
         done += got;
@@ -79,6 +88,8 @@ int64_t peekBytes(SoundBytes& bytes, int64_t offset, void* into, int64_t count) 
     return done;
 }
 
-const SF_VIRTUAL_IO& soundBytesIo() { return io; }
+const SF_VIRTUAL_IO& soundBytesIo() {
+    return io;
+}
 
 }  // namespace veldra

@@ -11,8 +11,23 @@ namespace {
 // The first bytes of the containers libsndfile reads. A file that starts like one of
 // them (or is too short to say) and ends while its header is being read was cut off.
 constexpr const char* signatures[] = {
-    "RIFF", "RIFX", "RF64", "riff", "FORM", "fLaC", "OggS", ".snd", "dns.", "caff",
-    "NIST", "2BIT", "MAT", "SDS", "\x64\xa3\x01\x00", "\x00\x01\x00\x00", "wvpk",
+    "RIFF",
+    "RIFX",
+    "RF64",
+    "riff",
+    "FORM",
+    "fLaC",
+    "OggS",
+    ".snd",
+    "dns.",
+    "caff",
+    "NIST",
+    "2BIT",
+    "MAT",
+    "SDS",
+    "\x64\xa3\x01\x00",
+    "\x00\x01\x00\x00",
+    "wvpk",
 };
 
 bool startsLikeSoundFile(SoundBytes& bytes) {
@@ -80,7 +95,8 @@ bool decodableWavTag(int32_t tag) {
 }
 
 bool mentionsEncoding(const std::string& text) {
-    return text.find("encoding") != std::string::npos || text.find("unsupported") != std::string::npos ||
+    return text.find("encoding") != std::string::npos ||
+           text.find("unsupported") != std::string::npos ||
            text.find("compression") != std::string::npos;
 }
 
@@ -90,7 +106,8 @@ OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::stri
     if (sfCode == SF_ERR_SYSTEM) return {SoundFileProblem::NotReadable, sfText};
     const bool known = startsLikeSoundFile(bytes);
     if (sfCode == SF_ERR_UNRECOGNISED_FORMAT) {
-        if (known && bytes.readPastEnd) return {SoundFileProblem::Truncated, "the file ends inside its header"};
+        if (known && bytes.readPastEnd)
+            return {SoundFileProblem::Truncated, "the file ends inside its header"};
         return {SoundFileProblem::NotSoundFile, ""};
     }
     if (bytes.readPastEnd || findWavChunk(bytes, "data").cutOff)

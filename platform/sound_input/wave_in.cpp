@@ -61,7 +61,8 @@ bool WaveInDevice::stop() {
 bool WaveInDevice::reset() {
     std::lock_guard<std::mutex> hold(mutex_);
     recording_ = false;
-    while (head_ != nullptr) handBackHead();
+    while (head_ != nullptr)
+        handBackHead();
     return true;
 }
 
@@ -125,7 +126,9 @@ namespace {
 std::atomic<WaveInSource*> installed{nullptr};
 }
 
-void installWaveInSource(WaveInSource* source) { installed.store(source); }
+void installWaveInSource(WaveInSource* source) {
+    installed.store(source);
+}
 
 uint32_t waveInDeviceCount() {
     WaveInSource* s = installed.load();

@@ -72,7 +72,7 @@ class WaveInSource;
 
 // An open device: the buffer queue and its state. Made by a source's open.
 class WaveInDevice {
-public:
+  public:
     WaveInDevice(WaveInSource* source, uint32_t threadId);
     WaveInDevice(const WaveInDevice&) = delete;
     WaveInDevice& operator=(const WaveInDevice&) = delete;
@@ -102,7 +102,7 @@ public:
 
     WaveInSource* source() const { return source_; }
 
-private:
+  private:
     void handBackHead();  // caller holds mutex_
 
     WaveInSource* const source_;  // the source that opened this device
@@ -116,12 +116,11 @@ private:
 
 // A kind of sound input: it offers devices and fills their buffers with its sound.
 class WaveInSource {
-public:
+  public:
     virtual ~WaveInSource() = default;
     virtual uint32_t deviceCount() = 0;
     // A device for this format, or null when the source cannot give it.
-    virtual WaveInDevice* open(uint32_t index, const WaveFormat& format,
-                               uint32_t threadId) = 0;
+    virtual WaveInDevice* open(uint32_t index, const WaveFormat& format, uint32_t threadId) = 0;
     // Stops filling and destroys the device.
     virtual void close(WaveInDevice* device) = 0;
 };

@@ -9,7 +9,7 @@ namespace veldra {
 namespace {
 
 class FileSound : public SoundProducer {
-public:
+  public:
     explicit FileSound(std::string path) : path_(std::move(path)) {}
 
     bool begin(uint32_t samplesPerSecond, std::string& error) override {
@@ -30,13 +30,13 @@ public:
         std::fill(samples + done, samples + count, int16_t{0});
     }
 
-private:
+  private:
     std::string path_;
     std::unique_ptr<SoundFileReader> reader_;  // made by begin, at the device's rate
 };
 
 class DemoPerformance : public SoundProducer {
-public:
+  public:
     bool begin(uint32_t samplesPerSecond, std::string&) override {
         resetDemoSound(sound_, static_cast<int32_t>(samplesPerSecond), true);
         return true;
@@ -46,7 +46,7 @@ public:
         pullDemoSound(sound_, samples, static_cast<int32_t>(count));
     }
 
-private:
+  private:
     DemoSound sound_{};  // where the performance stands
 };
 

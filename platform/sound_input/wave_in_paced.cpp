@@ -25,8 +25,7 @@ PacedWaveIn::~PacedWaveIn() {
     if (device_) close(device_.get());
 }
 
-WaveInDevice* PacedWaveIn::open(uint32_t index, const WaveFormat& format,
-                                uint32_t threadId) {
+WaveInDevice* PacedWaveIn::open(uint32_t index, const WaveFormat& format, uint32_t threadId) {
     if (index != 0 || device_ || !producer_) return nullptr;
     if (!isMono16(format)) return nullptr;
     std::string error;
@@ -78,7 +77,7 @@ void PacedWaveIn::pace() {
             std::chrono::duration<double>(static_cast<double>(bytes) / 2.0 / rate));
     };
     std::unique_lock<std::mutex> hold(mutex_);
-    bool flowing = false;  // the sound is moving into buffers
+    bool flowing = false;     // the sound is moving into buffers
     Clock::time_point due{};  // when the buffer being filled is full
     while (!closing_) {
         const uint32_t room = device_->roomInCurrentBuffer();

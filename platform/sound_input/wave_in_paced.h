@@ -29,7 +29,7 @@ namespace veldra {
 
 // The sound behind a paced source.
 class SoundProducer {
-public:
+  public:
     virtual ~SoundProducer() = default;
     // Gets ready to produce from the start of the sound, samplesPerSecond samples a
     // second. False on failure, with a one-line message in error that names the sound
@@ -40,7 +40,7 @@ public:
 };
 
 class PacedWaveIn : public WaveInSource {
-public:
+  public:
     explicit PacedWaveIn(std::unique_ptr<SoundProducer> producer);
     ~PacedWaveIn() override;
 
@@ -48,8 +48,8 @@ public:
     WaveInDevice* open(uint32_t index, const WaveFormat& format, uint32_t threadId) override;
     void close(WaveInDevice* device) override;
 
-private:
-    void pace();  // the pacing thread
+  private:
+    void pace();                                       // the pacing thread
     void produceInto(uint8_t* bytes, uint32_t count);  // the next count bytes of sound
 
     std::unique_ptr<SoundProducer> producer_;  // the sound; used by the pacing thread

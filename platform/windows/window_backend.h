@@ -31,15 +31,15 @@ enum class InputKind : int32_t {
 
 struct InputEvent {
     InputKind kind;
-    int32_t x = 0;          // screen pixels (0..239), pointer events only
-    int32_t y = 0;          // screen pixels (0..319)
-    uint32_t key = 0;       // virtual-key code, key events only
-    bool control = false;   // Control held, key events only
-    bool shift = false;     // Shift held
+    int32_t x = 0;         // screen pixels (0..239), pointer events only
+    int32_t y = 0;         // screen pixels (0..319)
+    uint32_t key = 0;      // virtual-key code, key events only
+    bool control = false;  // Control held, key events only
+    bool shift = false;    // Shift held
 };
 
 class WindowBackEnd {
-public:
+  public:
     virtual ~WindowBackEnd() = default;
 
     // Shows the screen: 240 x 320 RGB565 pixels, row-major.

@@ -6,13 +6,15 @@ namespace veldra {
 namespace {
 
 constexpr int32_t menuImageSize = 16;
-constexpr int32_t captionPadding = 8;      // pixels either side of a menu-bar caption
+constexpr int32_t captionPadding = 8;  // pixels either side of a menu-bar caption
 constexpr int32_t imageButtonWidth = 28;
-constexpr int32_t popupItemPadding = 3;    // rows above and below an item's text
+constexpr int32_t popupItemPadding = 3;  // rows above and below an item's text
 constexpr int32_t popupTextIndent = 10;
 constexpr int32_t popupMinimumWidth = 90;
 
-uint16_t colour(ColourRef c) { return blendColours(c, c, 0); }
+uint16_t colour(ColourRef c) {
+    return blendColours(c, c, 0);
+}
 
 // Top of a line of text centred vertically in rect.
 int32_t centredTop(const GlyphFont& font, const Rect& rect) {
@@ -46,12 +48,14 @@ void drawNavigationBar(const PixelCanvas& canvas, const SystemFonts& fonts, std:
     const int32_t rows = navigationBarHeight;
     for (int32_t y = 0; y < rows; ++y) {
         fillRect(bar, {0, y, navigationBarRect.right, y + 1},
-                 blendColours(chromeBarTop, chromeBarBottom, static_cast<uint32_t>(y * 255 / (rows - 1))));
+                 blendColours(chromeBarTop, chromeBarBottom,
+                              static_cast<uint32_t>(y * 255 / (rows - 1))));
     }
     drawStartFlag(bar);
     const GlyphFont& font = *fonts.title;
     const int32_t titleRight = doneButton ? navigationDoneRect.left - 4 : navigationBarRect.right;
-    const PixelCanvas titleArea = clippedCanvas(bar, {startFlagRect.right + 6, 0, titleRight, rows});
+    const PixelCanvas titleArea =
+        clippedCanvas(bar, {startFlagRect.right + 6, 0, titleRight, rows});
     const int32_t top = (rows - font.lineHeight) / 2;
     drawTextLineOver(titleArea, font, title, startFlagRect.right + 6, top, colourWhite);
     if (doneButton) {
@@ -59,7 +63,8 @@ void drawNavigationBar(const PixelCanvas& canvas, const SystemFonts& fonts, std:
         if (donePressed) fillRect(bar, d, colour(colourWhite));
         frameRect(bar, d, colour(colourWhite));
         const int32_t x = d.left + (d.right - d.left - textWidth(font, "ok")) / 2;
-        drawTextLineOver(bar, font, "ok", x, centredTop(font, d), donePressed ? chromeBarBottom : colourWhite);
+        drawTextLineOver(bar, font, "ok", x, centredTop(font, d),
+                         donePressed ? chromeBarBottom : colourWhite);
     }
 }
 
@@ -91,7 +96,8 @@ void drawMenuBar(const PixelCanvas& canvas, const SystemFonts& fonts,
         const ColourRef face = down ? chromeHighlight : chromeFace;
         fillRect(bar, rects[i], colour(face));
         if (!button.caption.empty()) {
-            drawCentredLine(bar, *fonts.text, button.caption, rects[i], down ? colourWhite : chromeText, face);
+            drawCentredLine(bar, *fonts.text, button.caption, rects[i],
+                            down ? colourWhite : chromeText, face);
             continue;
         }
         // An image button: image imageIndex of the strips, in order.
@@ -105,7 +111,8 @@ void drawMenuBar(const PixelCanvas& canvas, const SystemFonts& fonts,
             if (index < 0) break;
             const int32_t x = (rects[i].left + rects[i].right - menuImageSize) / 2;
             const int32_t y = (rects[i].top + rects[i].bottom - menuImageSize) / 2;
-            const PixelCanvas cell = clippedCanvas(bar, {x, y, x + menuImageSize, y + menuImageSize});
+            const PixelCanvas cell =
+                clippedCanvas(bar, {x, y, x + menuImageSize, y + menuImageSize});
             copyBitmap(cell, strip, x - index * menuImageSize, y);
             break;
         }
@@ -114,11 +121,14 @@ void drawMenuBar(const PixelCanvas& canvas, const SystemFonts& fonts,
 
 namespace {
 
-int32_t popupItemHeight(const SystemFonts& fonts) { return fonts.text->lineHeight + 2 * popupItemPadding; }
+int32_t popupItemHeight(const SystemFonts& fonts) {
+    return fonts.text->lineHeight + 2 * popupItemPadding;
+}
 
 }  // namespace
 
-Rect popupMenuRect(const SystemFonts& fonts, std::span<const MenuItem> items, const Rect& buttonRect) {
+Rect popupMenuRect(const SystemFonts& fonts, std::span<const MenuItem> items,
+                   const Rect& buttonRect) {
     int32_t width = popupMinimumWidth;
     for (const MenuItem& item : items) {
         width = std::max(width, textWidth(*fonts.text, item.text) + 2 * popupTextIndent + 2);
@@ -148,9 +158,10 @@ void drawPopupMenu(const PixelCanvas& canvas, const SystemFonts& fonts,
         const int32_t top = rect.top + 2 + static_cast<int32_t>(i) * itemHeight;
         const bool lit = static_cast<int32_t>(i) == highlighted;
         const ColourRef paper = lit ? chromeHighlight : chromeWindow;
-        if (lit) fillRect(menu, {rect.left + 2, top, rect.right - 2, top + itemHeight}, colour(paper));
-        drawTextLine(menu, *fonts.text, items[i].text, rect.left + popupTextIndent, top + popupItemPadding,
-                     lit ? colourWhite : chromeText, paper);
+        if (lit)
+            fillRect(menu, {rect.left + 2, top, rect.right - 2, top + itemHeight}, colour(paper));
+        drawTextLine(menu, *fonts.text, items[i].text, rect.left + popupTextIndent,
+                     top + popupItemPadding, lit ? colourWhite : chromeText, paper);
     }
 }
 
@@ -159,8 +170,11 @@ void drawPushButton(const PixelCanvas& canvas, const GlyphFont& font, const Rect
     const ColourRef face = pressed ? chromeHighlight : chromeFace;
     fillRect(canvas, rect, colour(face));
     frameRect(canvas, rect, colour(chromeText));
-    if (isDefault) frameRect(canvas, {rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1}, colour(chromeText));
-    drawCentredLine(clippedCanvas(canvas, rect), font, text, rect, pressed ? colourWhite : chromeText, face);
+    if (isDefault)
+        frameRect(canvas, {rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1},
+                  colour(chromeText));
+    drawCentredLine(clippedCanvas(canvas, rect), font, text, rect,
+                    pressed ? colourWhite : chromeText, face);
 }
 
 void drawExclamationIcon(const PixelCanvas& canvas, int32_t x, int32_t y) {
@@ -193,7 +207,8 @@ MessageBoxLayout layOutMessageBox(const SystemFonts& fonts, std::string_view tex
     const int32_t bodyRows = std::max(withIcon ? exclamationIconSize : 0, textRows);
     const int32_t height = captionHeight + margin + bodyRows + margin + buttonHeight + margin;
     // Centred on the area between the navigation bar and the menu bar.
-    const int32_t top = std::max(navigationBarHeight, (navigationBarHeight + menuBarRect.top - height) / 2);
+    const int32_t top =
+        std::max(navigationBarHeight, (navigationBarHeight + menuBarRect.top - height) / 2);
     MessageBoxLayout l;
     l.box = {boxLeft, top, boxRight, top + height};
     l.caption = {boxLeft + 1, top + 1, boxRight - 1, top + captionHeight};
@@ -205,13 +220,14 @@ MessageBoxLayout layOutMessageBox(const SystemFonts& fonts, std::string_view tex
     l.text = {textLeft, textTop, textRight, textTop + textRows};
     const int32_t buttonTop = bodyTop + bodyRows + margin;
     const int32_t centre = (boxLeft + boxRight) / 2;
-    l.button = {centre - buttonWidth / 2, buttonTop, centre + buttonWidth / 2, buttonTop + buttonHeight};
+    l.button = {centre - buttonWidth / 2, buttonTop, centre + buttonWidth / 2,
+                buttonTop + buttonHeight};
     return l;
 }
 
 void drawMessageBox(const PixelCanvas& canvas, const SystemFonts& fonts,
-                    const MessageBoxLayout& layout, std::string_view text,
-                    std::string_view caption, bool okPressed) {
+                    const MessageBoxLayout& layout, std::string_view text, std::string_view caption,
+                    bool okPressed) {
     const PixelCanvas box = clippedCanvas(canvas, layout.box);
     fillRect(box, layout.box, colour(chromeWindow));
     frameRect(box, layout.box, colour(chromeText));

@@ -28,14 +28,14 @@ inline constexpr Rect navigationDoneRect{202, 4, 236, 22};
 inline constexpr Rect startFlagRect{3, 4, 22, 22};
 
 // Colours of the chrome (0x00BBGGRR).
-inline constexpr ColourRef chromeBarTop = 0xA85028;       // navigation bar, top row
-inline constexpr ColourRef chromeBarBottom = 0x782808;    // navigation bar, bottom row
-inline constexpr ColourRef chromeFace = 0xCED3D6;         // menu bar and button faces
-inline constexpr ColourRef chromeShadow = 0x808080;       // the menu bar's top line
-inline constexpr ColourRef chromeHighlight = 0x6B2408;    // pressed buttons, chosen items
-inline constexpr ColourRef chromeWindow = colourWhite;    // dialogs, menus, message boxes
+inline constexpr ColourRef chromeBarTop = 0xA85028;     // navigation bar, top row
+inline constexpr ColourRef chromeBarBottom = 0x782808;  // navigation bar, bottom row
+inline constexpr ColourRef chromeFace = 0xCED3D6;       // menu bar and button faces
+inline constexpr ColourRef chromeShadow = 0x808080;     // the menu bar's top line
+inline constexpr ColourRef chromeHighlight = 0x6B2408;  // pressed buttons, chosen items
+inline constexpr ColourRef chromeWindow = colourWhite;  // dialogs, menus, message boxes
 inline constexpr ColourRef chromeText = colourBlack;
-inline constexpr ColourRef chromeCaption = 0x8C3C10;      // a message box's caption strip
+inline constexpr ColourRef chromeCaption = 0x8C3C10;  // a message box's caption strip
 
 // ---- navigation bar ----
 
@@ -58,7 +58,8 @@ void drawMenuBar(const PixelCanvas& canvas, const SystemFonts& fonts,
 
 // Where the menu of the button at buttonRect opens: above the menu bar, from the
 // button's left edge, kept on the screen.
-Rect popupMenuRect(const SystemFonts& fonts, std::span<const MenuItem> items, const Rect& buttonRect);
+Rect popupMenuRect(const SystemFonts& fonts, std::span<const MenuItem> items,
+                   const Rect& buttonRect);
 // The item at (x, y) of a menu at rect, or -1.
 int32_t popupItemAt(const SystemFonts& fonts, std::span<const MenuItem> items, const Rect& rect,
                     int32_t x, int32_t y);
@@ -86,7 +87,7 @@ struct MessageBoxLayout {
 
 MessageBoxLayout layOutMessageBox(const SystemFonts& fonts, std::string_view text, bool withIcon);
 void drawMessageBox(const PixelCanvas& canvas, const SystemFonts& fonts,
-                    const MessageBoxLayout& layout, std::string_view text,
-                    std::string_view caption, bool okPressed);
+                    const MessageBoxLayout& layout, std::string_view text, std::string_view caption,
+                    bool okPressed);
 
 }  // namespace veldra

@@ -11,8 +11,7 @@
 namespace veldra {
 namespace window_internal {
 
-// ==== state ====
-
+// ---- state ----
 namespace {
 
 WindowSystemState systemState;
@@ -26,7 +25,9 @@ void wakeBackEnd() {
 
 }  // namespace
 
-WindowSystemState& state() { return systemState; }
+WindowSystemState& state() {
+    return systemState;
+}
 
 SystemWindow* live(WindowHandle handle) {
     if (handle == nullptr) return nullptr;
@@ -40,7 +41,9 @@ PixelCanvas screenCanvas() {
     return {systemState.screen->pixels(), 1, screenWidth, {0, 0, screenWidth, screenHeight}};
 }
 
-void markDirty() { systemState.screenDirty = true; }
+void markDirty() {
+    systemState.screenDirty = true;
+}
 
 void presentIfDirty() {
     WindowSystemState& s = systemState;
@@ -63,8 +66,7 @@ void invalidateBeneath(const Rect& rect) {
 
 using namespace window_internal;
 
-// ==== life ====
-
+// ---- life ----
 bool startWindowSystem(WindowBackEnd& backEnd, SystemScreen& screen, const SystemFonts& fonts) {
     WindowSystemState& s = state();
     if (s.backEnd != nullptr) return false;
@@ -81,17 +83,19 @@ bool startWindowSystem(WindowBackEnd& backEnd, SystemScreen& screen, const Syste
 void stopWindowSystem() {
     WindowSystemState& s = state();
     if (s.backEnd == nullptr) return;
-    for (size_t i = s.windows.size(); i > 0; --i) destroyWindow(s.windows[i - 1].get());
+    for (size_t i = s.windows.size(); i > 0; --i)
+        destroyWindow(s.windows[i - 1].get());
     setWindowMessageWakeUp(nullptr);
     wakeTarget.store(nullptr, std::memory_order_release);
     clearWindowMessages();
     s = WindowSystemState{};
 }
 
-bool windowSystemStarted() { return state().backEnd != nullptr; }
+bool windowSystemStarted() {
+    return state().backEnd != nullptr;
+}
 
-// ==== classes and windows ====
-
+// ---- classes and windows ----
 bool registerClass(const WindowClass& windowClass) {
     WindowSystemState& s = state();
     if (windowClass.className.empty() || windowClass.procedure == nullptr) return false;
@@ -102,7 +106,8 @@ bool registerClass(const WindowClass& windowClass) {
     WindowClass kept = windowClass;
     kept.className = *s.classNames.back();
     s.classes.push_back(kept);
-    if (s.backEnd != nullptr && windowClass.icon.pixels != nullptr) s.backEnd->setIcon(windowClass.icon);
+    if (s.backEnd != nullptr && windowClass.icon.pixels != nullptr)
+        s.backEnd->setIcon(windowClass.icon);
     return true;
 }
 
@@ -139,7 +144,8 @@ WindowHandle createWindow(std::string_view className, std::string_view title, ui
         return nullptr;
     }
     if (w->destroyed) return nullptr;
-    if (!title.empty()) w->listener = startInstanceListener(className, title, bringForwardFromElsewhere, w);
+    if (!title.empty())
+        w->listener = startInstanceListener(className, title, bringForwardFromElsewhere, w);
     if ((style & styleVisible) != 0) {
         w->visible = true;
         invalidateWindow(w, true);
@@ -176,9 +182,12 @@ bool destroyWindow(WindowHandle handle) {
     return true;
 }
 
-bool isWindow(WindowHandle window) { return live(window) != nullptr; }
+bool isWindow(WindowHandle window) {
+    return live(window) != nullptr;
+}
 
-bool moveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint) {
+bool moveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height,
+                bool repaint) {
     SystemWindow* w = live(window);
     if (w == nullptr) return false;
     const Rect before = w->rect;
@@ -234,11 +243,14 @@ bool setForegroundWindow(WindowHandle window) {
     return true;
 }
 
-WindowHandle activeWindow() { return state().active; }
-WindowHandle focusWindow() { return state().focus; }
+WindowHandle activeWindow() {
+    return state().active;
+}
+WindowHandle focusWindow() {
+    return state().focus;
+}
 
-// ==== the loop ====
-
+// ---- the loop ----
 bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     return postWindowMessage(window, message, wParam, lParam);
 }
@@ -294,15 +306,20 @@ Fetched fetch(WindowMessage* message, bool wait) {
             return Fetched::Message;
         }
         if (!wait) return Fetched::Nothing;
-        if (s.backEnd->nextInput(event, true) && routeInput(event, message)) return Fetched::Message;
+        if (s.backEnd->nextInput(event, true) && routeInput(event, message))
+            return Fetched::Message;
     }
 }
 
 }  // namespace
 
-bool getMessage(WindowMessage* message) { return fetch(message, true) == Fetched::Message; }
+bool getMessage(WindowMessage* message) {
+    return fetch(message, true) == Fetched::Message;
+}
 
-bool peekMessage(WindowMessage* message) { return fetch(message, false) == Fetched::Message; }
+bool peekMessage(WindowMessage* message) {
+    return fetch(message, false) == Fetched::Message;
+}
 
 intptr_t dispatchMessage(const WindowMessage& message) {
     SystemWindow* w = live(message.window);
@@ -329,7 +346,8 @@ intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_
     }
 }
 
-bool translateAccelerator(WindowHandle window, const AcceleratorTable& table, const WindowMessage& message) {
+bool translateAccelerator(WindowHandle window, const AcceleratorTable& table,
+                          const WindowMessage& message) {
     if (message.message != messageKeyDown || live(window) == nullptr) return false;
     const bool control = (message.lParam & keyWithControl) != 0;
     const bool shift = (message.lParam & keyWithShift) != 0;
@@ -343,8 +361,7 @@ bool translateAccelerator(WindowHandle window, const AcceleratorTable& table, co
     return false;
 }
 
-// ==== the shell's calls ====
-
+// ---- the shell's calls ----
 WindowHandle createMenuBar(WindowHandle owner, const MenuBarDescription& description) {
     WindowSystemState& s = state();
     SystemWindow* o = live(owner);
@@ -366,7 +383,8 @@ int32_t addMenuBarBitmap(WindowHandle menuBar, const Bitmap& bitmap, int32_t ima
     SystemWindow* bar = live(menuBar);
     if (bar == nullptr || bar->kind != WindowKind::MenuBar || images < 1) return -1;
     int32_t first = 0;
-    for (const Bitmap& strip : bar->images) first += strip.width / 16;
+    for (const Bitmap& strip : bar->images)
+        first += strip.width / 16;
     bar->images.push_back(bitmap);
     invalidateWindow(bar, false);
     return first;
@@ -388,19 +406,20 @@ bool setFullScreen(WindowHandle window, uint32_t flags) {
 }
 
 bool handleActivateMessage(WindowHandle window, uintptr_t wParam, intptr_t, ActivateInfo* info) {
-    if (live(window) == nullptr || info == nullptr || info->size != sizeof(ActivateInfo)) return false;
+    if (live(window) == nullptr || info == nullptr || info->size != sizeof(ActivateInfo))
+        return false;
     info->lastActivate = lowWord(wParam);
     return true;
 }
 
 bool handleSettingChangeMessage(WindowHandle window, uintptr_t, intptr_t, ActivateInfo* info) {
-    if (live(window) == nullptr || info == nullptr || info->size != sizeof(ActivateInfo)) return false;
+    if (live(window) == nullptr || info == nullptr || info->size != sizeof(ActivateInfo))
+        return false;
     ++info->settings;
     return true;
 }
 
-// ==== navigation bar ====
-
+// ---- navigation bar ----
 namespace window_internal {
 
 void redrawNavigationBar() {
@@ -418,11 +437,15 @@ void redrawNavigationBar() {
         done = (front->dialogFlags & dialogDoneButton) != 0;
         donePressed = front->donePressed;
     } else {
-        const SystemWindow* shown = live(s.active) != nullptr && s.active->kind == WindowKind::TopLevel ? s.active : nullptr;
+        const SystemWindow* shown =
+            live(s.active) != nullptr && s.active->kind == WindowKind::TopLevel ? s.active
+                                                                                : nullptr;
         for (const auto& w : s.windows) {
-            if (shown == nullptr && !w->destroyed && w->visible && w->kind == WindowKind::TopLevel) shown = w.get();
+            if (shown == nullptr && !w->destroyed && w->visible && w->kind == WindowKind::TopLevel)
+                shown = w.get();
         }
-        if (shown != nullptr) title = shown->navigationText.empty() ? shown->title : shown->navigationText;
+        if (shown != nullptr)
+            title = shown->navigationText.empty() ? shown->title : shown->navigationText;
     }
     drawNavigationBar(screenCanvas(), s.fonts, title, done, donePressed);
     s.shownTitle = title;
@@ -431,16 +454,19 @@ void redrawNavigationBar() {
 
 }  // namespace window_internal
 
-// ==== for tests ====
-
-std::string navigationBarTitle() { return state().shownTitle; }
+// ---- for tests ----
+std::string navigationBarTitle() {
+    return state().shownTitle;
+}
 
 int32_t openMenuButton() {
     const MenuTracking& m = state().menu;
     return m.open ? m.button : -1;
 }
 
-std::vector<WindowHandle> modalWindows() { return {state().modal.begin(), state().modal.end()}; }
+std::vector<WindowHandle> modalWindows() {
+    return {state().modal.begin(), state().modal.end()};
+}
 
 std::string messageBoxText(WindowHandle window) {
     const SystemWindow* w = live(window);
@@ -452,9 +478,17 @@ std::string messageBoxCaption(WindowHandle window) {
     return w != nullptr && w->kind == WindowKind::MessageBox ? w->messageCaption : std::string();
 }
 
-void recordTextCalls(bool on) { state().recordTexts = on; }
-const std::vector<TextCall>& textCalls() { return state().texts; }
-void clearTextCalls() { state().texts.clear(); }
-void setMenuBarCreationFails(bool fails) { state().menuBarCreationFails = fails; }
+void recordTextCalls(bool on) {
+    state().recordTexts = on;
+}
+const std::vector<TextCall>& textCalls() {
+    return state().texts;
+}
+void clearTextCalls() {
+    state().texts.clear();
+}
+void setMenuBarCreationFails(bool fails) {
+    state().menuBarCreationFails = fails;
+}
 
 }  // namespace veldra

@@ -12,8 +12,7 @@ namespace window_internal {
 
 namespace {
 
-// ==== geometry ====
-
+// ---- geometry ----
 const GlyphFont& dialogFont(const SystemWindow& d) {
     return fontForPoints(state().fonts, d.dialogTemplate->fontPoints);
 }
@@ -41,15 +40,18 @@ Rect controlRect(const SystemWindow& d, const DialogControl& c) {
     const int32_t left = d.rect.left + c.x * u.baseX / 4;
     const int32_t top = d.rect.top + c.y * u.baseY / 8;
     const Rect inside{d.rect.left, d.rect.top, d.rect.right - dialogMargin, d.rect.bottom};
-    return intersectRects({left, top, left + c.width * u.baseX / 4, top + c.height * u.baseY / 8}, inside);
+    return intersectRects({left, top, left + c.width * u.baseX / 4, top + c.height * u.baseY / 8},
+                          inside);
 }
 
 Rect templateRect(const DialogTemplate& t) {
     const DialogUnits u = unitsOf(fontForPoints(state().fonts, t.fontPoints));
     const int32_t width = std::min(screenWidth, t.width * u.baseX / 4);
-    const int32_t height = std::min(menuBarRect.bottom - navigationBarHeight, t.height * u.baseY / 8);
+    const int32_t height =
+        std::min(menuBarRect.bottom - navigationBarHeight, t.height * u.baseY / 8);
     const int32_t left = (screenWidth - width) / 2;
-    const int32_t top = navigationBarHeight + (menuBarRect.bottom - navigationBarHeight - height) / 2;
+    const int32_t top =
+        navigationBarHeight + (menuBarRect.bottom - navigationBarHeight - height) / 2;
     return {left, top, left + width, top + height};
 }
 
@@ -57,12 +59,12 @@ bool isButton(const DialogControl& c) {
     return c.kind == DialogControlKind::Button || c.kind == DialogControlKind::DefaultButton;
 }
 
-// ==== drawing ====
-
+// ---- drawing ----
 void drawDialog(const SystemWindow& d) {
     const PixelCanvas canvas = clippedCanvas(screenCanvas(), d.rect);
     fillRect(canvas, d.rect, rgb565FromColourRef(chromeWindow));
-    if ((d.dialogFlags & dialogFullScreen) == 0) frameRect(canvas, d.rect, rgb565FromColourRef(chromeText));
+    if ((d.dialogFlags & dialogFullScreen) == 0)
+        frameRect(canvas, d.rect, rgb565FromColourRef(chromeText));
     const GlyphFont& font = dialogFont(d);
     const std::span<const DialogControl> controls = d.dialogTemplate->controls;
     for (size_t i = 0; i < controls.size(); ++i) {
@@ -76,7 +78,8 @@ void drawDialog(const SystemWindow& d) {
                 drawText(canvas, font, c.text, r, textWordBreak, chromeText, chromeWindow);
                 break;
             case DialogControlKind::CentredText:
-                drawText(canvas, font, c.text, r, textWordBreak | textCentre, chromeText, chromeWindow);
+                drawText(canvas, font, c.text, r, textWordBreak | textCentre, chromeText,
+                         chromeWindow);
                 break;
             case DialogControlKind::Button:
             case DialogControlKind::DefaultButton:
@@ -88,9 +91,9 @@ void drawDialog(const SystemWindow& d) {
     }
 }
 
-// ==== procedures ====
-
-intptr_t dialogWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+// ---- procedures ----
+intptr_t dialogWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
+                          intptr_t lParam) {
     SystemWindow* d = live(window);
     if (d == nullptr) return 0;
     if (d->dialogProc != nullptr && d->dialogProc(window, message, wParam, lParam)) return 1;
@@ -122,8 +125,7 @@ intptr_t messageBoxProc(WindowHandle window, uint32_t message, uintptr_t wParam,
     }
 }
 
-// ==== the modal loop ====
-
+// ---- the modal loop ----
 // Puts w in front of owner, runs the loop until done() or w or its owner goes, then takes
 // w away and gives owner back the front.
 template <typename Done>
@@ -169,14 +171,14 @@ SystemWindow* newModalWindow(WindowKind kind, SystemWindow* owner, WindowProc pr
 
 }  // namespace
 
-// ==== stylus and keys ====
-
+// ---- stylus and keys ----
 bool modalPointer(InputKind kind, int32_t x, int32_t y) {
     WindowSystemState& s = state();
     if (s.modal.empty()) return false;
     SystemWindow* w = s.modal.back();
     if (w->kind == WindowKind::Dialog) {
-        const bool overDone = (w->dialogFlags & dialogDoneButton) != 0 && rectContains(navigationDoneRect, x, y);
+        const bool overDone =
+            (w->dialogFlags & dialogDoneButton) != 0 && rectContains(navigationDoneRect, x, y);
         if (kind == InputKind::PointerDown && overDone) {
             w->donePressed = true;
             redrawNavigationBar();
@@ -192,10 +194,12 @@ bool modalPointer(InputKind kind, int32_t x, int32_t y) {
         }
     }
     const auto buttonUnder = [&]() -> int32_t {
-        if (w->kind == WindowKind::MessageBox) return rectContains(w->messageLayout.button, x, y) ? 0 : -1;
+        if (w->kind == WindowKind::MessageBox)
+            return rectContains(w->messageLayout.button, x, y) ? 0 : -1;
         const std::span<const DialogControl> controls = w->dialogTemplate->controls;
         for (size_t i = 0; i < controls.size(); ++i) {
-            if (isButton(controls[i]) && rectContains(controlRect(*w, controls[i]), x, y)) return static_cast<int32_t>(i);
+            if (isButton(controls[i]) && rectContains(controlRect(*w, controls[i]), x, y))
+                return static_cast<int32_t>(i);
         }
         return -1;
     };
@@ -221,9 +225,11 @@ bool modalPointer(InputKind kind, int32_t x, int32_t y) {
             if (pressed < 0) return true;
             invalidateWindow(w, false);
             if (under != pressed) return true;
-            const uint16_t id = w->kind == WindowKind::MessageBox
-                                    ? commandOk
-                                    : static_cast<uint16_t>(w->dialogTemplate->controls[static_cast<size_t>(pressed)].id);
+            const uint16_t id =
+                w->kind == WindowKind::MessageBox
+                    ? commandOk
+                    : static_cast<uint16_t>(
+                          w->dialogTemplate->controls[static_cast<size_t>(pressed)].id);
             sendMessage(w, messageCommand, makeWParam(id, 0), 0);
             return true;
         }
@@ -256,8 +262,7 @@ bool modalKey(const WindowMessage& message) {
 
 using namespace window_internal;
 
-// ==== dialogs ====
-
+// ---- dialogs ----
 intptr_t dialogBox(const DialogTemplate& dialogTemplate, WindowHandle owner, DialogProc procedure) {
     if (!windowSystemStarted()) return 0;
     SystemWindow* o = live(owner);
@@ -282,22 +287,24 @@ bool initDialog(WindowHandle dialog, uint32_t flags) {
     SystemWindow* d = live(dialog);
     if (d == nullptr || d->kind != WindowKind::Dialog) return false;
     d->dialogFlags = flags;
-    if ((flags & dialogFullScreen) != 0) d->rect = defaultWindowRect;  // the screen below the navigation bar
+    if ((flags & dialogFullScreen) != 0)
+        d->rect = defaultWindowRect;  // the screen below the navigation bar
     invalidateWindow(d, true);
     redrawNavigationBar();
     return true;
 }
 
-// ==== message boxes ====
-
-int32_t showMessageBox(WindowHandle owner, std::string_view text, std::string_view caption, uint32_t style) {
+// ---- message boxes ----
+int32_t showMessageBox(WindowHandle owner, std::string_view text, std::string_view caption,
+                       uint32_t style) {
     if (!windowSystemStarted()) return 0;
     SystemWindow* o = live(owner);
     SystemWindow* box = newModalWindow(WindowKind::MessageBox, o, messageBoxProc);
     box->messageText = std::string(text);
     box->messageCaption = std::string(caption);
     box->messageStyle = style;
-    box->messageLayout = layOutMessageBox(state().fonts, text, (style & 0xF0) == messageBoxExclamation);
+    box->messageLayout =
+        layOutMessageBox(state().fonts, text, (style & 0xF0) == messageBoxExclamation);
     box->rect = box->messageLayout.box;
     runModal(box, o, [box] { return box->answered; });
     return box->answered ? 1 : 0;

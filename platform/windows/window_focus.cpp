@@ -7,14 +7,14 @@
 namespace veldra {
 namespace window_internal {
 
-// ==== activation and focus ====
-
+// ---- activation and focus ----
 void setFocusTo(SystemWindow* window) {
     WindowSystemState& s = state();
     SystemWindow* before = live(s.focus);
     if (before == window) return;
     s.focus = window;
-    if (before != nullptr) sendMessage(before, messageKillFocus, reinterpret_cast<uintptr_t>(window), 0);
+    if (before != nullptr)
+        sendMessage(before, messageKillFocus, reinterpret_cast<uintptr_t>(window), 0);
     if (live(window) != nullptr && s.focus == window) {
         sendMessage(window, messageSetFocus, reinterpret_cast<uintptr_t>(before), 0);
     }
@@ -26,7 +26,8 @@ void activate(SystemWindow* window) {
     if (before == window) return;
     s.active = window;
     if (before != nullptr) {
-        sendMessage(before, messageActivate, activationInactive, reinterpret_cast<intptr_t>(window));
+        sendMessage(before, messageActivate, activationInactive,
+                    reinterpret_cast<intptr_t>(window));
     }
     if (live(window) != nullptr && s.active == window) {
         sendMessage(window, messageActivate, activationActive, reinterpret_cast<intptr_t>(before));
@@ -37,8 +38,7 @@ void activate(SystemWindow* window) {
 
 namespace {
 
-// ==== stylus ====
-
+// ---- stylus ----
 // The topmost visible window at a screen point (system windows included).
 SystemWindow* windowAt(int32_t x, int32_t y) {
     const WindowSystemState& s = state();
@@ -49,7 +49,8 @@ SystemWindow* windowAt(int32_t x, int32_t y) {
     return nullptr;
 }
 
-WindowMessage stylusMessage(SystemWindow* w, uint32_t message, uintptr_t wParam, int32_t x, int32_t y) {
+WindowMessage stylusMessage(SystemWindow* w, uint32_t message, uintptr_t wParam, int32_t x,
+                            int32_t y) {
     return {w, message, wParam, makePointParam(x - w->rect.left, y - w->rect.top)};
 }
 
@@ -93,8 +94,7 @@ bool routePointer(const InputEvent& event, WindowMessage* message) {
     }
 }
 
-// ==== keys ====
-
+// ---- keys ----
 bool routeKey(const InputEvent& event, WindowMessage* message) {
     WindowSystemState& s = state();
     if (event.kind == InputKind::KeyDown) {
@@ -116,15 +116,16 @@ bool routeKey(const InputEvent& event, WindowMessage* message) {
     if (target == nullptr) target = live(s.active);
     if (target == nullptr) return false;
     // Keys for a menu bar (its menu closed) go on to the window it belongs to.
-    if (target->kind == WindowKind::MenuBar && live(target->owner) != nullptr) target = target->owner;
+    if (target->kind == WindowKind::MenuBar && live(target->owner) != nullptr)
+        target = target->owner;
     const uint32_t number = event.kind == InputKind::KeyDown ? messageKeyDown : messageKeyUp;
-    const intptr_t modifiers = (event.control ? keyWithControl : 0) | (event.shift ? keyWithShift : 0);
+    const intptr_t modifiers =
+        (event.control ? keyWithControl : 0) | (event.shift ? keyWithShift : 0);
     *message = {target, number, event.key, modifiers};
     return true;
 }
 
-// ==== desktop events ====
-
+// ---- desktop events ----
 SystemWindow* firstTopLevel() {
     for (const auto& w : state().windows) {
         if (!w->destroyed && w->kind == WindowKind::TopLevel) return w.get();
@@ -166,8 +167,7 @@ void toEveryTopLevel(uint32_t message, bool post) {
 
 }  // namespace
 
-// ==== routing ====
-
+// ---- routing ----
 bool routeInput(const InputEvent& event, WindowMessage* message) {
     WindowSystemState& s = state();
     switch (event.kind) {

@@ -10,7 +10,9 @@ namespace window_internal {
 
 namespace {
 
-std::span<const MenuBarButton> buttonsOf(const SystemWindow* bar) { return bar->menu->buttons; }
+std::span<const MenuBarButton> buttonsOf(const SystemWindow* bar) {
+    return bar->menu->buttons;
+}
 
 int32_t buttonAt(const SystemWindow* bar, int32_t x, int32_t y) {
     const std::span<const MenuBarButton> buttons = buttonsOf(bar);
@@ -43,8 +45,7 @@ void drawBar(const SystemWindow* bar, int32_t pressed) {
 
 }  // namespace
 
-// ==== the bar window ====
-
+// ---- the bar window ----
 intptr_t menuBarProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message != messagePaint) return defWindowProc(window, message, wParam, lParam);
     SystemWindow* bar = live(window);
@@ -55,8 +56,7 @@ intptr_t menuBarProc(WindowHandle window, uint32_t message, uintptr_t wParam, in
     return 0;
 }
 
-// ==== opening and closing ====
-
+// ---- opening and closing ----
 void drawOpenMenu() {
     const MenuTracking& m = state().menu;
     if (!m.open || live(m.bar) == nullptr) return;
@@ -90,7 +90,8 @@ void closeMenu(int32_t chosenItem) {
     if (live(m.bar) == nullptr) return;
     uint16_t command = 0;
     if (m.open) {
-        const std::span<const MenuItem> items = buttonsOf(m.bar)[static_cast<size_t>(m.button)].items;
+        const std::span<const MenuItem> items =
+            buttonsOf(m.bar)[static_cast<size_t>(m.button)].items;
         if (chosenItem >= 0 && static_cast<size_t>(chosenItem) < items.size()) {
             command = items[static_cast<size_t>(chosenItem)].command;
         }
@@ -103,8 +104,7 @@ void closeMenu(int32_t chosenItem) {
     if (command != 0) postMessage(m.bar->owner, messageCommand, command, 0);
 }
 
-// ==== stylus ====
-
+// ---- stylus ----
 bool menuPointer(InputKind kind, int32_t x, int32_t y) {
     WindowSystemState& s = state();
     MenuTracking& m = s.menu;
@@ -164,7 +164,8 @@ bool menuPointer(InputKind kind, int32_t x, int32_t y) {
             if (button == m.button) {
                 closeMenu(-1);
                 s.swallowUp = true;
-            } else if (button >= 0 && buttonsOf(m.bar)[static_cast<size_t>(button)].kind == MenuButtonKind::DropDown) {
+            } else if (button >= 0 && buttonsOf(m.bar)[static_cast<size_t>(button)].kind ==
+                                          MenuButtonKind::DropDown) {
                 openMenu(m.bar, button, -1);
             } else {
                 // Anywhere else the tap only closes the menu.
@@ -178,8 +179,7 @@ bool menuPointer(InputKind kind, int32_t x, int32_t y) {
     }
 }
 
-// ==== keys ====
-
+// ---- keys ----
 bool menuKey(uint32_t key) {
     MenuTracking& m = state().menu;
     const int32_t count = static_cast<int32_t>(openItems().size());

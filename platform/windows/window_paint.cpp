@@ -8,7 +8,9 @@ namespace window_internal {
 namespace {
 
 // The window's client area on the screen, as a canvas clipped to it.
-PixelCanvas clientCanvas(const SystemWindow& w) { return clippedCanvas(screenCanvas(), w.rect); }
+PixelCanvas clientCanvas(const SystemWindow& w) {
+    return clippedCanvas(screenCanvas(), w.rect);
+}
 
 Rect toScreen(const SystemWindow& w, const Rect& r) {
     return {r.left + w.rect.left, r.top + w.rect.top, r.right + w.rect.left, r.bottom + w.rect.top};
@@ -28,7 +30,9 @@ WindowContext* lend(SystemWindow& w) {
 
 }  // namespace
 
-Screen& SystemWindow::screen() { return *state().screen; }
+Screen& SystemWindow::screen() {
+    return *state().screen;
+}
 
 DrawingContext* SystemWindow::getDrawingContext() {
     if (destroyed) return nullptr;
@@ -63,12 +67,14 @@ void WindowContext::copyBitmap(const Bitmap& bitmap, int32_t x, int32_t y) {
     const int64_t sx = int64_t{x} + window->rect.left;
     const int64_t sy = int64_t{y} + window->rect.top;
     if (sx < -bitmap.width || sy < -bitmap.height || sx > screenWidth || sy > screenHeight) return;
-    veldra::copyBitmap(clientCanvas(*window), bitmap, static_cast<int32_t>(sx), static_cast<int32_t>(sy));
+    veldra::copyBitmap(clientCanvas(*window), bitmap, static_cast<int32_t>(sx),
+                       static_cast<int32_t>(sy));
 }
 
 void WindowContext::drawText(std::string_view text, const Rect& rect, uint32_t flags) {
     WindowSystemState& s = state();
-    if (s.recordTexts) s.texts.push_back({window, std::string(text), rect, flags, textColour, backgroundColour});
+    if (s.recordTexts)
+        s.texts.push_back({window, std::string(text), rect, flags, textColour, backgroundColour});
     veldra::drawText(clientCanvas(*window), *s.fonts.text, text, toScreen(*window, rect), flags,
                      textColour, backgroundColour);
 }
@@ -89,7 +95,8 @@ DrawingContext* beginPaint(WindowHandle window) {
     SystemWindow* w = live(window);
     if (w == nullptr) return nullptr;
     if (w->erasePending) {
-        veldra::fillRect(clippedCanvas(screenCanvas(), w->rect), w->rect, rgb565FromColourRef(w->background));
+        veldra::fillRect(clippedCanvas(screenCanvas(), w->rect), w->rect,
+                         rgb565FromColourRef(w->background));
         w->erasePending = false;
     }
     w->invalid = false;

@@ -28,15 +28,15 @@ enum class MenuButtonKind : int32_t {
 // One button of a menu bar. A button without caption shows image number imageIndex of
 // the bitmaps added to the bar (addMenuBarBitmap).
 struct MenuBarButton {
-    std::string_view caption;        // empty for an image button
-    uint16_t command;                // sent by a plain button; names a drop-down one
+    std::string_view caption;  // empty for an image button
+    uint16_t command;          // sent by a plain button; names a drop-down one
     MenuButtonKind kind;
-    std::span<const MenuItem> items; // the drop-down content
-    int32_t imageIndex;              // for an image button; -1 otherwise
+    std::span<const MenuItem> items;  // the drop-down content
+    int32_t imageIndex;               // for an image button; -1 otherwise
 };
 
 struct MenuBarDescription {
-    int32_t id;                       // the resource number
+    int32_t id;  // the resource number
     std::span<const MenuBarButton> buttons;
 };
 
@@ -61,10 +61,10 @@ struct DialogControl {
 };
 
 struct DialogTemplate {
-    int32_t id;                 // the resource number
-    std::string_view caption;   // shown in the navigation bar while the dialog is up
-    int32_t width, height;      // dialog units
-    int32_t fontPoints;         // 8, 9 or 10: the system font at that size
+    int32_t id;                // the resource number
+    std::string_view caption;  // shown in the navigation bar while the dialog is up
+    int32_t width, height;     // dialog units
+    int32_t fontPoints;        // 8, 9 or 10: the system font at that size
     std::span<const DialogControl> controls;
 };
 

@@ -44,7 +44,8 @@ void SystemScreen::endDraw() {
 bool SystemScreen::oemInfo(char16_t* buffer, size_t capacity) const {
     if (buffer == nullptr || capacity == 0) return false;
     size_t i = 0;
-    for (; i + 1 < capacity && oemText[i] != 0; ++i) buffer[i] = oemText[i];
+    for (; i + 1 < capacity && oemText[i] != 0; ++i)
+        buffer[i] = oemText[i];
     buffer[i] = 0;
     return true;
 }

@@ -19,7 +19,7 @@
 namespace veldra {
 
 class SystemScreen final : public Screen {
-public:
+  public:
     SystemScreen();
 
     // Screen
@@ -48,10 +48,10 @@ public:
     bool isOpen() const { return open_; }
     int32_t closeCalls() const { return closeCalls_; }
 
-private:
+  private:
     std::array<uint16_t, 240 * 320> memory_{};  // display memory, row-major
     bool open_ = false;
-    bool drawing_ = false;        // between beginDraw and endDraw
+    bool drawing_ = false;  // between beginDraw and endDraw
     bool openFails_ = false;
     int32_t bitsPerPixel_ = 16;
     int32_t closeCalls_ = 0;

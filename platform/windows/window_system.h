@@ -34,10 +34,10 @@
 // it.
 //
 // Keys. Key messages go to the window with the focus (wParam the virtual key, lParam
-// the modifiers held: keyWithControl, keyWithShift). In a dialog, Enter presses the default button (or sends
-// command 1 when there is none) and Escape the Done button (command 1; 2 without one);
-// in a message box both answer OK. F10 opens the first menu; in a menu, the arrows move,
-// Enter chooses, Escape closes, any other key closes it and goes on as usual.
+// the modifiers held: keyWithControl, keyWithShift). In a dialog, Enter presses the default button
+// (or sends command 1 when there is none) and Escape the Done button (command 1; 2 without one); in
+// a message box both answer OK. F10 opens the first menu; in a menu, the arrows move, Enter
+// chooses, Escape closes, any other key closes it and goes on as usual.
 //
 // Threads: postMessage and the wake-up from any thread; everything else on the main
 // thread only.
@@ -48,10 +48,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/screen/screen.h"
 #include "platform/canvas/canvas.h"
-#include "platform/windows/window_backend.h"
 #include "platform/kernel/kernel.h"
+#include "platform/screen/screen.h"
+#include "platform/windows/window_backend.h"
 #include "platform/windows/window_resources.h"
 
 namespace veldra {
@@ -116,16 +116,27 @@ constexpr uintptr_t makeWParam(uint16_t low, uint16_t high) {
 }
 // Client coordinates in the long parameter of stylus messages: x low, y high (signed).
 constexpr intptr_t makePointParam(int32_t x, int32_t y) {
-    return static_cast<intptr_t>(static_cast<uint16_t>(x) | (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16));
+    return static_cast<intptr_t>(static_cast<uint16_t>(x) |
+                                 (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16));
 }
-constexpr uint16_t lowWord(uintptr_t value) { return static_cast<uint16_t>(value & 0xFFFF); }
-constexpr uint16_t highWord(uintptr_t value) { return static_cast<uint16_t>((value >> 16) & 0xFFFF); }
-constexpr int32_t pointX(intptr_t param) { return static_cast<int16_t>(param & 0xFFFF); }
-constexpr int32_t pointY(intptr_t param) { return static_cast<int16_t>((param >> 16) & 0xFFFF); }
+constexpr uint16_t lowWord(uintptr_t value) {
+    return static_cast<uint16_t>(value & 0xFFFF);
+}
+constexpr uint16_t highWord(uintptr_t value) {
+    return static_cast<uint16_t>((value >> 16) & 0xFFFF);
+}
+constexpr int32_t pointX(intptr_t param) {
+    return static_cast<int16_t>(param & 0xFFFF);
+}
+constexpr int32_t pointY(intptr_t param) {
+    return static_cast<int16_t>((param >> 16) & 0xFFFF);
+}
 
-using WindowProc = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+using WindowProc = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                intptr_t lParam);
 // A dialog's procedure: true when it handled the message.
-using DialogProc = bool (*)(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+using DialogProc = bool (*)(WindowHandle dialog, uint32_t message, uintptr_t wParam,
+                            intptr_t lParam);
 
 // ---- life of the system ----
 
@@ -142,10 +153,10 @@ bool windowSystemStarted();
 // ---- windows ----
 
 struct WindowClass {
-    uint32_t style;              // kept; every window repaints whole anyway
+    uint32_t style;  // kept; every window repaints whole anyway
     WindowProc procedure;
-    Bitmap icon;                 // shown by the desktop for the program's window
-    ColourRef background;        // what erasing paints the client area with
+    Bitmap icon;           // shown by the desktop for the program's window
+    ColourRef background;  // what erasing paints the client area with
     std::string_view className;
 };
 
@@ -165,7 +176,8 @@ WindowHandle createWindow(std::string_view className, std::string_view title, ui
 bool destroyWindow(WindowHandle window);
 
 bool isWindow(WindowHandle window);
-bool moveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint);
+bool moveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height,
+                bool repaint);
 bool showWindow(WindowHandle window, int32_t showState);
 // Sends paint now if the window needs it and no modal window overlaps it.
 bool updateWindow(WindowHandle window);
@@ -192,7 +204,8 @@ intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, 
 
 // A key-down matching an entry (key and modifiers) sends command to window, with
 // commandFromAccelerator in the high word. True when it did.
-bool translateAccelerator(WindowHandle window, const AcceleratorTable& table, const WindowMessage& message);
+bool translateAccelerator(WindowHandle window, const AcceleratorTable& table,
+                          const WindowMessage& message);
 
 // ---- painting ----
 
@@ -239,8 +252,10 @@ struct ActivateInfo {
 };
 static_assert(sizeof(ActivateInfo) == 12);
 // Keeps the shell's state in info (the desktop has no input panel to raise or lower).
-bool handleActivateMessage(WindowHandle window, uintptr_t wParam, intptr_t lParam, ActivateInfo* info);
-bool handleSettingChangeMessage(WindowHandle window, uintptr_t wParam, intptr_t lParam, ActivateInfo* info);
+bool handleActivateMessage(WindowHandle window, uintptr_t wParam, intptr_t lParam,
+                           ActivateInfo* info);
+bool handleSettingChangeMessage(WindowHandle window, uintptr_t wParam, intptr_t lParam,
+                                ActivateInfo* info);
 
 // ---- dialogs and message boxes ----
 
@@ -252,7 +267,8 @@ bool endDialog(WindowHandle dialog, intptr_t result);
 // Shows text with caption and an OK button (with the exclamation icon for style 48)
 // modally over owner; returns 1 (OK), or 0 when the quit message or the owner's end
 // took it away.
-int32_t showMessageBox(WindowHandle owner, std::string_view text, std::string_view caption, uint32_t style);
+int32_t showMessageBox(WindowHandle owner, std::string_view text, std::string_view caption,
+                       uint32_t style);
 
 // ---- for tests and tools ----
 
@@ -283,6 +299,7 @@ void clearTextCalls();
 void setMenuBarCreationFails(bool fails);
 
 // Queued messages addressed to the window system itself.
-inline constexpr uint32_t messageBringToFront = 0x7FF0;  // from single_instance: wParam 1 with owned windows
+inline constexpr uint32_t messageBringToFront =
+    0x7FF0;  // from single_instance: wParam 1 with owned windows
 
 }  // namespace veldra

@@ -22,7 +22,7 @@ class SystemWindow;
 
 // A drawing context lent by a window; a few per window, so that a paint can also take one.
 class WindowContext final : public DrawingContext {
-public:
+  public:
     ColourRef setBackgroundColour(ColourRef colour) override;
     ColourRef setTextColour(ColourRef colour) override;
     void fillRect(const Rect& rect, const ColourRef colour) override;
@@ -38,40 +38,42 @@ public:
 inline constexpr size_t contextsPerWindow = 4;
 
 class SystemWindow final : public Window {
-public:
+  public:
     // Window
     Rect screenRect() const override { return rect; }
-    Rect clientRect() const override { return {0, 0, rect.right - rect.left, rect.bottom - rect.top}; }
+    Rect clientRect() const override {
+        return {0, 0, rect.right - rect.left, rect.bottom - rect.top};
+    }
     Screen& screen() override;
     DrawingContext* getDrawingContext() override;
     void releaseDrawingContext(DrawingContext& context) override;
 
     WindowKind kind = WindowKind::TopLevel;
-    WindowProc procedure = nullptr;     // gets every message sent or dispatched
-    std::string className;              // empty for the system's own windows
+    WindowProc procedure = nullptr;  // gets every message sent or dispatched
+    std::string className;           // empty for the system's own windows
     std::string title;
-    std::string navigationText;         // setNavigationBarText; empty: the title is shown
-    ColourRef background = colourBlack; // erasing paints this
+    std::string navigationText;          // setNavigationBarText; empty: the title is shown
+    ColourRef background = colourBlack;  // erasing paints this
     uint32_t style = 0;
-    Rect rect{};                        // screen pixels
-    SystemWindow* owner = nullptr;      // destroyed with it; gets its commands (menu bar)
+    Rect rect{};                    // screen pixels
+    SystemWindow* owner = nullptr;  // destroyed with it; gets its commands (menu bar)
     bool visible = false;
-    bool destroying = false;            // destroy has begun: no second one
-    bool destroyed = false;             // gone: every call ignores it
-    bool invalid = false;               // needs paint
-    bool erasePending = false;          // the next beginPaint erases
+    bool destroying = false;    // destroy has begun: no second one
+    bool destroyed = false;     // gone: every call ignores it
+    bool invalid = false;       // needs paint
+    bool erasePending = false;  // the next beginPaint erases
     uint32_t fullScreenFlags = 0;
     InstanceListener* listener = nullptr;  // answers other processes looking for it
 
     // Dialogs.
     const DialogTemplate* dialogTemplate = nullptr;
     DialogProc dialogProc = nullptr;
-    uint32_t dialogFlags = 0;           // initDialog's flags
-    bool dialogEnded = false;           // endDialog was called
+    uint32_t dialogFlags = 0;  // initDialog's flags
+    bool dialogEnded = false;  // endDialog was called
     intptr_t dialogResult = 0;
-    int32_t pressedControl = -1;        // index of the push button held down, -1
-    bool pressedOver = false;           // ... and the stylus is over it
-    bool donePressed = false;           // the navigation bar's Done button is held down
+    int32_t pressedControl = -1;  // index of the push button held down, -1
+    bool pressedOver = false;     // ... and the stylus is over it
+    bool donePressed = false;     // the navigation bar's Done button is held down
 
     // Message boxes.
     std::string messageText;
@@ -82,18 +84,18 @@ public:
 
     // Menu bars.
     const MenuBarDescription* menu = nullptr;
-    std::vector<Bitmap> images;         // strips added by addMenuBarBitmap
+    std::vector<Bitmap> images;  // strips added by addMenuBarBitmap
 
     std::array<WindowContext, contextsPerWindow> contexts{};
 };
 
 // An open drop-down menu, or a plain menu-bar button held down.
 struct MenuTracking {
-    SystemWindow* bar = nullptr;      // the bar; null when nothing is tracked
-    int32_t button = -1;              // the button open or held
-    bool open = false;                // a drop-down is open (else a plain button is held)
-    Rect popup{};                     // where the open menu is drawn
-    int32_t highlighted = -1;         // its lit item, -1 for none
+    SystemWindow* bar = nullptr;          // the bar; null when nothing is tracked
+    int32_t button = -1;                  // the button open or held
+    bool open = false;                    // a drop-down is open (else a plain button is held)
+    Rect popup{};                         // where the open menu is drawn
+    int32_t highlighted = -1;             // its lit item, -1 for none
     SystemWindow* focusBefore = nullptr;  // gets the focus back when the menu closes
 };
 
@@ -112,12 +114,12 @@ struct WindowSystemState {
     bool desktopFocused = true;        // the desktop window has the keyboard focus
     bool quitPending = false;          // postQuitMessage was called
     int32_t quitCode = 0;
-    bool screenDirty = true;           // the screen changed since the last present
+    bool screenDirty = true;  // the screen changed since the last present
     MenuTracking menu;
-    bool menuBarCreationFails = false; // test control
-    bool recordTexts = false;          // keep textCalls
+    bool menuBarCreationFails = false;  // test control
+    bool recordTexts = false;           // keep textCalls
     std::vector<TextCall> texts;
-    std::string shownTitle;            // the navigation bar's title as drawn last
+    std::string shownTitle;  // the navigation bar's title as drawn last
 };
 
 WindowSystemState& state();

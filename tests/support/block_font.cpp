@@ -16,7 +16,8 @@ GlyphFont makeBlockFont() {
             g.width = blockInkColumns;
             for (int32_t row = 0; row < blockLineHeight; ++row) {
                 const bool inked = row >= blockInkTop && row < blockInkTop + blockInkRows;
-                for (int32_t column = 0; column < blockInkColumns; ++column) font.coverage.push_back(inked ? 255 : 0);
+                for (int32_t column = 0; column < blockInkColumns; ++column)
+                    font.coverage.push_back(inked ? 255 : 0);
             }
         }
         font.glyphs.push_back(g);

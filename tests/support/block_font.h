@@ -10,7 +10,7 @@ namespace veldra {
 
 inline constexpr int32_t blockAdvance = 6;
 inline constexpr int32_t blockLineHeight = 10;
-inline constexpr int32_t blockInkTop = 2;    // first inked row of a glyph
+inline constexpr int32_t blockInkTop = 2;  // first inked row of a glyph
 inline constexpr int32_t blockInkRows = 6;
 inline constexpr int32_t blockInkColumns = 4;
 

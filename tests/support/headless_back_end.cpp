@@ -21,8 +21,10 @@ bool HeadlessBackEnd::nextInput(InputEvent& event, bool wait) {
     }
     if (!wait || scripted) return false;
     std::unique_lock<std::mutex> hold(mutex_);
-    if (!wakeUp_.wait_for(hold, std::chrono::milliseconds(waitLimitMs_), [this] { return woken_; })) {
-        std::fprintf(stderr, "headless window system: waited %d ms for input that no script gives\n",
+    if (!wakeUp_.wait_for(hold, std::chrono::milliseconds(waitLimitMs_),
+                          [this] { return woken_; })) {
+        std::fprintf(stderr,
+                     "headless window system: waited %d ms for input that no script gives\n",
                      waitLimitMs_);
         std::abort();
     }

@@ -21,7 +21,7 @@
 namespace veldra {
 
 class HeadlessBackEnd final : public WindowBackEnd {
-public:
+  public:
     void present(const uint16_t* pixels) override;
     bool nextInput(InputEvent& event, bool wait) override;
     void wake() override;
@@ -30,7 +30,7 @@ public:
 
     // ---- the script ----
     void queue(const InputEvent& event) { input_.push_back(event); }
-    void tap(int32_t x, int32_t y);  // down and up at a screen point
+    void tap(int32_t x, int32_t y);                  // down and up at a screen point
     void press(uint32_t key, bool control = false);  // down and up
     // Called when the system would wait for input. It may queue input, post messages or
     // call the window system; it returns true when it did something, so that the system
@@ -43,11 +43,11 @@ public:
     int32_t raises() const { return raises_; }
     const Bitmap& icon() const { return icon_; }
 
-private:
-    std::deque<InputEvent> input_;   // the script, oldest first
+  private:
+    std::deque<InputEvent> input_;  // the script, oldest first
     std::function<bool()> idle_;
     int32_t waitLimitMs_ = 10000;
-    std::mutex mutex_;               // guards woken_
+    std::mutex mutex_;  // guards woken_
     std::condition_variable wakeUp_;
     bool woken_ = false;             // wake() called since the last wait
     std::vector<uint16_t> picture_;  // the last picture presented

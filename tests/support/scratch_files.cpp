@@ -11,7 +11,9 @@
 
 namespace veldra {
 
-std::string testDataPath(const std::string& name) { return std::string(VELDRA_TESTDATA_DIR) + "/" + name; }
+std::string testDataPath(const std::string& name) {
+    return std::string(VELDRA_TESTDATA_DIR) + "/" + name;
+}
 
 std::vector<ReferenceCase> referenceCases() {
     std::vector<ReferenceCase> cases;
@@ -33,7 +35,9 @@ ScratchFolder::ScratchFolder() {
     root_ = pattern;
 }
 
-ScratchFolder::~ScratchFolder() { std::filesystem::remove_all(root_); }
+ScratchFolder::~ScratchFolder() {
+    std::filesystem::remove_all(root_);
+}
 
 std::string readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -43,7 +47,8 @@ std::string readWholeFile(const std::string& path) {
 }
 
 void writeWholeFile(const std::string& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void writeSoundFile(const std::string& path, int format, int rate, int channels,

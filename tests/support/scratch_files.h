@@ -22,7 +22,7 @@ std::vector<ReferenceCase> referenceCases();
 
 // A fresh folder under /tmp, removed with everything in it when the object goes.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -30,7 +30,7 @@ public:
     const std::string& root() const { return root_; }
     std::string path(const std::string& name) const { return root_ + "/" + name; }
 
-private:
+  private:
     std::string root_;
 };
 

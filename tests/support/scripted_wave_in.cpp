@@ -7,8 +7,7 @@ uint32_t ScriptedWaveIn::deviceCount() {
     return devices;
 }
 
-WaveInDevice* ScriptedWaveIn::open(uint32_t index, const WaveFormat& format,
-                                   uint32_t threadId) {
+WaveInDevice* ScriptedWaveIn::open(uint32_t index, const WaveFormat& format, uint32_t threadId) {
     ++openAttempts;
     if (device_ || index >= devices || index < firstOpenable) return nullptr;
     device_ = std::make_unique<WaveInDevice>(this, threadId);

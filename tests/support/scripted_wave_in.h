@@ -22,7 +22,7 @@
 namespace veldra {
 
 class ScriptedWaveIn : public WaveInSource {
-public:
+  public:
     uint32_t devices = 1;        // what deviceCount answers
     uint32_t firstOpenable = 0;  // lowest index that opens
     uint32_t countQueries = 0;   // deviceCount calls so far
@@ -40,7 +40,7 @@ public:
     size_t record(const void* bytes, size_t count);
     size_t recordSamples(const int16_t* samples, size_t count);
 
-private:
+  private:
     std::unique_ptr<WaveInDevice> device_;  // the one open device
 };
 

@@ -24,7 +24,8 @@ std::vector<int16_t> pluckedString(double frequency, double seconds, double ampl
         const double t = static_cast<double>(i) / 22050.0;
         double v = 0.0;
         for (int k = 1; k <= 10; ++k)
-            v += std::exp(-t * (0.8 + 0.5 * k)) / k * std::sin(2.0 * std::numbers::pi * k * frequency * t + 0.7 * k);
+            v += std::exp(-t * (0.8 + 0.5 * k)) / k *
+                 std::sin(2.0 * std::numbers::pi * k * frequency * t + 0.7 * k);
         samples[i] = static_cast<int16_t>(amplitude * std::min(1.0, t / 0.004) * v);
     }
     return samples;

@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
-#include "tuner/block_pipeline.h"
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
 #include "audio/capture_handoff.h"
-#include "tests/support/block_font.h"
 #include "display/display_device.h"
 #include "platform/desktop/single_instance.h"
+#include "tests/support/block_font.h"
+#include "tuner/block_pipeline.h"
 #include "views/phase_trace.h"
 #include "views/tuning_dial.h"
 
@@ -51,7 +51,8 @@ void WindowSystemTest::SetUp() {
 bool WindowSystemTest::pump(WindowHandle window, const AcceleratorTable* accelerators) {
     WindowMessage message;
     while (peekMessage(&message)) {
-        if (accelerators != nullptr && translateAccelerator(window, *accelerators, message)) continue;
+        if (accelerators != nullptr && translateAccelerator(window, *accelerators, message))
+            continue;
         dispatchMessage(message);
     }
     if (message.message == messageQuit) quitCode = static_cast<int32_t>(message.wParam);
@@ -84,7 +85,8 @@ void AppTest::answerModalsWithEnter() {
         const std::vector<WindowHandle> up = modalWindows();
         if (up.empty()) return false;
         const std::string caption = messageBoxCaption(up.back());
-        seenModals.push_back(caption.empty() ? navigationBarTitle() : caption + ": " + messageBoxText(up.back()));
+        seenModals.push_back(caption.empty() ? navigationBarTitle()
+                                             : caption + ": " + messageBoxText(up.back()));
         backEnd.press(keyReturn);
         return true;
     });

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "tests/support/scripted_wave_in.h"
-#include "tests/support/headless_back_end.h"
 #include "platform/windows/window_screen.h"
 #include "platform/windows/window_system.h"
+#include "tests/support/headless_back_end.h"
+#include "tests/support/scripted_wave_in.h"
 
 namespace veldra {
 
@@ -36,7 +36,7 @@ std::vector<uint32_t> receivedNumbers();
 inline constexpr const char* recordingClass = "RECORDING";
 
 class WindowSystemTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override { stopWindowSystem(); }
     // A visible top-level window of the recording class at the default rectangle.
@@ -52,7 +52,7 @@ protected:
 };
 
 class AppTest : public WindowSystemTest {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     // initInstance with the start-up notice answered by Enter; false if it failed.
@@ -61,7 +61,10 @@ protected:
         return initInstance(&programResources(), showNormal);
     }
     // As the program's loop does, accelerators included.
-    bool pump() { return WindowSystemTest::pump(mainWindow(), loadAccelerators(programResources(), acceleratorResource)); }
+    bool pump() {
+        return WindowSystemTest::pump(mainWindow(),
+                                      loadAccelerators(programResources(), acceleratorResource));
+    }
     // Runs script every time the system would wait, until it returns false.
     void whenIdle(std::function<bool()> script) { backEnd.setIdleScript(std::move(script)); }
     // Answers every modal window with Enter, noting its caption and text, or the title of
@@ -74,9 +77,12 @@ protected:
 
 // Screen coordinates of the program's menu bar in the block font (support/block_font.h):
 // "Start" x 0..46, "Instrument" 46..122, "Help" 122..162, the image 162..190.
-inline constexpr int32_t startButtonX = 20, instrumentButtonX = 80, imageButtonX = 175, menuBarY = 307;
+inline constexpr int32_t startButtonX = 20, instrumentButtonX = 80, imageButtonX = 175,
+                         menuBarY = 307;
 // The middle of item index of a menu with count items: in the block font items are 16 rows
 // (10 + 2 * 3), and the menu sits on row 294 with 2 rows of frame.
-inline constexpr int32_t menuItemY(int32_t count, int32_t index) { return 294 - (count * 16 + 4) + 2 + index * 16 + 8; }
+inline constexpr int32_t menuItemY(int32_t count, int32_t index) {
+    return 294 - (count * 16 + 4) + 2 + index * 16 + 8;
+}
 
 }  // namespace veldra

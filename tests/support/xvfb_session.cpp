@@ -24,7 +24,9 @@ using Clock = std::chrono::steady_clock;
 
 // Ignores X errors (a window vanishing between listing and reading it), so that the
 // caller sees a failed call instead of the process ending.
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
 
 // The whole-number scale and the black bars of the 240 x 320 screen in the window.
 struct Layout {
@@ -56,8 +58,8 @@ bool XvfbSession::start(std::string& why) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the test
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO), dup2(null, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+               "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
@@ -65,7 +67,8 @@ bool XvfbSession::start(std::string& why) {
     std::string number;
     char c = 0;
     pollfd p{ready[0], POLLIN, 0};
-    while (server_ > 0 && poll(&p, 1, 20000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    while (server_ > 0 && poll(&p, 1, 20000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
     close(ready[0]);
     if (number.empty()) return why = "Xvfb did not start (is the xvfb package installed?)", false;
     display_ = ":" + number;
@@ -79,22 +82,27 @@ ChildProcess::~ChildProcess() {
     if (!outputFile_.empty()) unlink(outputFile_.c_str());
 }
 
-bool ChildProcess::start(const std::vector<std::string>& arguments, const std::vector<std::string>& extra,
-                         std::string& why) {
+bool ChildProcess::start(const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& extra, std::string& why) {
     char name[] = "/tmp/veldra-child-output-XXXXXX";
     const int outputFd = mkstemp(name);
     if (outputFd < 0) return why = "no file for the child's output", false;
     outputFile_ = name;
     // Everything the child needs is built before fork.
     std::vector<std::string> environment;
-    for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e)
+        environment.emplace_back(*e);
     for (const std::string& x : extra) {
-        std::erase_if(environment, [&](const std::string& e) { return e.rfind(x.substr(0, x.find('=') + 1), 0) == 0; });
+        std::erase_if(environment, [&](const std::string& e) {
+            return e.rfind(x.substr(0, x.find('=') + 1), 0) == 0;
+        });
         environment.push_back(x);
     }
     std::vector<char*> argv, envp;
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& e : environment)
+        envp.push_back(const_cast<char*>(e.c_str()));
     argv.push_back(nullptr), envp.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
@@ -133,8 +141,8 @@ std::string ChildProcess::errorOutput() const {
     return text.str();
 }
 
-bool xdotool(const XvfbSession& session, const std::vector<std::string>& arguments, std::string* why, int timeoutMs,
-             std::string* output) {
+bool xdotool(const XvfbSession& session, const std::vector<std::string>& arguments,
+             std::string* why, int timeoutMs, std::string* output) {
     std::vector<std::string> command{"xdotool"};
     command.insert(command.end(), arguments.begin(), arguments.end());
     ChildProcess tool;
@@ -145,8 +153,10 @@ bool xdotool(const XvfbSession& session, const std::vector<std::string>& argumen
     if (status == 0) return true;
     if (why != nullptr) {
         *why = failure.empty() ? "xdotool" : failure;
-        for (const std::string& a : arguments) why->append(1, ' ').append(a);
-        why->append(status >= 0 ? ": exit status " + std::to_string(status) : ": no end in time").append("\n");
+        for (const std::string& a : arguments)
+            why->append(1, ' ').append(a);
+        why->append(status >= 0 ? ": exit status " + std::to_string(status) : ": no end in time")
+            .append("\n");
         why->append(tool.errorOutput());
     }
     return false;
@@ -158,7 +168,8 @@ bool focusWindow(const XvfbSession& session, unsigned long window) {
 
 unsigned long findWindow(const XvfbSession& session, const std::string& name, int timeoutMs) {
     std::string found;
-    xdotool(session, {"search", "--sync", "--onlyvisible", "--name", "^" + name + "$"}, nullptr, timeoutMs, &found);
+    xdotool(session, {"search", "--sync", "--onlyvisible", "--name", "^" + name + "$"}, nullptr,
+            timeoutMs, &found);
     return std::strtoul(found.c_str(), nullptr, 10);
 }
 
@@ -172,9 +183,10 @@ bool readScreen(const XvfbSession& session, unsigned long window, std::vector<ui
     for (int y = 0; y < 320; ++y) {
         for (int x = 0; x < 240; ++x) {
             // The server runs at 24 bits: 8 bits a channel, red highest.
-            const unsigned long p =
-                XGetPixel(image, l.offsetX + x * l.scale + l.scale / 2, l.offsetY + y * l.scale + l.scale / 2);
-            screen[y * 240 + x] = static_cast<uint16_t>(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x1F));
+            const unsigned long p = XGetPixel(image, l.offsetX + x * l.scale + l.scale / 2,
+                                              l.offsetY + y * l.scale + l.scale / 2);
+            screen[y * 240 + x] = static_cast<uint16_t>(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) |
+                                                        ((p >> 3) & 0x1F));
         }
     }
     XDestroyImage(image);

@@ -19,7 +19,7 @@ typedef struct _XDisplay Display;
 namespace veldra {
 
 class XvfbSession {
-public:
+  public:
     XvfbSession() = default;
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;
@@ -29,28 +29,29 @@ public:
     const std::string& display() const { return display_; }
     Display* connection() const { return connection_; }
 
-private:
+  private:
     pid_t server_ = -1;
     std::string display_;  // ":N"
     Display* connection_ = nullptr;
 };
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
     // Starts arguments[0] (looked for on PATH) with the environment plus extra
     // ("NAME=value" each); its standard output and error go to a file (errorOutput).
-    bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& extra, std::string& why);
+    bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& extra,
+               std::string& why);
     // The exit status once it has ended within timeoutMs (128 + signal for a signal).
     std::optional<int> wait(int timeoutMs);
     void kill();
     pid_t pid() const { return pid_; }
     std::string errorOutput() const;
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string outputFile_;
 };
@@ -58,8 +59,8 @@ private:
 // Runs xdotool with the arguments on the session's display, for at most timeoutMs; true
 // when it exits 0. On failure why (when given) says what it printed. output (when
 // given) receives what it printed.
-bool xdotool(const XvfbSession& session, const std::vector<std::string>& arguments, std::string* why = nullptr,
-             int timeoutMs = 10000, std::string* output = nullptr);
+bool xdotool(const XvfbSession& session, const std::vector<std::string>& arguments,
+             std::string* why = nullptr, int timeoutMs = 10000, std::string* output = nullptr);
 
 // Gives the window the keyboard focus and waits until the server says it has it.
 bool focusWindow(const XvfbSession& session, unsigned long window);

@@ -73,14 +73,14 @@ bool writeBmp16(const std::string& path, const ShadeCanvas& canvas, const Palett
     put32(out, 40);  // information header size
     put32(out, static_cast<uint32_t>(canvas.width));
     put32(out, static_cast<uint32_t>(canvas.height));  // positive: bottom row first
-    put16(out, 1);     // planes
-    put16(out, 4);     // bits per pixel
-    put32(out, 0);     // no compression
+    put16(out, 1);                                     // planes
+    put16(out, 4);                                     // bits per pixel
+    put32(out, 0);                                     // no compression
     put32(out, imageBytes);
     put32(out, 2835);  // 72 dots per inch
     put32(out, 2835);
-    put32(out, 16);    // colours used
-    put32(out, 16);    // colours important
+    put32(out, 16);  // colours used
+    put32(out, 16);  // colours important
     for (const Rgb& c : palette) {
         out.push_back(c.blue);
         out.push_back(c.green);
@@ -119,9 +119,11 @@ bool writePng(const std::string& path, const ShadeCanvas& canvas, const Palette&
     image.format = PNG_FORMAT_RGBA;
     const png_int_32 stride = canvas.width * 4;
     png_alloc_size_t size = 0;
-    bool ok = png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), stride, nullptr) != 0;
+    bool ok =
+        png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), stride, nullptr) != 0;
     std::vector<uint8_t> out(size);
-    ok = ok && png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), stride, nullptr) != 0;
+    ok = ok &&
+         png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), stride, nullptr) != 0;
     png_image_free(&image);
     if (!ok) {
         error = path + ": cannot encode the PNG image";

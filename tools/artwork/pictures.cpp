@@ -24,7 +24,8 @@ constexpr double printedRadiusOffset = -0.5;
 constexpr double lineHalfWidth = 1.0;
 constexpr double tickHalfWidth = 0.6;
 constexpr double tickHalfLength = 3.5;
-constexpr double letterDistance = 15.0;  // from the outer turn to a letter's centre, clear of the rings
+constexpr double letterDistance =
+    15.0;  // from the outer turn to a letter's centre, clear of the rings
 
 // turn is the position in turns from the spiral's start (0 .. 3).
 Point printedPoint(double turn, double radialOffset = 0.0) {
@@ -71,13 +72,14 @@ ShadeCanvas drawBackground() {
     ShadeCanvas canvas(backgroundWidth, backgroundHeight);
     std::vector<Point> line;
     constexpr int stepsPerTurn = 4096;
-    for (int i = 0; i <= turns * stepsPerTurn; ++i) line.push_back(printedPoint(double(i) / stepsPerTurn));
+    for (int i = 0; i <= turns * stepsPerTurn; ++i)
+        line.push_back(printedPoint(double(i) / stepsPerTurn));
     strokePath(canvas, line, lineHalfWidth);
 
     for (int semitone = 0; semitone <= turns * 12; ++semitone) {
         const double turn = semitone / 12.0;
-        strokeSegment(canvas, printedPoint(turn, -tickHalfLength), printedPoint(turn, tickHalfLength),
-                      tickHalfWidth);
+        strokeSegment(canvas, printedPoint(turn, -tickHalfLength),
+                      printedPoint(turn, tickHalfLength), tickHalfWidth);
     }
 
     stampGlyph(canvas, letterC, innerLetterLeft, innerLetterTop);
@@ -112,8 +114,10 @@ ShadeCanvas drawIcon(int size) {
     const double r = (3.0 + 10.0 * 1.375 / 2.0) * scale;
     const Point ring = {c + r * std::sin(angle), c - r * std::cos(angle)};
     fillDisc(canvas, ring, 2.0 * scale);
-    strokeSegment(canvas, ring, {c + (r + 4.5 * scale) * std::sin(angle),
-                                 c - (r + 4.5 * scale) * std::cos(angle)}, 0.8 * scale);
+    strokeSegment(
+        canvas, ring,
+        {c + (r + 4.5 * scale) * std::sin(angle), c - (r + 4.5 * scale) * std::cos(angle)},
+        0.8 * scale);
     return canvas;
 }
 

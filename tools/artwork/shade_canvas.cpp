@@ -40,7 +40,8 @@ void strokeSegment(ShadeCanvas& canvas, Point a, Point b, double halfWidth) {
 }
 
 void strokePath(ShadeCanvas& canvas, const std::vector<Point>& path, double halfWidth) {
-    for (size_t i = 1; i < path.size(); ++i) strokeSegment(canvas, path[i - 1], path[i], halfWidth);
+    for (size_t i = 1; i < path.size(); ++i)
+        strokeSegment(canvas, path[i - 1], path[i], halfWidth);
 }
 
 void stampGlyph(ShadeCanvas& canvas, const Glyph& glyph, int left, int top) {

@@ -28,12 +28,14 @@ constexpr int32_t blockSize = veldra::captureBlockSamples;
 // Kept out of line so that callgrind sees each as one function to count.
 [[gnu::noinline]] bool measureAnalysis(const int16_t* sound, int32_t blocks) {
     bool stable = false;
-    for (int32_t b = 0; b < blocks; ++b) stable = veldra::trackBlock(sound + b * blockSize, blockSize);
+    for (int32_t b = 0; b < blocks; ++b)
+        stable = veldra::trackBlock(sound + b * blockSize, blockSize);
     return stable;
 }
 
 [[gnu::noinline]] void measurePipeline(const int16_t* sound, int32_t blocks) {
-    for (int32_t b = 0; b < blocks; ++b) veldra::analyzeBlock(sound + b * blockSize, blockSize, false);
+    for (int32_t b = 0; b < blocks; ++b)
+        veldra::analyzeBlock(sound + b * blockSize, blockSize, false);
 }
 
 int usage() {
@@ -64,7 +66,8 @@ int main(int argc, char** argv) {
 
     veldra::HeadlessScreen screen;
     veldra::HeadlessWindow window(screen);
-    if (!veldra::startHeadlessTuner(window, veldra::loadBitmapResource(veldra::backgroundResource))) {
+    if (!veldra::startHeadlessTuner(window,
+                                    veldra::loadBitmapResource(veldra::backgroundResource))) {
         std::cerr << "veldra-instruction-budget: cannot open the headless display\n";
         return 1;
     }

@@ -12,7 +12,8 @@ const char* const modeNames[instrumentKindCount] = {
 };
 
 std::string lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -58,7 +59,8 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             arg = arg.substr(0, eq);
             hasValue = true;
         }
-        const bool takesValue = arg == "--mode" || arg == "--png" || arg == "--at" || arg == "--frames";
+        const bool takesValue =
+            arg == "--mode" || arg == "--png" || arg == "--at" || arg == "--frames";
         if (takesValue && !hasValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";

@@ -51,7 +51,9 @@ bool RunPictures::writeFrame(const HeadlessScreen& screen, std::string& error) {
     return true;
 }
 
-void RunPictures::hold(const HeadlessScreen& screen) { held_ = screen.snapshot(); }
+void RunPictures::hold(const HeadlessScreen& screen) {
+    held_ = screen.snapshot();
+}
 
 bool RunPictures::finish(const HeadlessScreen& screen, std::string& error) {
     if (pngPath_.empty()) return true;
@@ -61,7 +63,8 @@ bool RunPictures::finish(const HeadlessScreen& screen, std::string& error) {
 
 void RunPictures::discard() {
     std::error_code ec;
-    for (int64_t n = 1; n <= frames_; ++n) fs::remove(framePath(framesDir_, n), ec);
+    for (int64_t n = 1; n <= frames_; ++n)
+        fs::remove(framePath(framesDir_, n), ec);
     frames_ = 0;
 }
 

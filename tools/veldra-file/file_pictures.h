@@ -17,7 +17,7 @@
 namespace veldra {
 
 class RunPictures {
-public:
+  public:
     RunPictures(const std::string& pngPath, const std::string& framesDir)
         : pngPath_(pngPath), framesDir_(framesDir) {}
 
@@ -38,11 +38,11 @@ public:
     // Removes the frames this run wrote.
     void discard();
 
-private:
-    std::string pngPath_;            // empty: no picture asked for
-    std::string framesDir_;          // empty: no frames asked for
-    std::vector<uint16_t> held_;     // the screen at the --at moment, row-major
-    int64_t frames_ = 0;             // frames written: frame-000001.png to this number
+  private:
+    std::string pngPath_;         // empty: no picture asked for
+    std::string framesDir_;       // empty: no frames asked for
+    std::vector<uint16_t> held_;  // the screen at the --at moment, row-major
+    int64_t frames_ = 0;          // frames written: frame-000001.png to this number
 };
 
 }  // namespace veldra

@@ -34,9 +34,9 @@ double blockSeconds(int64_t block) {
 std::string csvLine(const RefreshRow& row) {
     char time[32];
     std::snprintf(time, sizeof time, "%.6f", blockSeconds(row.block));
-    return std::to_string(row.block) + "," + time + "," + format9(row.frequency) + "," + (row.stable ? "1" : "0") +
-           "," + format9(row.period) + "," + format9(row.recentPeriod) + "," + std::to_string(row.recentCount) + "," +
-           row.needle;
+    return std::to_string(row.block) + "," + time + "," + format9(row.frequency) + "," +
+           (row.stable ? "1" : "0") + "," + format9(row.period) + "," + format9(row.recentPeriod) +
+           "," + std::to_string(row.recentCount) + "," + row.needle;
 }
 
 NoteReading nameNote(double frequency) {
@@ -47,8 +47,8 @@ NoteReading nameNote(double frequency) {
     r.cents = (semitones - nearest) * 100.0;
     const int32_t cell = ((r.semitone % 12) + 12) % 12;
     const int32_t octave = (r.semitone - cell) / 12;
-    std::snprintf(r.name, sizeof r.name, "%c%c%d", noteAlphabet[2 * cell], noteAlphabet[2 * cell + 1],
-                  octave < 0 || octave > 9 ? 0 : octave);
+    std::snprintf(r.name, sizeof r.name, "%c%c%d", noteAlphabet[2 * cell],
+                  noteAlphabet[2 * cell + 1], octave < 0 || octave > 9 ? 0 : octave);
     return r;
 }
 
@@ -59,7 +59,8 @@ StringMatch nearestString(InstrumentKind kind, double frequency) {
     for (int32_t i = 0; i < count; ++i) {
         const double cents = 1200.0 * std::log2(frequency / strings[i]);
         // Within a semitone as the table prints it (one decimal), so never "100.0".
-        if (std::fabs(cents) >= 99.95 || (best.found && std::fabs(cents) >= std::fabs(best.cents))) continue;
+        if (std::fabs(cents) >= 99.95 || (best.found && std::fabs(cents) >= std::fabs(best.cents)))
+            continue;
         best.found = true;
         best.number = i + 1;
         best.cents = cents;
@@ -71,7 +72,8 @@ StringMatch nearestString(InstrumentKind kind, double frequency) {
 void TableWriter::begin(const std::string& title, const std::string& source) {
     out_ << title << "  (" << source << ")\n";
     char heads[96];
-    std::snprintf(heads, sizeof heads, "  %-13s  %-4s %6s %11s   %s\n", "time (s)", "note", "cents", "frequency", "open string");
+    std::snprintf(heads, sizeof heads, "  %-13s  %-4s %6s %11s   %s\n", "time (s)", "note", "cents",
+                  "frequency", "open string");
     out_ << heads;
 }
 
@@ -83,12 +85,12 @@ void TableWriter::add(const RefreshRow& row) {
     ++shown_;
     const NoteReading note = nameNote(row.frequency);
     char line[96];
-    int n = std::snprintf(line, sizeof line, "%-4s %6s %8.1f Hz", note.name, centsText(note.cents).c_str(),
-                          static_cast<double>(row.frequency));
+    int n = std::snprintf(line, sizeof line, "%-4s %6s %8.1f Hz", note.name,
+                          centsText(note.cents).c_str(), static_cast<double>(row.frequency));
     const StringMatch string = nearestString(kind_, row.frequency);
     if (string.found && n > 0)
-        std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "   %d: %s %4s", string.number, string.name,
-                      centsText(string.cents).c_str());
+        std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "   %d: %s %4s",
+                      string.number, string.name, centsText(string.cents).c_str());
     const double at = blockSeconds(row.block);
     if (line == pending_) {
         pendingTo_ = at;
@@ -102,8 +104,10 @@ void TableWriter::add(const RefreshRow& row) {
 void TableWriter::flush() {
     if (pending_.empty()) return;
     char time[32];
-    if (pendingTo_ > pendingFrom_) std::snprintf(time, sizeof time, "%6.2f-%-6.2f", pendingFrom_, pendingTo_);
-    else std::snprintf(time, sizeof time, "%6.2f       ", pendingFrom_);
+    if (pendingTo_ > pendingFrom_)
+        std::snprintf(time, sizeof time, "%6.2f-%-6.2f", pendingFrom_, pendingTo_);
+    else
+        std::snprintf(time, sizeof time, "%6.2f       ", pendingFrom_);
     out_ << "  " << time << "  " << pending_ << '\n';
     pending_.clear();
 }

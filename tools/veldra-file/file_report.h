@@ -19,16 +19,17 @@ namespace veldra {
 
 // Everything one refresh point handed to the dial, as the CSV reports it.
 struct RefreshRow {
-    int64_t block;          // 1-based index of the block that is the refresh point
-    float frequency;        // handed to updateDial, Hz
-    bool stable;            // handed to updateDial
-    double period;          // currentPeriod, samples
-    double recentPeriod;    // recentPeriod(0), samples
-    int32_t recentCount;    // periods in the recent list
-    char needle[12];        // "none", "low", "high" or the needle's angle index
+    int64_t block;        // 1-based index of the block that is the refresh point
+    float frequency;      // handed to updateDial, Hz
+    bool stable;          // handed to updateDial
+    double period;        // currentPeriod, samples
+    double recentPeriod;  // recentPeriod(0), samples
+    int32_t recentCount;  // periods in the recent list
+    char needle[12];      // "none", "low", "high" or the needle's angle index
 };
 
-inline constexpr const char* csvHeader = "block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle";
+inline constexpr const char* csvHeader =
+    "block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle";
 
 // block x 220 / 22050: the end of the refresh block in seconds of sound.
 double blockSeconds(int64_t block);
@@ -48,15 +49,15 @@ NoteReading nameNote(double frequency);
 // The open string of kind nearest to frequency, if one lies within a semitone (100 cents).
 struct StringMatch {
     bool found;
-    int32_t number;   // 1-based, lowest string first
-    char name[4];     // its note name from the catalogue
-    double cents;     // frequency relative to the string's own frequency
+    int32_t number;  // 1-based, lowest string first
+    char name[4];    // its note name from the catalogue
+    double cents;    // frequency relative to the string's own frequency
 };
 StringMatch nearestString(InstrumentKind kind, double frequency);
 
 // The table for a person, written as the refreshes come.
 class TableWriter {
-public:
+  public:
     TableWriter(std::ostream& out, InstrumentKind kind) : out_(out), kind_(kind) {}
     // The title and the column heads.
     void begin(const std::string& title, const std::string& source);
@@ -65,7 +66,7 @@ public:
     // Writes the line still held back for folding, and a summary.
     void end();
 
-private:
+  private:
     void flush();
 
     std::ostream& out_;
@@ -73,7 +74,7 @@ private:
     std::string pending_;     // the held-back line without its time; empty when none
     double pendingFrom_ = 0;  // its first and last refresh time, seconds
     double pendingTo_ = 0;
-    int64_t shown_ = 0;       // stable refreshes seen
+    int64_t shown_ = 0;  // stable refreshes seen
 };
 
 }  // namespace veldra

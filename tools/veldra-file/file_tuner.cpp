@@ -1,4 +1,4 @@
-// Sections: [source] the file or the demo; [run] blocks, refreshes, reports.
+// Sections: source: the file or the demo; run: blocks, refreshes, reports.
 #include "tools/veldra-file/file_tuner.h"
 
 #include <cmath>
@@ -14,8 +14,7 @@
 namespace veldra {
 namespace {
 
-// ---- [source] --------------------------------------------------------------------------
-
+// ---- source ----
 // The sound being tuned: a file through the reader, or the demo performance played once.
 struct SoundSource {
     bool demo = false;
@@ -27,8 +26,7 @@ struct SoundSource {
     }
 };
 
-// ---- [run] -----------------------------------------------------------------------------
-
+// ---- run ----
 // What the dial was handed at the refresh point that block just was.
 RefreshRow refreshRow(int64_t block) {
     RefreshRow row{};
@@ -40,10 +38,18 @@ RefreshRow refreshRow(int64_t block) {
     row.recentCount = validatorState().recentCount;
     const DialState& dial = dialState();
     switch (dial.reading) {
-    case DialReading::None: std::snprintf(row.needle, sizeof row.needle, "none"); break;
-    case DialReading::Low: std::snprintf(row.needle, sizeof row.needle, "low"); break;
-    case DialReading::High: std::snprintf(row.needle, sizeof row.needle, "high"); break;
-    case DialReading::Needle: std::snprintf(row.needle, sizeof row.needle, "%d", dial.readingAngle); break;
+        case DialReading::None:
+            std::snprintf(row.needle, sizeof row.needle, "none");
+            break;
+        case DialReading::Low:
+            std::snprintf(row.needle, sizeof row.needle, "low");
+            break;
+        case DialReading::High:
+            std::snprintf(row.needle, sizeof row.needle, "high");
+            break;
+        case DialReading::Needle:
+            std::snprintf(row.needle, sizeof row.needle, "%d", dial.readingAngle);
+            break;
     }
     return row;
 }
@@ -59,7 +65,8 @@ int fail(std::ostream& err, const std::string& message) {
 }
 
 // The run over an opened source, to the sound's end.
-int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out, std::ostream& err) {
+int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
+             std::ostream& err) {
     RunPictures pictures(options.pngPath, options.framesDir);
     std::string error;
     if (!pictures.prepare(error)) return fail(err, error);
@@ -84,8 +91,10 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
     drawShellChrome(screen, title);
 
     TableWriter table(out, kind);
-    if (options.csv) out << csvHeader << '\n';
-    else table.begin(title, source.demo ? "built-in demo performance" : options.input);
+    if (options.csv)
+        out << csvHeader << '\n';
+    else
+        table.begin(title, source.demo ? "built-in demo performance" : options.input);
 
     const int64_t atBlock = options.atGiven ? blockAt(options.atSeconds) : -1;
     if (atBlock == 0) pictures.hold(screen);
@@ -99,8 +108,10 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
         if (pipelineState().dialRefreshes != refreshes) {
             refreshes = pipelineState().dialRefreshes;
             const RefreshRow row = refreshRow(blocks);
-            if (options.csv) out << csvLine(row) << '\n';
-            else table.add(row);
+            if (options.csv)
+                out << csvLine(row) << '\n';
+            else
+                table.add(row);
             ok = pictures.writeFrame(screen, error);
         }
         if (blocks == atBlock) pictures.hold(screen);
@@ -112,7 +123,8 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
     if (ok && options.atGiven && !pictures.holding()) {
         char text[160];
         std::snprintf(text, sizeof text, "%s: the sound ends at %.2f s, before --at %g",
-                      source.demo ? "demo" : options.input.c_str(), static_cast<double>(blocks) * captureBlockSamples / sampleRate,
+                      source.demo ? "demo" : options.input.c_str(),
+                      static_cast<double>(blocks) * captureBlockSamples / sampleRate,
                       options.atSeconds);
         error = text;
         ok = false;
@@ -134,8 +146,10 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err) {
     SoundSource source;
     source.demo = options.demo;
-    if (source.demo) resetDemoSound(source.performance, sampleRate, false);
-    else if (!source.reader.open(options.input)) return fail(err, source.reader.error().message);
+    if (source.demo)
+        resetDemoSound(source.performance, sampleRate, false);
+    else if (!source.reader.open(options.input))
+        return fail(err, source.reader.error().message);
     return runTuner(source, options, out, err);
 }
 

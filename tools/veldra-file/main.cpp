@@ -17,9 +17,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     switch (options.action) {
-    case veldra::FileAction::Help: std::cout << veldra::fileUsage(); return 0;
-    case veldra::FileAction::Version: std::cout << "veldra-file " VELDRA_VERSION "\n"; return 0;
-    case veldra::FileAction::Run: break;
+        case veldra::FileAction::Help:
+            std::cout << veldra::fileUsage();
+            return 0;
+        case veldra::FileAction::Version:
+            std::cout << "veldra-file " VELDRA_VERSION "\n";
+            return 0;
+        case veldra::FileAction::Run:
+            break;
     }
     // The bars of the pictures carry text in the program's fonts, when they can be had.
     veldra::LoadedFonts fonts;
