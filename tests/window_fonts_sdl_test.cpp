@@ -14,8 +14,11 @@ namespace {
 
 // About the handheld's system fonts: the text 13 to 16 pixels a line, small below, large
 // above, the title bolder. The information text's widest line fits the 240-pixel client
-// area unbroken; a character outside the faces' range draws as their '?'.
-TEST(SystemFontsTest, SizesAreThoseOfTheHandheldsSystemFonts) {
+// area unbroken; a character outside the faces' range draws as their '?'. Lines drawn
+// glyph by glyph match SDL_ttf's own rendering of the same line: only where the edges of
+// neighbouring glyphs overlap may the two differ. SDL_ttf moves a line right by the
+// overhang of its first glyph; ours starts at the pen, so ours is drawn at that offset.
+TEST(SystemFontsTest, SizesOfTheHandheldsFontsAndLinesAsSdlTtfDrawsThem) {
     LoadedFonts fonts;
     std::string error;
     ASSERT_TRUE(loadSystemFonts(fonts, error)) << error;
@@ -27,15 +30,6 @@ TEST(SystemFontsTest, SizesAreThoseOfTheHandheldsSystemFonts) {
     EXPECT_GT(textWidth(fonts.title, "Veldra -- Guitar"),
               textWidth(fonts.text, "Veldra -- Guitar"));
     EXPECT_EQ(textWidth(fonts.text, "\xE4\xB8\xAD"), textWidth(fonts.text, "?"));
-}
-
-// Only where the edges of neighbouring glyphs overlap may the two differ. SDL_ttf moves a
-// line right by the overhang of its first glyph; ours starts at the pen, so ours is drawn
-// at that offset.
-TEST(SystemFontsTest, LinesMatchSdlTtfsOwnRendering) {
-    LoadedFonts fonts;
-    std::string error;
-    ASSERT_TRUE(loadSystemFonts(fonts, error)) << error;
     ASSERT_EQ(TTF_Init(), 0);
     TTF_Font* ttf = TTF_OpenFont(findDejaVuFile("DejaVuSans.ttf").c_str(), systemFontPixels);
     ASSERT_NE(ttf, nullptr);

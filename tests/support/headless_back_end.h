@@ -26,7 +26,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     bool nextInput(InputEvent& event, bool wait) override;
     void wake() override;
     void raise() override { ++raises_; }
-    void setIcon(const Bitmap& icon) override { icon_ = icon; }
+    void setIcon(const Bitmap&) override {}
 
     // ---- the script ----
     void queue(const InputEvent& event) { input_.push_back(event); }
@@ -36,12 +36,10 @@ class HeadlessBackEnd final : public WindowBackEnd {
     // call the window system; it returns true when it did something, so that the system
     // looks again before it waits.
     void setIdleScript(std::function<bool()> script) { idle_ = std::move(script); }
-    void setWaitLimitMs(int32_t limit) { waitLimitMs_ = limit; }
 
     // ---- what happened ----
     const std::vector<uint16_t>& lastPicture() const { return picture_; }
     int32_t raises() const { return raises_; }
-    const Bitmap& icon() const { return icon_; }
 
   private:
     std::deque<InputEvent> input_;  // the script, oldest first
@@ -52,7 +50,6 @@ class HeadlessBackEnd final : public WindowBackEnd {
     bool woken_ = false;             // wake() called since the last wait
     std::vector<uint16_t> picture_;  // the last picture presented
     int32_t raises_ = 0;
-    Bitmap icon_{0, 0, nullptr};
 };
 
 }  // namespace veldra

@@ -75,10 +75,6 @@ class AppTest : public WindowSystemTest {
     ScriptedWaveIn input;
 };
 
-// Screen coordinates of the program's menu bar in the block font (support/block_font.h):
-// "Start" x 0..46, "Instrument" 46..122, "Help" 122..162, the image 162..190.
-inline constexpr int32_t startButtonX = 20, instrumentButtonX = 80, imageButtonX = 175,
-                         menuBarY = 307;
 // The middle of item index of a menu with count items: in the block font items are 16 rows
 // (10 + 2 * 3), and the menu sits on row 294 with 2 rows of frame.
 inline constexpr int32_t menuItemY(int32_t count, int32_t index) {
