@@ -1,4 +1,4 @@
-// The block pipeline's pacing: refused settings, suspension, backlog, long blocks. (The
+// The block pipeline's pacing: suspension, backlog, long blocks. (The
 // refresh points of 220-sample blocks, 11, 21, ..., 431, 442, 452, and the 22050 Hz shown
 // before the first period are in every reference recording's CSV; the fuzz target holds
 // every block to one frame and one fade per refresh point.)
@@ -45,16 +45,6 @@ class PipelineRefreshTest : public ::testing::Test {
     }
     const std::vector<int16_t> silence = std::vector<int16_t>(220, 0);
 };
-
-TEST_F(PipelineRefreshTest, DivisorsWithoutAnIntervalAndEmptyBlocksAreRefused) {
-    EXPECT_FALSE(setRefreshDivisor(0));
-    EXPECT_FALSE(setRefreshDivisor(-3));
-    EXPECT_FALSE(setRefreshDivisor(22051));
-    EXPECT_EQ(pipelineState().refreshDivisor, 10);
-    analyzeBlock(silence.data(), 0, false);
-    analyzeBlock(silence.data(), -220, false);
-    EXPECT_EQ(pipelineState().refreshAccumulator, 0);
-}
 
 // While suspended nothing is analysed or drawn, but the refresh phase runs on: after the
 // pause the next refresh comes where the uninterrupted count puts it.
