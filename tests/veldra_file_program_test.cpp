@@ -1,20 +1,15 @@
-// The veldra-file program itself: exit codes and the one stderr line, unreadable and odd
-// inputs, the pictures it writes (and leaves behind on failure), three hours of sound in
-// constant memory.
+// The veldra-file program itself: the reference recordings line for line, exit codes and
+// the one stderr line, unreadable inputs, the pictures it writes (and leaves behind on
+// failure), three hours of sound in constant memory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <limits>
-#include <map>
-#include <random>
 #include <sstream>
 #include <vector>
 
@@ -73,31 +68,6 @@ void expectOneErrorLine(const Result& r, const std::string& text) {
     EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
 }
 
-// A decaying tone of 196 Hz with two harmonics, the same in every channel.
-std::vector<float> tone(int rate, int channels, double seconds) {
-    std::vector<float> frames;
-    for (int i = 0; i < static_cast<int>(rate * seconds); ++i) {
-        const double t = static_cast<double>(i) / rate, w = 2 * M_PI * 196.0 * t;
-        const double v =
-            0.4 * std::exp(-t) * (std::sin(w) + 0.4 * std::sin(2 * w) + 0.2 * std::sin(3 * w));
-        frames.insert(frames.end(), static_cast<size_t>(channels), static_cast<float>(v));
-    }
-    return frames;
-}
-
-// The frequency of the last stable CSV line, 0 if none.
-double lastStableFrequency(const std::string& csv) {
-    double hz = 0, time = 0, frequency = 0;
-    long block = 0;
-    int stable = 0;
-    std::istringstream in(csv);
-    for (std::string line; std::getline(in, line);)
-        if (std::sscanf(line.c_str(), "%ld,%lf,%lf,%d", &block, &time, &frequency, &stable) == 4 &&
-            stable)
-            hz = frequency;
-    return hz;
-}
-
 // ---- The whole tuner over the reference recordings: --csv must print the expected lines
 // exactly, in the start-up state and after each file's mode commands. A differing line
 // names its differing columns: period, recent_period and recent_count come from the
@@ -140,85 +110,15 @@ TEST_F(VeldraFileProgramTest, ReferenceRecordingsLineForLine) {
     }
 }
 
-// The demo through the whole tuner, as `make demo` shows it: for each open string the
-// reading held longest (repeats folded into one line with a time span) is its note with
-// its detuning; the vowel holds A3, rises through the semitone and ends on A#3.
-TEST_F(VeldraFileProgramTest, DemoShowsEachStringWithItsDetuningAndTheGlide) {
-    const Result r = run({"--demo"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::map<std::string, std::pair<double, int>> longest;  // string -> (seconds held, cents)
-    std::vector<std::pair<std::string, int>> readings;      // note, cents, in order
-    std::istringstream in(r.out);
-    for (std::string line; std::getline(in, line);) {
-        double from = 0, to = 0;
-        char note[4] = {}, stringNote[4] = {};
-        int cents = 0, number = 0, stringCents = 0;
-        const int n = std::sscanf(line.c_str(), "%lf-%lf", &from, &to);
-        if (n < 1 || line.find(" Hz") == std::string::npos) continue;
-        std::sscanf(line.c_str() + 17, "%3c %d", note, &cents);
-        readings.emplace_back(note, cents);
-        const double held = n == 1 ? 0 : to - from;
-        if (std::sscanf(line.c_str() + line.find(" Hz") + 3, " %d: %3c %d", &number, stringNote,
-                        &stringCents) == 3 &&
-            held > longest[stringNote].first)
-            longest[stringNote] = {held, stringCents};
-    }
-    for (const auto& [string, cents] : std::map<std::string, int>{
-             {"E 2", 0}, {"A 2", -15}, {"D 3", 0}, {"G 3", 10}, {"B 3", 0}, {"E 4", 0}}) {
-        EXPECT_EQ(longest[string].second, cents) << string << "\n" << r.out;
-        EXPECT_GE(longest[string].first, 0.5) << string;
-    }
-    auto it = std::find(readings.begin(), readings.end(), std::pair<std::string, int>("A 3", 0));
-    ASSERT_NE(it, readings.end());
-    double last = 0;
-    for (; it != readings.end() && (it->first == "A 3" || it->first == "A#3"); ++it) {
-        const double position = (it->first == "A#3" ? 100 : 0) + it->second;
-        EXPECT_GE(position, last - 1) << it->first << " " << it->second;
-        last = std::max(last, position);
-    }
-    EXPECT_EQ(readings.back().first, "A#3");
-    EXPECT_GE(last, 99);
-}
-
-TEST_F(VeldraFileProgramTest, HelpVersionAndUsageErrors) {
-    EXPECT_EQ(run({"--help"}).out.rfind("Usage: veldra-file", 0), 0u);
-    const Result version = run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out.rfind("veldra-file 1.", 0), 0u);
-    const std::string wav = testDataPath("viola_C3.wav");
-    const std::vector<std::vector<std::string>> mistakes = {
-        {},
-        {"--mode", "banjo", wav},
-        {"--mode"},
-        {"--at", "2", wav},
-        {"--png", "x.png", "--at", "-1", wav},
-        {"--frobnicate", wav},
-        {"--csv=yes", wav},
-        {"--demo", wav},
-        {wav, wav},
-    };
-    for (const auto& args : mistakes) {
-        const Result r = run(args);
-        EXPECT_EQ(std::tuple(r.exitCode, r.out), std::tuple(2, "")) << args.size();
-        expectOneErrorLine(r, "veldra-file --help");
-    }
-}
-
 TEST_F(VeldraFileProgramTest, UnreadableInputsExitOneAndLeaveNoPicture) {
-    std::string noise(20000, ' ');
-    std::mt19937 gen(99);
-    for (char& b : noise)
-        b = static_cast<char>(gen());
     fs::create_directory(file("folder.wav"));
     const std::pair<std::string, std::string> cases[] = {{"missing.wav", "no such file"},
                                                          {"folder.wav", "is a directory"},
                                                          {"empty.wav", "empty"},
                                                          {"readme.txt", "not a sound file"},
-                                                         {"noise.wav", "not a sound file"},
                                                          {"cut.wav", "truncated"}};
     writeWholeFile(file("empty.wav"), "");
     writeWholeFile(file("readme.txt"), "Just text\n");
-    writeWholeFile(file("noise.wav"), noise);
     writeWholeFile(file("cut.wav"), readWholeFile(testDataPath("viola_C3.wav")).substr(0, 30));
     for (const auto& [name, reason] : cases) {
         const Result r = run({"--png", file("out.png"), "--frames", file("frames"), file(name)});
@@ -229,34 +129,6 @@ TEST_F(VeldraFileProgramTest, UnreadableInputsExitOneAndLeaveNoPicture) {
             EXPECT_EQ(e.path().filename().string().find("out.png"), std::string::npos) << e.path();
             EXPECT_NE(e.path().filename(), "frames");
         }
-    }
-}
-
-// A header that claims more data than the file holds (the data present is used), NaN and
-// infinities, eight channels at 48 kHz, 8 and 192 kHz, FLAC: each tuned, exit 0. (The
-// reader's own tests check the samples each of these gives exactly.)
-TEST_F(VeldraFileProgramTest, OddButReadableInputsAreTuned) {
-    writeWholeFile(file("claims_more.wav"),
-                   readWholeFile(testDataPath("viola_C3.wav")).substr(0, 44 + 2 * 33075));
-    std::vector<float> wild =
-        tone(22050, 1, 2.0);  // a burst of infinities, a stretch of NaN, the tone
-    for (size_t i = 0; i < 3000; ++i)
-        wild[i] = i < 200 ? (i % 2 ? 1 : -1) * std::numeric_limits<float>::infinity() : NAN;
-    writeSoundFile(file("nan_inf.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, wild);
-    const std::tuple<const char*, int, int, int> sounds[] = {
-        {"eight.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 8},
-        {"8k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1},
-        {"192k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 192000, 2},
-        {"tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1}};
-    for (const auto& [name, format, rate, channels] : sounds)
-        writeSoundFile(file(name), format, rate, channels, tone(rate, channels, 2.0));
-    for (const auto& [name, hz] :
-         {std::pair{"claims_more.wav", 130.81}, std::pair{"nan_inf.wav", 196.0},
-          std::pair{"eight.wav", 196.0}, std::pair{"8k.wav", 196.0}, std::pair{"192k.wav", 196.0},
-          std::pair{"tone.flac", 196.0}}) {
-        const Result r = run({"--csv", file(name)});
-        EXPECT_EQ(std::tuple(r.exitCode, r.err), std::tuple(0, "")) << name;
-        EXPECT_NEAR(lastStableFrequency(r.out), hz, hz * 0.01) << name;
     }
 }
 
@@ -292,8 +164,8 @@ TEST_F(VeldraFileProgramTest, ThreeHourFileIsStreamedInConstantMemory) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "peak memory is not measured under a sanitizer";
 #endif
-    writeSoundFile(file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
-                   tone(22050, 1, 3.0));
+    // The viola's recording, whose header is the canonical 44 bytes, then silence.
+    writeWholeFile(file("long.wav"), readWholeFile(testDataPath("viola_C3.wav")));
     const uint32_t dataBytes = 3 * 3600 * 22050 * 2, riffBytes = dataBytes + 36;
     fs::resize_file(file("long.wav"), 44 + dataBytes);
     std::fstream f(file("long.wav"), std::ios::in | std::ios::out | std::ios::binary);
