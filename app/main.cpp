@@ -1,23 +1,59 @@
-// veldra: the tuner a musician starts. No command-line options; VELDRA_INPUT chooses a
-// sound file or the built-in demo instead of the microphone, VELDRA_SCALE the window's
-// starting size.
+// veldra: the tuner a musician starts (app/command_line.h: its options).
 //
-// The program's parts meet here: the sound input is installed, the fonts are rendered,
-// the SDL window back end and the window system start, and the shell runs until its
-// quit message. What cannot even start (no fonts, no display) is said on standard error
-// with exit status 1; everything after that the shell reports in its own window.
+// The program's parts meet here: the sound input is chosen and installed, the fonts are
+// rendered, the SDL window back end and the window system start, and the shell runs until
+// its quit message. What cannot even start (no fonts, no display) is said on standard
+// error with exit status 1; from then on the shell reports in its own window and on
+// standard error, and its exit code is the program's.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/resource_script.h"
 #include "app/shell.h"
 #include "platform/backends/backends.h"
 #include "platform/windows/windows.h"
 
-int main() {
-    using namespace veldra;
+namespace {
+
+// --list-inputs: the devices SDL lists, the system's default marked.
+int listInputs() {
+    veldra::CaptureDevices devices;
     std::string error;
+    if (!veldra::listCaptureDevices(devices, error)) {
+        std::fprintf(stderr, "veldra: %s\n", error.c_str());
+        return 1;
+    }
+    for (const std::string& name : devices.names) {
+        std::printf("%s %s\n", name == devices.defaultName ? "*" : " ", name.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace veldra;
+    ProgramOptions options;
+    std::string error;
+    if (!parseProgramOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n", error.c_str());
+        return 2;
+    }
+    switch (options.action) {
+        case ProgramAction::Help:
+            std::fputs(programUsage().c_str(), stdout);
+            return 0;
+        case ProgramAction::Version:
+            std::printf("veldra %s\n", VELDRA_VERSION);
+            return 0;
+        case ProgramAction::ListInputs:
+            return listInputs();
+        case ProgramAction::Run:
+            break;
+    }
     LoadedFonts fonts;
     if (!loadSystemFonts(fonts, error)) {
         std::fprintf(stderr, "veldra: %s\n", error.c_str());
@@ -28,12 +64,16 @@ int main() {
         std::fprintf(stderr, "veldra: %s\n", error.c_str());
         return 1;
     }
-    const std::unique_ptr<WaveInSource> input = soundInputFromEnvironment();
+    const char* chosen =
+        options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
+    const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
     installWaveInSource(input.get());
+    setInputStateListener(inputStateChanged);
     const auto screen = std::make_unique<SystemScreen>();
     startWindowSystem(*backEnd, *screen, fonts.view());
     const int32_t exitCode = programEntry(&programResources(), showNormal);
     stopWindowSystem();
+    setInputStateListener(nullptr);
     installWaveInSource(nullptr);
     return exitCode;
 }

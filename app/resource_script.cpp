@@ -78,7 +78,7 @@ constexpr AcceleratorTable accelerators{acceleratorResource, acceleratorEntries}
 
 // ---- dialogs 103 and 118 ----
 
-constexpr std::string_view versionLabel = "Veldra V.1.0.2";
+constexpr std::string_view versionLabel = "Veldra V." VELDRA_VERSION;
 
 const DialogTemplate& aboutDialog() {
     static const DialogControl controls[] = {

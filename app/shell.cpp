@@ -5,6 +5,8 @@
 // shut-down / dialogs
 #include "app/shell.h"
 
+#include <cstdio>
+
 #include "app/resources.h"
 #include "audio/audio.h"
 #include "platform/desktop/desktop.h"
@@ -30,6 +32,11 @@ constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
 
 }  // namespace
 
+void inputStateChanged(bool lost) {
+    if (shell.mainWindow != nullptr)
+        postMessage(shell.mainWindow, InputStateMessage, lost ? 1 : 0, 0);
+}
+
 const ShellState& shellState() {
     return shell;
 }
@@ -45,7 +52,7 @@ std::string modeTitle(InstrumentKind kind) {
 
 // ---- entry and start-up ----
 int32_t programEntry(const ResourceTable* instance, int32_t showState) {
-    if (!initInstance(instance, showState)) return 0;
+    if (!initInstance(instance, showState)) return shell.exitCode;
     const AcceleratorTable* accelerators = loadAccelerators(*instance, acceleratorResource);
     WindowMessage message;
     while (getMessage(&message)) {
@@ -72,9 +79,17 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
 
     registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
     shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);
-    if (shell.mainWindow == nullptr) return false;
+    if (shell.mainWindow == nullptr) {
+        std::fprintf(stderr, "veldra: cannot create the main window\n");
+        shell.exitCode = 1;
+        return false;
+    }
     Rect r{};
-    if (!startTunerDisplay(*shell.mainWindow, r)) return false;
+    if (!startTunerDisplay(*shell.mainWindow, r)) {
+        std::fprintf(stderr, "veldra: cannot use the display: %s\n", displayState().refusal);
+        shell.exitCode = 1;
+        return false;
+    }
     shell.backgroundBitmap = loadBitmapResource(backgroundResource);
     if (shell.menuBar != nullptr)
         moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
@@ -104,6 +119,8 @@ void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
     setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
     if (!startTunerCapture(window)) {
+        // Standard error already names the input and why it failed.
+        shell.exitCode = 1;
         showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxExclamation);
         postMessage(window, messageClose, 0, 0);
     }
@@ -182,11 +199,21 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     }
 }
 
+// ---- the input's state ----
+
+void inputState(bool lost) {
+    shell.inputLost = lost;
+    char title[stringCapacity];
+    loadString(*shell.appInstance, titleString, title, stringCapacity);
+    setDesktopTitle(lost ? std::string(title) + ": input lost, retrying" : std::string(title));
+    if (lost) clearShownReading();
+}
+
 // ---- shut-down ----
 void shutDown() {
     stopTuner();
     destroyWindow(shell.menuBar);
-    postQuitMessage(0);
+    postQuitMessage(shell.exitCode);
 }
 
 }  // namespace
@@ -230,6 +257,9 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
             return 0;
         case CaptureReadyMessage:
             drainCapture();
+            return 0;
+        case InputStateMessage:
+            inputState(wParam != 0);
             return 0;
         default:
             return defWindowProc(window, message, wParam, lParam);

@@ -14,7 +14,11 @@
 //   aboutDialogProc, noticeDialogProc   dialogs 103 and 118
 //
 // Shut-down, on destroy: stop the tuner (the stream, the display, the hand-off), destroy
-// the menu bar, quit with 0.
+// the menu bar, quit with the exit code: 0, or 1 after a failure (which standard error
+// names in one line; a failure reported as success would fool a script or a launcher).
+//
+// A lost input (InputStateMessage): the desktop window's title says so, the ink is cleared
+// so that no needle pretends, and the dial rests until the input is back.
 //
 // Thread: main thread only. The shell's state is one record (ShellState); tests read it
 // and put it back with resetShell.
@@ -38,7 +42,17 @@ struct ShellState {
     ActivateInfo activateInfo;         // the shell's activation record; size 12 from create
     uint8_t firstPaintDone;            // 1 once the first paint ran its sequence
     InstrumentKind currentKind;        // the mode shown; set by the mode commands
+    int32_t exitCode;                  // the program's: 1 once the window, the display or the
+                                       // input failed; set where it failed, read at the end
+    bool inputLost;                    // the input is lost; set by InputStateMessage
 };
+
+// The shell's own window message: the sound input was lost (wParam 1) or is back (0).
+inline constexpr uint32_t InputStateMessage = 961;
+
+// The sound input's state listener (platform/sound_input): posts InputStateMessage to the
+// main window. Any thread.
+void inputStateChanged(bool lost);
 
 int32_t programEntry(const ResourceTable* instance, int32_t showState);
 bool initInstance(const ResourceTable* instance, int32_t showState);

@@ -35,6 +35,7 @@ bool isFixedFrameBufferModel(const Screen& screen) {
 }
 
 bool refuse(Window& window, Screen& screen, const char* message, bool close) {
+    display.refusal = message;
     screen.messageBox(&window, message, messageCaption, messageBoxExclamation);
     if (close) screen.closeDisplay();
     return false;

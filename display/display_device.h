@@ -46,6 +46,7 @@ struct DisplayState {
     int32_t fadeAccumulator;  // progress toward the next fade, 0..99 between calls
     bool fadeQuarterNext;     // the next fade uses the quarter formula (else the step one)
     Screen* screen;           // the screen openDisplay opened; null when not open
+    const char* refusal;      // what the last refused openDisplay said; null before any
     int64_t offLayerWrites;   // points and glyph cells drawn off their layer (x or y outside
                               // it): a caller broke its promise; written by the raster code,
                               // read by tests and the fuzzer, which expect 0 from the views

@@ -10,6 +10,8 @@
 
 namespace veldra {
 
+constexpr size_t layerBytes = sizeof(uint16_t) * layerWidth * layerHeight;
+
 // Zero-initialised before any dynamic initialisation runs, so other start-up code sees
 // empty surfaces rather than garbage even if it ran first; layerLifetime below allocates
 // them.
@@ -161,9 +163,12 @@ void drawText(int32_t pen, const char* text, int32_t x, int32_t y) {
 }
 
 void resetLayers() {
-    constexpr size_t bytes = sizeof(uint16_t) * layerWidth * layerHeight;
-    std::memcpy(ScaleLayer.pixels, BackgroundLayer.pixels, bytes);
-    std::memset(InkLayer.pixels, 0, bytes);
+    std::memcpy(ScaleLayer.pixels, BackgroundLayer.pixels, layerBytes);
+    clearInk();
+}
+
+void clearInk() {
+    std::memset(InkLayer.pixels, 0, layerBytes);
 }
 
 }  // namespace veldra

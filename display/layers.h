@@ -82,6 +82,9 @@ void drawText(int32_t pen, const char* text, int32_t x, int32_t y);
 // mode is set up, before its scale is drawn.
 void resetLayers();
 
+// InkLayer = 0: the moving marks gone, the scale kept.
+void clearInk();
+
 // Composes and shows one frame. Does nothing while drawing is suspended or the display is
 // not open, or when the screen gives no memory for this frame. Plot columns are shown at
 // the same screen columns (left .. left + width - 1), as captureBackground reads them.

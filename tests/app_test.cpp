@@ -116,7 +116,8 @@ TEST_F(AppTest, ControlQDeactivatesThenCloses) {
 using Seen = std::vector<std::string>;
 
 // "Sound input failed!" once, then the close: the stream stopped, the display closed
-// while the hand-off's lock was still there, then the lock gone; exit code 0.
+// while the hand-off's lock was still there, then the lock gone; exit code 1, since the
+// program did not do what it was started for.
 TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder) {
     input.devices = 0;
     answerModalsWithEnter();
@@ -125,7 +126,7 @@ TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder
         streamStoppedAtClose = captureStream().thread == nullptr;
         lockStillThereAtClose = handoffState().notifyWindow != nullptr;
     });
-    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 1);
     EXPECT_EQ(seenModals, (Seen{"Detect Setting", "Fatal error: Sound input failed!"}));
     EXPECT_EQ(screen.closeCalls(), 1);
     EXPECT_TRUE(streamStoppedAtClose);
@@ -134,12 +135,15 @@ TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder
     EXPECT_FALSE(isWindow(shellState().menuBar));
 }
 
-// The display's own message and nothing else, not even the notice; the screen closed.
-// (Every refused display and its message: display_output_test.)
+// The display's own message and nothing else, not even the notice; the screen closed, the
+// reason on standard error and exit code 1. (Every refused display: display_output_test.)
 TEST_F(AppTest, ADisplayThatCannotBeHadEndsTheProgramWithItsOwnMessage) {
     screen.setBitsPerPixel(32);
     answerModalsWithEnter();
-    EXPECT_EQ(programEntry(&programResources(), showNormal), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "veldra: cannot use the display: Support only 16 bit pixel format.\n");
     EXPECT_EQ(seenModals, (Seen{"Graphics: Support only 16 bit pixel format."}));
     EXPECT_EQ(shellState().firstPaintDone, 0);
     EXPECT_FALSE(screen.isOpen());

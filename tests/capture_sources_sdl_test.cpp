@@ -67,13 +67,14 @@ TEST_F(SourcesTest, ThePacedSourceKeepsTheRealPace) {
 // From the block that anchored the ring on, the counter runs without a gap; the device
 // opens again after its close.
 TEST_F(SourcesTest, TheMicrophoneRecordsWhatTheDeviceHearsInOrder) {
-    std::string counter;  // a second of a counter from 7, as raw samples
+    std::vector<float> counter;  // a second of a counter from 7, as the device's raw floats
     for (int i = 0; i < 22050; ++i)
-        counter += {static_cast<char>((7 + i) & 0xFF), static_cast<char>((7 + i) >> 8)};
-    writeWholeFile(folder.path("counter.raw"), counter);
+        counter.push_back(static_cast<float>(static_cast<int16_t>(7 + i)) / 32768.0f);
+    writeWholeFile(folder.path("counter.raw"),
+                   {reinterpret_cast<const char*>(counter.data()), counter.size() * sizeof(float)});
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILEIN", folder.path("counter.raw").c_str(), 1);
-    ASSERT_TRUE(start(soundInputFromEnvironment()));  // VELDRA_INPUT unset: the microphone
+    ASSERT_TRUE(start(soundInputFor(chooseSoundInput(nullptr))));  // the default microphone
     const std::vector<int16_t> got = record(12);
     ASSERT_EQ(got.size(), 12 * 220u);
     for (size_t i = 1; i < got.size(); ++i)

@@ -26,19 +26,16 @@
 #include "platform/backends/font_loader.h"
 #include "platform/screen/screen_png.h"
 #include "platform/windows/window_chrome.h"
+#include "tests/support/program_window.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/tuner_setup.h"
-#include "tests/support/xvfb_session.h"
 #include "views/instrument_info.h"
 #include "views/tuning_dial.h"
 
 namespace veldra {
 namespace {
 
-constexpr int stepTimeoutMs = 15000;  // generous: CI machines run tests side by side
 constexpr int clientTop = 26, clientBottom = 294;
-
-using Picture = std::vector<uint16_t>;
 
 // A whole screen drawn by draw onto black.
 Picture drawn(const std::function<void(const PixelCanvas&)>& draw) {
@@ -70,7 +67,8 @@ class EndToEndTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!session.start(why)) GTEST_SKIP() << "no X server for the end-to-end test: " << why;
+        if (!veldra.session.start(why))
+            GTEST_SKIP() << "no X server for the end-to-end test: " << why;
         ASSERT_TRUE(loadSystemFonts(fonts, why)) << why;
         // The open A string of the tuner's guitar (109.99 Hz), plucked every two seconds.
         const std::vector<int16_t> pluck = pluckedString(32.7 * std::exp2(2.75 - 1.0), 2.0, 9000.0);
@@ -80,30 +78,6 @@ class EndToEndTest : public ::testing::Test {
                 sound.push_back(s / 32768.0f);
         writeSoundFile(folder.path("a-string.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
                        sound);
-        // Under AddressSanitizer the program's leak check must not fail it for what
-        // libdbus (which SDL uses) keeps until the process ends.
-        writeWholeFile(folder.path("leaks.supp"), "leak:libdbus-1.so\n");
-    }
-
-    // Polls the window until check holds; on time-out the last picture goes to a PNG.
-    ::testing::AssertionResult waitFor(const char* what,
-                                       const std::function<bool(const Picture&)>& check) {
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeoutMs);
-        while (std::chrono::steady_clock::now() < until) {
-            if (readScreen(session, window, last) && check(last))
-                return ::testing::AssertionSuccess();
-            if (program.wait(0))
-                return ::testing::AssertionFailure() << what << ": veldra ended\n"
-                                                     << program.errorOutput();
-            usleep(30000);
-        }
-        std::string error;
-        const std::string png = "/tmp/veldra-e2e-" + std::to_string(getpid()) + "-last.png";
-        if (last.size() == 240u * 320u) writePngFile(png, last.data(), 240, 320, error);
-        return ::testing::AssertionFailure() << what << ": not seen within " << stepTimeoutMs
-                                             << " ms; last picture in " << png << "\n"
-                                             << program.errorOutput();
     }
 
     // Saves the last picture, doubled, as NAME.png in the folder VELDRA_SCREENSHOTS names.
@@ -112,28 +86,11 @@ class EndToEndTest : public ::testing::Test {
         if (folder == nullptr || *folder == 0) return;
         Picture doubled(480 * 640);
         for (int i = 0; i < 480 * 640; ++i)
-            doubled[i] = last[i / 480 / 2 * 240 + i % 480 / 2];
+            doubled[i] = veldra.last[i / 480 / 2 * 240 + i % 480 / 2];
         std::string error;
         EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
                                  640, error))
             << error;
-    }
-
-    // Clicks screen pixel (x, y) of the window, or presses a key (xdotool's name for it)
-    // with the window focused.
-    ::testing::AssertionResult tap(int x, int y) {
-        int wx = 0, wy = 0;
-        windowPoint(session, window, x, y, wx, wy);
-        return run({"mousemove", "--window", std::to_string(window), std::to_string(wx),
-                    std::to_string(wy), "click", "1"});
-    }
-    ::testing::AssertionResult key(const std::string& name) {
-        return run({"windowfocus", "--sync", std::to_string(window), "key", name});
-    }
-    ::testing::AssertionResult run(const std::vector<std::string>& arguments) {
-        std::string why;
-        if (xdotool(session, arguments, &why)) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << why;
     }
 
     Picture navigationBar(const std::string& title, bool done) const {
@@ -141,47 +98,31 @@ class EndToEndTest : public ::testing::Test {
             [&](const PixelCanvas& c) { drawNavigationBar(c, fonts.view(), title, done, false); });
     }
 
-    XvfbSession session;
-    ChildProcess program;
+    ProgramWindow veldra;
     LoadedFonts fonts;
     ScratchFolder folder;
-    unsigned long window = 0;
-    Picture last;
 };
 
 TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
-    std::string why;
-    // On Xvfb only, whatever desktop the test is started from (and never meeting a copy
-    // of veldra running there).
-    ASSERT_TRUE(program.start(
-        {VELDRA_PROGRAM},
-        {"DISPLAY=" + session.display(), "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
-         "VELDRA_INPUT=" + folder.path("a-string.wav"), "VELDRA_SCALE=2", "SDL_AUDIODRIVER=dummy",
-         "LSAN_OPTIONS=suppressions=" + folder.path("leaks.supp")},
-        why))
-        << why;
-    window = findWindow(session, "Veldra", stepTimeoutMs);
-    ASSERT_NE(window, 0u) << "no window named Veldra\n" << program.errorOutput();
+    ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM}, {"VELDRA_INPUT=" + folder.path("a-string.wav"),
+                                                 "SDL_AUDIODRIVER=dummy"}));
 
     // The start-up notice, its caption and Done button in the navigation bar, on white.
     const Picture notice = navigationBar("Detect Setting", true);
-    ASSERT_TRUE(waitFor("the start-up notice", [&](const Picture& p) {
+    ASSERT_TRUE(veldra.waitFor("the start-up notice", [&](const Picture& p) {
         return sameRows(p, notice, 0, 26) && p[100 * 240 + 5] == rgb565FromColourRef(chromeWindow);
     }));
 
     // OK: the dial, titled for the guitar, with the green needle on the A string's ring.
-    ASSERT_TRUE(key("Return"));
+    ASSERT_TRUE(veldra.key("Return"));
     const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
     startTunerModules();
     int32_t ringX = 0, ringY = 0;
     dialPoint(angleIndex(dialState().stringPositions[1]), 0, ringX, ringY);
-    ASSERT_TRUE(waitFor("the needle at the A string", [&](const Picture& p) {
-        if (!sameRows(p, guitarTitle, 0, 26) || backgroundShare(p) < 0.75) return false;
-        long sx = 0, sy = 0, n = 0;
-        for (int i = clientTop * 240; i < clientBottom * 240; ++i)
-            if (p[i] == rgb565(95, 255, 95)) sx += i % 240, sy += i / 240 - clientTop, ++n;
-        return n >= 5 && std::hypot(static_cast<double>(sx) / n - ringX,
-                                    static_cast<double>(sy) / n - ringY) < 14;
+    ASSERT_TRUE(veldra.waitFor("the needle at the A string", [&](const Picture& p) {
+        double x = 0, y = 0;
+        return sameRows(p, guitarTitle, 0, 26) && backgroundShare(p) >= 0.75 &&
+               needleCentre(p, x, y) && std::hypot(x - ringX, y - ringY) < 14;
     }));
     screenshot("veldra-dial");
 
@@ -196,8 +137,8 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
         drawMenuBar(c, fonts.view(), menu.buttons, std::span<const Bitmap>(&image, 1), 1);
         drawPopupMenu(c, fonts.view(), modes, popup, -1);
     });
-    ASSERT_TRUE(tap((buttons[1].left + buttons[1].right) / 2, 307));
-    ASSERT_TRUE(waitFor("the Instrument menu", [&](const Picture& p) {
+    ASSERT_TRUE(veldra.tap((buttons[1].left + buttons[1].right) / 2, 307));
+    ASSERT_TRUE(veldra.waitFor("the Instrument menu", [&](const Picture& p) {
         return sameIn(p, opened, popup) && sameRows(p, opened, 294, 320);
     }));
     screenshot("veldra-menu");
@@ -216,23 +157,23 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     });
     ASSERT_EQ(modes[1].text, "Violin");
     const int itemHeight = (popup.bottom - popup.top - 4) / static_cast<int>(modes.size());
-    ASSERT_TRUE(tap(popup.left + 20, popup.top + 2 + itemHeight + itemHeight / 2));
-    ASSERT_TRUE(waitFor("Veldra -- Violin and its strings", [&](const Picture& p) {
+    ASSERT_TRUE(veldra.tap(popup.left + 20, popup.top + 2 + itemHeight + itemHeight / 2));
+    ASSERT_TRUE(veldra.waitFor("Veldra -- Violin and its strings", [&](const Picture& p) {
         return sameRows(p, violinTitle, 0, 26) && sameRows(p, information, clientTop, clientBottom);
     }));
     screenshot("veldra-information");
 
     // A tap resumes the tuner: the dial covers the text again.
-    ASSERT_TRUE(tap(120, 150));
-    ASSERT_TRUE(waitFor("the dial after the tap", [&](const Picture& p) {
+    ASSERT_TRUE(veldra.tap(120, 150));
+    ASSERT_TRUE(veldra.waitFor("the dial after the tap", [&](const Picture& p) {
         return backgroundShare(p) > 0.75 && !sameRows(p, information, clientTop, clientBottom);
     }));
 
     // Control+Q: the program ends, with 0.
-    ASSERT_TRUE(key("ctrl+q"));
-    const std::optional<int> status = program.wait(stepTimeoutMs);
+    ASSERT_TRUE(veldra.key("ctrl+q"));
+    const std::optional<int> status = veldra.program.wait(stepTimeoutMs);
     ASSERT_TRUE(status.has_value()) << "veldra did not end after Control+Q";
-    EXPECT_EQ(*status, 0) << program.errorOutput();
+    EXPECT_EQ(*status, 0) << veldra.program.errorOutput();
 }
 
 }  // namespace

@@ -61,6 +61,11 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     }
 }
 
+void clearShownReading() {
+    clearInk();
+    presentFrame();
+}
+
 bool setRefreshDivisor(int32_t divisor) {
     if (divisor < 1 || divisor > sampleRate) return false;
     state.refreshDivisor = divisor;

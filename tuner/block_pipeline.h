@@ -43,6 +43,11 @@ struct PipelineState {
 // Analyses count samples (count >= 1); see above. block is only read during the call.
 void analyzeBlock(const int16_t* block, int32_t count, bool backlog);
 
+// Takes the moving marks off the screen at once: the ink cleared and a frame shown with the
+// scale alone (unless drawing is suspended), so that a stalled input never leaves a needle
+// that looks live. The next refresh draws as usual.
+void clearShownReading();
+
 // Sets refreshes per second. Returns false and changes nothing for a value below 1 or
 // above the sample rate (an interval of no samples).
 bool setRefreshDivisor(int32_t divisor);

@@ -1,27 +1,53 @@
-// The real sound inputs, through SDL2 (part of the veldra_sdl library).
+// The real sound inputs, through SDL2's capture devices (PipeWire, PulseAudio or ALSA, as
+// SDL finds them, or the driver SDL_AUDIODRIVER names).
 //
-// makeMicrophoneSource: the capture devices SDL finds (PipeWire, PulseAudio or ALSA, or
-// whatever SDL_AUDIODRIVER names). Its device count is SDL's count of capture devices
-// (1 when SDL can only offer the system's default device); a device opens in any format
-// the stream asks for, SDL converting from what the hardware gives. SDL records from the
-// open until the close; the wave-input device keeps only what arrives between its start
-// and stop, in SDL's chunks, so a stop can hand back a part-filled buffer. A device that
-// will not open says why on standard error, naming it.
-// The source holds SDL's audio subsystem (SDL_InitSubSystem) for its lifetime.
+// makeMicrophoneSource: the devices the stream tries, in order: with no name given, the
+// system's default input first, then every named one; with a name, only the first device
+// whose name contains it. A device opens at its own rate and channel count (what SDL
+// reports as its preferred format); the source mixes the channels to mono and resamples to
+// the rate the stream asks for (mono 16-bit only), with the same conversion as the sound
+// files (platform/sound_files), in SDL's audio thread, without allocating. A device that
+// will not open says on standard error which driver and device failed and SDL's reason.
 //
-// soundInputFromEnvironment: the source VELDRA_INPUT chooses (wave_in_choice.h).
+// A lost input: an open device counts as lost when SDL stops it (the sound server went, the
+// device was unplugged) or when its callbacks stop for a second (three after opening). The
+// source then records nothing, says so once on standard error and through
+// reportInputState, and tries to open the same device again about once a second, starting
+// SDL's audio afresh on the driver that worked (SDL picks its driver when it starts, and
+// would fall back to another); when it opens, recording goes on into the same buffers and
+// the source says that once too. Opening, closing and restarting run on the source's own
+// watch thread, never the caller's, as they can wait for a sound server that hangs.
 //
-// Threads: SDL's audio thread fills the buffers; everything else as in wave_in.h.
+// The source holds SDL's audio subsystem for its lifetime. Before SDL's audio starts it
+// points libpulse at a client configuration without shared memory (unless
+// PULSE_CLIENTCONFIG is set): with it, Debian's SDL 2.26 records from PulseAudio slower
+// than real time and sometimes not at all.
+//
+// Threads: SDL's audio thread fills the buffers; the watch thread opens, closes and
+// reports; everything else as in wave_in.h.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/sound_input/sound_input.h"
 
 namespace veldra {
 
-std::unique_ptr<WaveInSource> makeMicrophoneSource();
+// nameContains empty: the default input, then all named ones.
+std::unique_ptr<WaveInSource> makeMicrophoneSource(const std::string& nameContains);
 
-std::unique_ptr<WaveInSource> soundInputFromEnvironment();
+// The source a choice names (the microphone, the demo, a sound file).
+std::unique_ptr<WaveInSource> soundInputFor(const SoundInputChoice& choice);
+
+// The capture devices SDL lists, and which one is the system's default (empty when SDL
+// cannot say). False with error saying why when no sound system answers.
+struct CaptureDevices {
+    std::string driver;
+    std::vector<std::string> names;
+    std::string defaultName;
+};
+bool listCaptureDevices(CaptureDevices& devices, std::string& error);
 
 }  // namespace veldra

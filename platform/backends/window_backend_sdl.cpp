@@ -151,6 +151,10 @@ class SdlBackEnd final : public WindowBackEnd {
         SDL_FreeSurface(surface);
     }
 
+    void setTitle(std::string_view title) override {
+        SDL_SetWindowTitle(window_, std::string(title).c_str());
+    }
+
   private:
     // Scale and offset of the picture in a surface of this size; the bars go black, and the
     // colour table is rebuilt, whenever the surface changes.

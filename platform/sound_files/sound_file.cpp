@@ -3,7 +3,6 @@
 #include "platform/sound_files/sound_file.h"
 
 #include <fcntl.h>
-#include <samplerate.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/sound_files/resampler.h"
+#include "platform/sound_files/sample_conversion.h"
 #include "platform/sound_files/sound_file_bytes.h"
 #include "platform/sound_files/sound_file_diagnosis.h"
 
@@ -26,7 +27,7 @@ constexpr int32_t inputValues = 8192;
 // Mono values held before and after the resampler.
 constexpr int32_t monoValues = 4096;
 
-// Rates libsamplerate converts to the output rate: ratios from 1/256 to 256 (87 Hz to
+// Rates the reader converts to the output rate: ratios from 1/256 to 256 (87 Hz to
 // 5644800 Hz for 22050 Hz).
 constexpr int32_t lowestRate(int32_t outputRate) {
     return outputRate / 256 + 1;
@@ -41,7 +42,7 @@ struct SoundFileReader::Impl {
     int32_t outputRate = 0;                // what read() delivers, samples per second
     SoundBytes bytes;                      // where libsndfile reads from
     SNDFILE* file = nullptr;               // open libsndfile handle, or null
-    SRC_STATE* resampler = nullptr;        // only for rates other than outputRate
+    Resampler resampler;                   // open only for rates other than outputRate
     std::string name;                      // the file as messages name it
     SoundFileError error;                  // why the last open or read failed
     SoundFileFormat format;                // what the open file holds
@@ -110,7 +111,7 @@ bool SoundFileReader::Impl::fail(SoundFileProblem problem, const std::string& de
 }
 
 void SoundFileReader::Impl::release() {
-    if (resampler != nullptr) resampler = src_delete(resampler);
+    resampler.close();
     if (file != nullptr) sf_close(file);
     file = nullptr;
     detachBytes(bytes);
@@ -179,10 +180,9 @@ bool SoundFileReader::Impl::openBytes() {
                          (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
     format.resampled = info.samplerate != outputRate;
     if (format.resampled) {
-        int code = 0;
-        resampler = src_new(SRC_SINC_FASTEST, 1, &code);
-        if (resampler == nullptr)
-            return fail(SoundFileProblem::UnsupportedRate, src_strerror(code));
+        std::string why;
+        if (!resampler.open(info.samplerate, outputRate, why))
+            return fail(SoundFileProblem::UnsupportedRate, why);
     }
     if (!format.passThrough) {
         interleaved.assign(inputValues, 0.0f);
@@ -217,34 +217,13 @@ bool SoundFileReader::rewind() {
     if (s.file == nullptr) return false;
     if (sf_seek(s.file, 0, SEEK_SET) != 0)
         return s.fail(SoundFileProblem::ReadFailed, "cannot rewind");
-    if (s.resampler != nullptr) src_reset(s.resampler);
+    s.resampler.reset();
     s.monoUsed = s.monoFilled = s.convertedUsed = s.convertedFilled = 0;
     s.inputEnded = s.drained = false;
     return true;
 }
 
 // ---- convert ----
-namespace {
-
-// One channel's value made safe to mix and resample: NaN is silence, and everything,
-// infinities included, is clipped to full scale. A resampler fed a NaN or an infinity
-// would smear it over its whole filter length.
-inline float sanitize(float v) {
-    if (std::isnan(v)) return 0.0f;
-    return std::clamp(v, -1.0f, 1.0f);
-}
-
-// Full scale 1.0 is 32768 sample units; beyond the 16-bit range clips, inside it the
-// value truncates toward zero. The resampler's overshoot near full scale clips here.
-inline int16_t toSample16(float v) {
-    const float scaled = v * 32768.0f;
-    if (std::isnan(scaled)) return 0;
-    if (scaled >= 32767.0f) return 32767;
-    if (scaled <= -32768.0f) return -32768;
-    return static_cast<int16_t>(scaled);
-}
-
-}  // namespace
 
 // Reads up to maxFrames frames from the file and averages their channels into out.
 int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
@@ -253,19 +232,7 @@ int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
     const int32_t frames = std::min(maxFrames, inputValues / channels);
     const sf_count_t got = sf_readf_float(file, interleaved.data(), frames);
     if (got <= 0) return 0;
-    const float* in = interleaved.data();
-    if (channels == 1) {
-        for (sf_count_t i = 0; i < got; ++i)
-            out[i] = sanitize(in[i]);
-    } else {
-        const float scale = 1.0f / static_cast<float>(channels);
-        for (sf_count_t i = 0; i < got; ++i, in += channels) {
-            float sum = 0.0f;
-            for (int32_t c = 0; c < channels; ++c)
-                sum += sanitize(in[c]);
-            out[i] = sum * scale;
-        }
-    }
+    mixToMono(interleaved.data(), channels, static_cast<int32_t>(got), out);
     return static_cast<int32_t>(got);
 }
 
@@ -273,7 +240,7 @@ int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
 // Puts the next stretch of mono values at the output rate into converted; false at the end.
 bool SoundFileReader::Impl::refill() {
     convertedUsed = convertedFilled = 0;
-    if (resampler == nullptr) {
+    if (!resampler.isOpen()) {
         convertedFilled = mixFrames(converted.data(), monoValues);
         return convertedFilled > 0;
     }
@@ -283,20 +250,17 @@ bool SoundFileReader::Impl::refill() {
             monoFilled = mixFrames(mono.data(), monoValues);
             inputEnded = monoFilled == 0;
         }
-        SRC_DATA step{};
-        step.data_in = mono.data() + monoUsed;
-        step.input_frames = monoFilled - monoUsed;
-        step.data_out = converted.data();
-        step.output_frames = monoValues;
-        step.end_of_input = inputEnded ? 1 : 0;
-        step.src_ratio = static_cast<double>(outputRate) / format.sampleRate;
-        const int code = src_process(resampler, &step);
-        if (code != 0) return fail(SoundFileProblem::ReadFailed, src_strerror(code));
-        monoUsed += static_cast<int32_t>(step.input_frames_used);
-        convertedFilled = static_cast<int32_t>(step.output_frames_gen);
+        size_t taken = 0, given = 0;
+        std::string why;
+        const float* input = inputEnded ? nullptr : mono.data() + monoUsed;
+        if (!resampler.process(input, static_cast<size_t>(monoFilled - monoUsed), taken,
+                               converted.data(), monoValues, given, why))
+            return fail(SoundFileProblem::ReadFailed, why);
+        monoUsed += static_cast<int32_t>(taken);
+        convertedFilled = static_cast<int32_t>(given);
         if (convertedFilled > 0) return true;
         // With the input ended, a call that gives nothing means the tail is out too.
-        if (inputEnded && monoUsed == monoFilled) drained = true;
+        if (inputEnded) drained = true;
     }
     return false;
 }

@@ -3,7 +3,11 @@
 //   sound_file.h   SoundFileReader: any file libsndfile reads, as mono 16-bit samples at
 //                  the rate asked for, in constant memory; errors as one-line messages
 //   demo_sound.h   the built-in demo performance: six plucked strings and a sung glide
+//   resampler.h    the one conversion between rates, for the files and the live input
+//   sample_conversion.h   channels to mono and values to 16-bit samples, the same for both
 #pragma once
 
 #include "platform/sound_files/demo_sound.h"
+#include "platform/sound_files/resampler.h"
+#include "platform/sound_files/sample_conversion.h"
 #include "platform/sound_files/sound_file.h"

@@ -124,10 +124,19 @@ void WaveInDevice::handBackHead() {
 
 namespace {
 std::atomic<WaveInSource*> installed{nullptr};
-}
+std::atomic<InputStateListener> stateListener{nullptr};
+}  // namespace
 
 void installWaveInSource(WaveInSource* source) {
     installed.store(source);
+}
+
+void setInputStateListener(InputStateListener listener) {
+    stateListener.store(listener);
+}
+
+void reportInputState(bool lost) {
+    if (InputStateListener listener = stateListener.load()) listener(lost);
 }
 
 uint32_t waveInDeviceCount() {

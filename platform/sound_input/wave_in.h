@@ -129,6 +129,15 @@ class WaveInSource {
 // it is installed and no device of it is open.
 void installWaveInSource(WaveInSource* source);
 
+// Beyond the buffer protocol, a live input can be lost (the sound server went, the device
+// was unplugged) and come back; its source then keeps the device open and silent and tries
+// again. It tells the program through the listener installed here (null: nobody listens),
+// calling it with true when the input is lost and false when it is back, from the
+// source's own thread.
+using InputStateListener = void (*)(bool lost);
+void setInputStateListener(InputStateListener listener);
+void reportInputState(bool lost);
+
 uint32_t waveInDeviceCount();
 WaveInDevice* waveInOpen(uint32_t index, const WaveFormat& format, uint32_t threadId);
 void waveInClose(WaveInDevice* device);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/screen/screen.h"
 
@@ -57,6 +58,9 @@ class WindowBackEnd {
 
     // The desktop window's icon (the main window class's icon).
     virtual void setIcon(const Bitmap& icon) = 0;
+
+    // The desktop window's own title, which the desktop shows (not the navigation bar's).
+    virtual void setTitle(std::string_view title) = 0;
 };
 
 }  // namespace veldra

@@ -419,6 +419,10 @@ bool handleSettingChangeMessage(WindowHandle window, uintptr_t, intptr_t, Activa
     return true;
 }
 
+void setDesktopTitle(std::string_view title) {
+    if (WindowBackEnd* backEnd = state().backEnd) backEnd->setTitle(title);
+}
+
 // ---- navigation bar ----
 namespace window_internal {
 

@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/windows/window_backend.h"
@@ -27,6 +28,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     void wake() override;
     void raise() override { ++raises_; }
     void setIcon(const Bitmap&) override {}
+    void setTitle(std::string_view title) override { title_ = title; }
 
     // ---- the script ----
     void queue(const InputEvent& event) { input_.push_back(event); }
@@ -40,6 +42,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     // ---- what happened ----
     const std::vector<uint16_t>& lastPicture() const { return picture_; }
     int32_t raises() const { return raises_; }
+    const std::string& title() const { return title_; }
 
   private:
     std::deque<InputEvent> input_;  // the script, oldest first
@@ -50,6 +53,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     bool woken_ = false;             // wake() called since the last wait
     std::vector<uint16_t> picture_;  // the last picture presented
     int32_t raises_ = 0;
+    std::string title_ = "Veldra";  // as a desktop window starts
 };
 
 }  // namespace veldra

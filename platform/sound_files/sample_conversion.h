@@ -1,0 +1,48 @@
+// How sound values become the tuner's samples, the same for the sound files and the live
+// input: each channel's value made safe, the channels averaged to mono, and 16-bit samples
+// from the (resampled) mono values.
+//
+// Thread: any; no state.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace veldra {
+
+// One channel's value made safe to mix and resample: NaN is silence, and everything,
+// infinities included, is clipped to full scale. A resampler fed a NaN or an infinity
+// would smear it over its whole filter length.
+inline float sanitize(float v) {
+    if (std::isnan(v)) return 0.0f;
+    return std::clamp(v, -1.0f, 1.0f);
+}
+
+// Full scale 1.0 is 32768 sample units; beyond the 16-bit range clips, inside it the value
+// truncates toward zero. The resampler's overshoot near full scale clips here.
+inline int16_t toSample16(float v) {
+    const float scaled = v * 32768.0f;
+    if (std::isnan(scaled)) return 0;
+    if (scaled >= 32767.0f) return 32767;
+    if (scaled <= -32768.0f) return -32768;
+    return static_cast<int16_t>(scaled);
+}
+
+// The frames' channels, each made safe, averaged into mono[0 .. frames - 1].
+inline void mixToMono(const float* interleaved, int32_t channels, int32_t frames, float* mono) {
+    if (channels == 1) {
+        for (int32_t i = 0; i < frames; ++i)
+            mono[i] = sanitize(interleaved[i]);
+        return;
+    }
+    const float scale = 1.0f / static_cast<float>(channels);
+    for (int32_t i = 0; i < frames; ++i, interleaved += channels) {
+        float sum = 0.0f;
+        for (int32_t c = 0; c < channels; ++c)
+            sum += sanitize(interleaved[c]);
+        mono[i] = sum * scale;
+    }
+}
+
+}  // namespace veldra

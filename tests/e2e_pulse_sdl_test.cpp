@@ -1,0 +1,174 @@
+// The real program recording through a real sound server: a PulseAudio server of the
+// test's own (support/pulse_session.h) with two inputs, the system's default listed
+// second, tones played into them, and veldra on an Xvfb of its own. The needle must sit
+// where veldra-file's picture of the same sound puts it (within 2 pixels): on the default
+// input, on an input chosen by name, and again after the server was killed and started
+// anew while veldra ran. With no server at all, veldra says why and ends with status 1.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "platform/sound_files/sound_files.h"
+#include "platform/windows/windows.h"
+#include "tests/support/program_window.h"
+#include "tests/support/pulse_session.h"
+#include "tests/support/scratch_files.h"
+#include "tuner/tuner.h"
+
+namespace veldra {
+namespace {
+
+// A bowed-string-like tone: twelve harmonics falling as 1/k, steady for 30 s, at 44.1 kHz
+// in stereo, so that it reaches the tuner through the server's and the program's
+// conversions.
+void writeTone(const std::string& path, double frequency) {
+    std::vector<float> frames;
+    for (int i = 0; i < 44100 * 30; ++i) {
+        double v = 0.0;
+        for (int k = 1; k <= 12; ++k)
+            v += std::sin(2 * M_PI * k * frequency * i / 44100.0) / k;
+        frames.insert(frames.end(), 2, static_cast<float>(0.25 * v));
+    }
+    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, frames);
+}
+
+// Where veldra-file's picture of the file puts the needle after two seconds of it.
+void expectedNeedle(const std::string& path, double& x, double& y) {
+    HeadlessScreen screen;
+    HeadlessWindow window(screen);
+    ASSERT_TRUE(startHeadlessTuner(window, loadBitmapResource(backgroundResource)));
+    SoundFileReader reader{sampleRate};
+    ASSERT_TRUE(reader.open(path)) << reader.error().message;
+    int16_t block[captureBlockSamples];
+    for (int b = 0; b < 2 * sampleRate / captureBlockSamples; ++b) {
+        ASSERT_EQ(reader.read(block, captureBlockSamples), captureBlockSamples);
+        analyzeBlock(block, captureBlockSamples, false);
+    }
+    ASSERT_TRUE(needleCentre(screen.snapshot(), x, y));
+    closeDisplay();
+}
+
+class PulseEndToEndTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!veldra.session.start(why)) GTEST_SKIP() << "no X server: " << why;
+        writeTone(folder.path("a.wav"), 110.0 * std::exp2(10 / 1200.0));  // the A string, +10
+        writeTone(folder.path("d.wav"), 146.83);                          // the D string
+        expectedNeedle(folder.path("a.wav"), ax, ay);
+        expectedNeedle(folder.path("d.wav"), dx, dy);
+    }
+
+    bool startServer(std::string& why) { return pulse.start({"Webcam", "Interface"}, 1, why); }
+
+    // veldra with the options, past its start-up notice.
+    ::testing::AssertionResult start(std::vector<std::string> options) {
+        options.insert(options.begin(), VELDRA_PROGRAM);
+        std::vector<std::string> environment = pulse.clientEnvironment();
+        environment.push_back("VELDRA_INPUT=");
+        if (auto started = veldra.launch(options, environment); !started) return started;
+        return veldra.key("Return");
+    }
+
+    ::testing::AssertionResult needleAt(const char* what, double x, double y) {
+        return veldra.waitFor(what, [&](const Picture& p) {
+            double nx = 0, ny = 0;
+            return needleCentre(p, nx, ny) && std::hypot(nx - x, ny - y) <= 2.0;
+        });
+    }
+
+    void quit() {
+        ASSERT_TRUE(veldra.key("ctrl+q"));
+        EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0) << veldra.program.errorOutput();
+    }
+
+    ProgramWindow veldra;
+    PulseSession pulse;
+    ScratchFolder folder;
+    double ax = 0, ay = 0, dx = 0, dy = 0;  // where the needle belongs for each tone
+};
+
+TEST_F(PulseEndToEndTest, TheDefaultInputThoughListedSecondThenAnInputChosenByName) {
+    std::string why;
+    ASSERT_TRUE(startServer(why)) << why;
+    ASSERT_TRUE(pulse.play(0, folder.path("d.wav"), why)) << why;
+    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+
+    ChildProcess list;
+    ASSERT_TRUE(list.start({VELDRA_PROGRAM, "--list-inputs"}, pulse.clientEnvironment(), why));
+    EXPECT_EQ(list.wait(stepTimeoutMs), 0);
+    EXPECT_EQ(list.errorOutput(), "  Webcam\n* Interface\n");
+
+    ASSERT_TRUE(start({}));
+    ASSERT_TRUE(needleAt("the A string from the default input", ax, ay));
+    quit();
+    ASSERT_TRUE(start({"--input", "mic:Webc"}));
+    ASSERT_TRUE(needleAt("the D string from the input chosen by name", dx, dy));
+    quit();
+}
+
+TEST_F(PulseEndToEndTest, TheServerGoesAndComesBackWhileTuning) {
+    std::string why;
+    ASSERT_TRUE(startServer(why)) << why;
+    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+    ASSERT_TRUE(start({}));
+    ASSERT_TRUE(needleAt("the A string", ax, ay));
+
+    pulse.kill();
+    ASSERT_NE(findWindow(veldra.session, "Veldra: input lost, retrying", stepTimeoutMs), 0u)
+        << veldra.program.errorOutput();
+    double x = 0, y = 0;
+    ASSERT_TRUE(
+        veldra.waitFor("no needle", [&](const Picture& p) { return !needleCentre(p, x, y); }));
+
+    ASSERT_TRUE(startServer(why)) << why;
+    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+    ASSERT_TRUE(needleAt("the A string again", ax, ay));
+    EXPECT_NE(findWindow(veldra.session, "Veldra", stepTimeoutMs), 0u);
+    const std::string said = veldra.program.errorOutput();
+    EXPECT_NE(said.find("veldra: lost the default input"), std::string::npos) << said;
+    EXPECT_NE(said.find("veldra: the default input is back"), std::string::npos) << said;
+    quit();
+}
+
+// No server: the failure box, then status 1 with SDL's reason; the command line answers
+// as veldra-file's does.
+TEST_F(PulseEndToEndTest, NoServerIsAFailureWithItsReason) {
+    std::string why;
+    ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM}, {pulse.clientEnvironment()[0],
+                                                 "VELDRA_INPUT=", "SDL_AUDIODRIVER=pulseaudio"}));
+    ASSERT_TRUE(veldra.key("Return"));  // the start-up notice
+    const uint16_t caption = rgb565FromColourRef(chromeCaption);
+    ASSERT_TRUE(veldra.waitFor("the failure box", [&](const Picture& p) {
+        return std::count(p.begin(), p.end(), caption) > 200;
+    }));
+    ASSERT_TRUE(veldra.key("Return"));  // "Sound input failed!"
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 1);
+    EXPECT_NE(veldra.program.errorOutput().find("veldra: no sound system: "), std::string::npos)
+        << veldra.program.errorOutput();
+
+    const std::vector<std::pair<std::vector<std::string>, int>> commands = {{{"--list-inputs"}, 1},
+                                                                            {{"--help"}, 0},
+                                                                            {{"--version"}, 0},
+                                                                            {{"--frobnicate"}, 2},
+                                                                            {{"--input"}, 2}};
+    for (const auto& [arguments, status] : commands) {
+        ChildProcess run;
+        std::vector<std::string> command = {VELDRA_PROGRAM};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        ASSERT_TRUE(
+            run.start(command, {pulse.clientEnvironment()[0], "SDL_AUDIODRIVER=pulseaudio"}, why));
+        EXPECT_EQ(run.wait(stepTimeoutMs), status) << arguments[0] << ": " << run.errorOutput();
+        if (status == 2) {
+            EXPECT_NE(run.errorOutput().find("veldra --help"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veldra

@@ -1,0 +1,76 @@
+#include "tests/support/program_window.h"
+
+#include <unistd.h>
+
+#include <chrono>
+
+#include "platform/screen/screen.h"
+
+namespace veldra {
+
+::testing::AssertionResult ProgramWindow::launch(const std::vector<std::string>& arguments,
+                                                 const std::vector<std::string>& extra,
+                                                 const std::string& title) {
+    std::vector<std::string> environment = {"DISPLAY=" + session.display(),
+                                            "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
+                                            "VELDRA_SCALE=2"};
+    environment.insert(environment.end(), extra.begin(), extra.end());
+    std::string why;
+    if (!program.start(arguments, environment, why)) return ::testing::AssertionFailure() << why;
+    window = findWindow(session, title, stepTimeoutMs);
+    if (window == 0) {
+        return ::testing::AssertionFailure() << "no window named " << title << "\n"
+                                             << program.errorOutput();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ProgramWindow::waitFor(
+    const char* what, const std::function<bool(const Picture&)>& check) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeoutMs);
+    while (std::chrono::steady_clock::now() < until) {
+        if (readScreen(session, window, last) && check(last)) return ::testing::AssertionSuccess();
+        if (program.wait(0)) {
+            return ::testing::AssertionFailure() << what << ": the program ended\n"
+                                                 << program.errorOutput();
+        }
+        usleep(30000);
+    }
+    std::string error;
+    const std::string png = "/tmp/veldra-e2e-" + std::to_string(getpid()) + "-last.png";
+    if (last.size() == 240u * 320u) writePngFile(png, last.data(), 240, 320, error);
+    return ::testing::AssertionFailure() << what << ": not seen within " << stepTimeoutMs
+                                         << " ms; last picture in " << png << "\n"
+                                         << program.errorOutput();
+}
+
+::testing::AssertionResult ProgramWindow::tap(int x, int y) {
+    int wx = 0, wy = 0;
+    windowPoint(session, window, x, y, wx, wy);
+    return xdo({"mousemove", "--window", std::to_string(window), std::to_string(wx),
+                std::to_string(wy), "click", "1"});
+}
+
+::testing::AssertionResult ProgramWindow::key(const std::string& name) {
+    return xdo({"windowfocus", "--sync", std::to_string(window), "key", name});
+}
+
+::testing::AssertionResult ProgramWindow::xdo(const std::vector<std::string>& arguments) {
+    std::string why;
+    if (xdotool(session, arguments, &why)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << why;
+}
+
+bool needleCentre(const Picture& picture, double& x, double& y) {
+    constexpr int top = 26, bottom = 294;
+    const uint16_t needle = rgb565(95, 255, 95);
+    long sx = 0, sy = 0, n = 0;
+    for (int i = top * 240; i < bottom * 240; ++i) {
+        if (picture[i] == needle) sx += i % 240, sy += i / 240 - top, ++n;
+    }
+    if (n < 5) return false;
+    x = static_cast<double>(sx) / n, y = static_cast<double>(sy) / n;
+    return true;
+}
+
+}  // namespace veldra

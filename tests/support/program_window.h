@@ -1,0 +1,45 @@
+// The real program's window under test, on an Xvfb of the test's own: the program started
+// with its window found, its picture polled until a check holds (the last picture saved to
+// a PNG when it never does), and stylus taps and keys through xdotool.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/xvfb_session.h"
+
+namespace veldra {
+
+using Picture = std::vector<uint16_t>;  // the handheld's screen, 240 x 320 RGB565
+
+inline constexpr int stepTimeoutMs = 15000;  // generous: CI machines run tests side by side
+
+class ProgramWindow {
+  public:
+    // Starts the program (arguments[0] is its path) on the session's display, x11 only and
+    // never meeting a copy on the desktop the test was started from, at scale 2, with the
+    // extra environment; waits for its window named title.
+    ::testing::AssertionResult launch(const std::vector<std::string>& arguments,
+                                      const std::vector<std::string>& extra,
+                                      const std::string& title = "Veldra");
+    ::testing::AssertionResult waitFor(const char* what,
+                                       const std::function<bool(const Picture&)>& check);
+    ::testing::AssertionResult tap(int x, int y);
+    ::testing::AssertionResult key(const std::string& name);
+    ::testing::AssertionResult xdo(const std::vector<std::string>& arguments);
+
+    XvfbSession session;
+    ChildProcess program;
+    unsigned long window = 0;
+    Picture last;  // the picture read last
+};
+
+// The centre of the needle's bright green pixels in the dial's area (screen rows 26..293),
+// in its own coordinates; false when fewer than five are lit.
+bool needleCentre(const Picture& picture, double& x, double& y);
+
+}  // namespace veldra
