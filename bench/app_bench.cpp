@@ -1,26 +1,36 @@
-// What the program costs a desktop: veldra at scale 2 on an Xvfb of its own, with the
-// built-in demo playing as its microphone (VELDRA_INPUT=demo).
+// What the program costs a desktop: veldra at scale 2 on an Xvfb of its own.
 //
+// programOnXvfb, with the built-in demo playing as its microphone (VELDRA_INPUT=demo):
 //   first_frame_ms  from pressing Enter on the start-up notice (xdotool has delivered the
 //                   key) to the first frame of the tuner read back from the X server (the
 //                   string rings, which only a frame draws); the median of three starts
 //   cpu_%           the process's processor time over 10 s of tuning, in % of one core
 //   rss_MB          its peak resident memory by then (VmHWM)
 //
-// The X server's own work is not counted: on a real desktop the compositor does it.
-// Needs Xvfb and xdotool (scripts/install-deps installs both).
+// programOnPulseAudio, recording the default input of a PulseAudio server of its own
+// (tests/support/pulse_session.h) into which a steady A string is played:
+//   needle_ms       from starting to play a tone (paplay started) to the needle on the
+//                   screen at its string: the A and the D string by turns, the median of three
+//   cpu_%, rss_MB   as above, over 10 s of the tone
+//
+// The X server's and the sound server's own work are not counted: on a real desktop the
+// compositor and the sound server do it. Needs Xvfb, xdotool and PulseAudio
+// (scripts/install-deps installs them).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tests/support/xvfb_session.h"
+#include "tests/support/program_window.h"
+#include "tests/support/pulse_session.h"
+#include "tests/support/scratch_files.h"
 
 namespace {
 
@@ -77,6 +87,17 @@ double enterToFirstFrame(const XvfbSession& session, unsigned long window) {
     return -1;
 }
 
+// Processor and memory figures of a program that has been running for a second or more.
+void measureRunning(benchmark::State& state, pid_t pid) {
+    const double before = processorSeconds(pid);
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double used = processorSeconds(pid) - before;
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    state.counters["cpu_%"] = 100.0 * used / elapsed;
+    state.counters["rss_MB"] = static_cast<double>(peakResidentKilobytes(pid)) / 1024.0;
+}
+
 void programOnXvfb(benchmark::State& state) {
     XvfbSession session;
     std::string why;
@@ -102,14 +123,7 @@ void programOnXvfb(benchmark::State& state) {
             if (run < 2) continue;
             // The last start goes on tuning for the processor and memory figures.
             std::this_thread::sleep_for(std::chrono::seconds(1));
-            const double before = processorSeconds(program.pid());
-            const auto start = Clock::now();
-            std::this_thread::sleep_for(std::chrono::seconds(10));
-            const double used = processorSeconds(program.pid()) - before;
-            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-            state.counters["cpu_%"] = 100.0 * used / elapsed;
-            state.counters["rss_MB"] =
-                static_cast<double>(peakResidentKilobytes(program.pid())) / 1024.0;
+            measureRunning(state, program.pid());
             xdotool(session, {"key", "ctrl+q"});
             program.wait(5000);
         }
@@ -118,6 +132,55 @@ void programOnXvfb(benchmark::State& state) {
     }
 }
 
+void programOnPulseAudio(benchmark::State& state) {
+    ProgramWindow veldra;
+    PulseSession pulse;
+    ScratchFolder folder;
+    std::string why;
+    if (!veldra.session.start(why) || !pulse.start({"Microphone"}, 0, why)) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    // The A and the D string by turns: after silence the held needle stays where it was,
+    // so each tone's delay is how long the needle takes to leave the other one's place.
+    const std::string tones[] = {folder.path("a.wav"), folder.path("d.wav")};
+    writeSteadyTone(tones[0], 110.0, 15);
+    writeSteadyTone(tones[1], 146.83, 15);
+    std::vector<std::string> environment = pulse.clientEnvironment();
+    environment.push_back("VELDRA_INPUT=");
+    if (!veldra.launch({VELDRA_PROGRAM}, environment) || !veldra.key("Return")) {
+        state.SkipWithError("veldra did not start");
+        return;
+    }
+    for (auto _ : state) {
+        std::vector<double> delays;
+        double lastX = -100, lastY = -100;
+        for (int run = 0; run < 3; ++run) {
+            const auto played = Clock::now();
+            double x = 0, y = 0;
+            const bool moved =
+                pulse.play(0, tones[run % 2], why) &&
+                veldra.waitFor("the needle at the new string", [&](const Picture& p) {
+                    return needleCentre(p, x, y) && std::hypot(x - lastX, y - lastY) > 10;
+                });
+            if (!moved) {
+                state.SkipWithError("the needle did not follow the tone");
+                return;
+            }
+            delays.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - played).count());
+            lastX = x, lastY = y;
+            if (run == 2) measureRunning(state, veldra.program.pid());
+            pulse.stopPlaying();
+        }
+        std::sort(delays.begin(), delays.end());
+        state.counters["needle_ms"] = delays[1];
+    }
+    veldra.key("ctrl+q");
+    veldra.program.wait(5000);
+}
+
 BENCHMARK(programOnXvfb)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(programOnPulseAudio)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -23,20 +23,6 @@
 namespace veldra {
 namespace {
 
-// A bowed-string-like tone: twelve harmonics falling as 1/k, steady for 30 s, at 44.1 kHz
-// in stereo, so that it reaches the tuner through the server's and the program's
-// conversions.
-void writeTone(const std::string& path, double frequency) {
-    std::vector<float> frames;
-    for (int i = 0; i < 44100 * 30; ++i) {
-        double v = 0.0;
-        for (int k = 1; k <= 12; ++k)
-            v += std::sin(2 * M_PI * k * frequency * i / 44100.0) / k;
-        frames.insert(frames.end(), 2, static_cast<float>(0.25 * v));
-    }
-    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, frames);
-}
-
 // Where veldra-file's picture of the file puts the needle after two seconds of it.
 void expectedNeedle(const std::string& path, double& x, double& y) {
     HeadlessScreen screen;
@@ -58,8 +44,8 @@ class PulseEndToEndTest : public ::testing::Test {
     void SetUp() override {
         std::string why;
         if (!veldra.session.start(why)) GTEST_SKIP() << "no X server: " << why;
-        writeTone(folder.path("a.wav"), 110.0 * std::exp2(10 / 1200.0));  // the A string, +10
-        writeTone(folder.path("d.wav"), 146.83);                          // the D string
+        writeSteadyTone(folder.path("a.wav"), 110.0 * std::exp2(10 / 1200.0), 30);  // A, +10
+        writeSteadyTone(folder.path("d.wav"), 146.83, 30);                          // D
         expectedNeedle(folder.path("a.wav"), ax, ay);
         expectedNeedle(folder.path("d.wav"), dx, dy);
     }

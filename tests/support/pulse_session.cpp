@@ -3,12 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sndfile.h>
+
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "tests/support/polling.h"
+#include "tests/support/scratch_files.h"
 
 namespace veldra {
 
@@ -99,6 +103,17 @@ bool PulseSession::play(size_t input, const std::string& file, std::string& why)
 
 void PulseSession::stopPlaying() {
     players_.clear();
+}
+
+void writeSteadyTone(const std::string& path, double frequency, double seconds) {
+    std::vector<float> frames;
+    for (int i = 0; i < static_cast<int>(44100 * seconds); ++i) {
+        double v = 0.0;
+        for (int k = 1; k <= 12; ++k)
+            v += std::sin(2 * M_PI * k * frequency * i / 44100.0) / k;
+        frames.insert(frames.end(), 2, static_cast<float>(0.25 * v));
+    }
+    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, frames);
 }
 
 }  // namespace veldra

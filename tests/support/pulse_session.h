@@ -47,4 +47,9 @@ class PulseSession {
     std::vector<std::unique_ptr<ChildProcess>> recorders_, players_;
 };
 
+// A bowed-string-like tone for playing into an input: twelve harmonics falling as 1/k,
+// steady for seconds, at 44.1 kHz in stereo, so that it reaches the tuner through the
+// server's and the program's conversions.
+void writeSteadyTone(const std::string& path, double frequency, double seconds);
+
 }  // namespace veldra
