@@ -5,6 +5,8 @@
 // shut-down / dialogs
 #include "app/shell.h"
 
+#include <cstdio>
+
 #include "app/resources.h"
 #include "audio/audio.h"
 #include "platform/desktop/desktop.h"
@@ -21,6 +23,7 @@ constexpr ShellState startState() {
 }
 
 ShellState shell = startState();
+int32_t exitWithoutWindow = 0;  // programEntry's result when initInstance shows nothing
 
 constexpr size_t stringCapacity = 100;  // characters of the class-name and title buffers
 constexpr uint32_t fullScreenFlags =
@@ -45,7 +48,8 @@ std::string modeTitle(InstrumentKind kind) {
 
 // ---- entry and start-up ----
 int32_t programEntry(const ResourceTable* instance, int32_t showState) {
-    if (!initInstance(instance, showState)) return 0;
+    exitWithoutWindow = 0;
+    if (!initInstance(instance, showState)) return exitWithoutWindow;
     const AcceleratorTable* accelerators = loadAccelerators(*instance, acceleratorResource);
     WindowMessage message;
     while (getMessage(&message)) {
@@ -66,7 +70,16 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
 
     RunningWindow running;
     if (findRunningWindow(className, title, running)) {
-        bringRunningWindowForward(running, true);  // with its owned windows, as the handheld does
+        // With its owned windows, as the handheld does. A copy that does not answer shows
+        // nothing, so this start must not end as if it had: it says so, and ends with 1.
+        const std::string other =
+            running.process > 0 ? " (process " + std::to_string(running.process) + ")" : "";
+        if (!bringRunningWindowForward(running, true)) {
+            std::fprintf(stderr,
+                         "veldra: the running copy%s does not answer; not starting another\n",
+                         other.c_str());
+            exitWithoutWindow = 1;
+        }
         return false;
     }
 
