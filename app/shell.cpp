@@ -73,7 +73,16 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
 
     RunningWindow running;
     if (findRunningWindow(className, title, running)) {
-        bringRunningWindowForward(running, true);  // with its owned windows, as the handheld does
+        // With its owned windows, as the handheld does. A copy that does not answer shows
+        // nothing, so this start must not end as if it had: it says so, and ends with 1.
+        const std::string other =
+            running.process > 0 ? " (process " + std::to_string(running.process) + ")" : "";
+        if (!bringRunningWindowForward(running, true)) {
+            std::fprintf(stderr,
+                         "veldra: the running copy%s does not answer; not starting another\n",
+                         other.c_str());
+            shell.exitCode = 1;
+        }
         return false;
     }
 

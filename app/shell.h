@@ -1,7 +1,9 @@
 // The application shell: the program's one main window and everything around it.
 //
 //   programEntry     start-up (initInstance), then the message loop with accelerator
-//                    table 3 until the quit message; returns its exit code
+//                    table 3 until the quit message; returns its exit code (0 when a
+//                    running copy came to the front instead; 1, said on stderr, when the
+//                    running copy did not answer)
 //   initInstance     the start-up steps up to the window's first show: single-instance
 //                    check, window class and main window (which makes the menu bar),
 //                    display, background picture, octave ranges, display preparation for

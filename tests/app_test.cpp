@@ -1,13 +1,23 @@
 // The application: the main window driven through the headless window system, and the
 // program's life from entry to exit.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <thread>
 
 #include "analysis/period_validator.h"
 #include "app/resources.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
+#include "platform/desktop/single_instance.h"
 #include "tests/support/polling.h"
+#include "tests/support/scratch_files.h"
 #include "tests/support/window_fixture.h"
 #include "views/instrument_info.h"
 #include "views/tuning_dial.h"
@@ -160,6 +170,99 @@ TEST_F(AppTest, ASecondStartBringsTheFirstForwardAndEndsSilently) {
     EXPECT_EQ(backEnd.raises(), 1);
     EXPECT_TRUE(isWindow(first));
     EXPECT_TRUE(modalWindows().empty());
+}
+
+// A running copy that takes the request but does not answer within a second: the second
+// start says so and ends with 1 at once, showing nothing.
+TEST_F(AppTest, ASecondStartWithoutAnAnswerSaysSoAndEndsWithOne) {
+    char className[100], title[100];
+    loadString(programResources(), classNameString, className, sizeof className);
+    loadString(programResources(), titleString, title, sizeof title);
+    InstanceListener* hung = startInstanceListener(
+        className, title,
+        [](void*, bool) { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); }, nullptr);
+    ASSERT_NE(hung, nullptr);
+    whenIdle([] { return ADD_FAILURE() << "the second start waited for input", false; });
+    ::testing::internal::CaptureStderr();
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(programEntry(&programResources(), showNormal), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1400));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    stopInstanceListener(hung);
+    EXPECT_EQ(said, "veldra: the running copy (process " + std::to_string(getpid()) +
+                        ") does not answer; not starting another\n");
+    EXPECT_EQ(mainWindow(), nullptr);
+}
+
+// The name lives in a folder only the user may enter, $XDG_RUNTIME_DIR/veldra or else
+// veldra-<uid> in $TMPDIR, and goes with its window; a stale one (its copy gone) is taken
+// over. A folder that is a link, open to others or another user's is not used at all.
+TEST(SingleInstanceTest, TheNameLivesInAPrivateFolderAndAStaleOneIsTakenOver) {
+    namespace fs = std::filesystem;
+    setInstanceNamespace("test-" + std::to_string(getpid()));
+    ScratchFolder scratch;
+    const std::string uid = std::to_string(getuid());
+    for (const char* f : {"run", "tmp", "linked", "open", "wide", "others"})
+        fs::create_directory(scratch.path(f));
+    fs::create_directory_symlink(scratch.path("open"), scratch.path("linked/veldra-" + uid));
+    fs::permissions(scratch.path("open"), fs::perms::all);
+    fs::create_directory(scratch.path("wide/veldra-" + uid));
+    fs::create_directory(scratch.path("others/veldra-" + uid));
+    fs::permissions(scratch.path("others/veldra-" + uid), fs::perms::owner_all);
+    if (::chown(scratch.path("others/veldra-" + uid).c_str(), 65534, 65534) != 0)
+        std::printf("not root: no folder of another user to try (giving one away takes root)\n");
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        {"run", nullptr, scratch.path("run/veldra")},
+        {nullptr, "tmp", scratch.path("tmp/veldra-" + uid)},
+        {nullptr, "linked", ""},
+        {nullptr, "wide", ""},
+        {nullptr, "others", getuid() == 0 ? "" : scratch.path("others/veldra-" + uid)},
+    };
+    std::map<std::string, std::string> kept;
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"})
+        if (const char* value = std::getenv(name)) kept[name] = value;
+    int forward = 0;
+    const auto count = [](void* n, bool) { ++*static_cast<int*>(n); };
+    for (const auto& [runtime, temporary, folder] : cases) {
+        SCOPED_TRACE(runtime ? runtime : temporary);
+        if (runtime) ::setenv("XDG_RUNTIME_DIR", scratch.path(runtime).c_str(), 1);
+        if (!runtime)
+            ::unsetenv("XDG_RUNTIME_DIR"), ::setenv("TMPDIR", scratch.path(temporary).c_str(), 1);
+        InstanceListener* listener = startInstanceListener("Class", "Title", count, &forward);
+        RunningWindow running;
+        if (folder.empty()) {
+            EXPECT_EQ(listener, nullptr);
+            EXPECT_FALSE(findRunningWindow("Class", "Title", running));
+            EXPECT_TRUE(fs::is_empty(scratch.path("open")));
+            continue;
+        }
+        ASSERT_NE(listener, nullptr);
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+        const std::vector<fs::path> sockets{fs::directory_iterator(folder),
+                                            fs::directory_iterator()};
+        ASSERT_EQ(sockets.size(), 1u);
+        EXPECT_TRUE(fs::is_socket(sockets[0]));
+        ASSERT_TRUE(findRunningWindow("Class", "Title", running));
+        EXPECT_TRUE(bringRunningWindowForward(running, false));
+        stopInstanceListener(listener);
+        EXPECT_FALSE(fs::exists(sockets[0]));
+        // A copy that ended without removing its socket.
+        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{AF_UNIX, {}};
+        sockets[0].string().copy(address.sun_path, sizeof address.sun_path - 1);
+        ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(stale);
+        EXPECT_FALSE(findRunningWindow("Class", "Title", running));
+        listener = startInstanceListener("Class", "Title", count, &forward);
+        ASSERT_NE(listener, nullptr);
+        ASSERT_TRUE(findRunningWindow("Class", "Title", running));
+        EXPECT_TRUE(bringRunningWindowForward(running, false));
+        stopInstanceListener(listener);
+    }
+    EXPECT_EQ(forward, getuid() == 0 ? 4 : 6);
+    ::unsetenv("TMPDIR");
+    for (const auto& [name, value] : kept)
+        ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 }  // namespace

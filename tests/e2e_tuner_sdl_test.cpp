@@ -2,7 +2,8 @@
 // recording of a plucked A string (VELDRA_INPUT), driven with xdotool, its window read
 // back from the X server and compared with what the screen must show: the notice, the
 // dial with the needle at the A string, the Instrument menu, the title and information
-// text of Violin, the dial again after a tap, and a clean exit on Control+Q.
+// text of Violin, the dial again after a tap, and a clean exit on Control+Q; the orderly
+// end on SIGTERM and SIGHUP; and a start without a display, which must fail at once.
 //
 // Expected pictures are drawn with the same fonts, chrome and texts the program uses, so
 // the navigation bar, the menu and the information text are compared pixel for pixel.
@@ -14,8 +15,11 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -174,6 +178,42 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     const std::optional<int> status = veldra.program.wait(stepTimeoutMs);
     ASSERT_TRUE(status.has_value()) << "veldra did not end after Control+Q";
     EXPECT_EQ(*status, 0) << veldra.program.errorOutput();
+}
+
+// SIGTERM, and SIGHUP as it, end the program in its orderly way, with 0.
+TEST_F(EndToEndTest, TerminateAndHangUpEndTheProgramInOrder) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM}, {"VELDRA_INPUT=" + folder.path("a-string.wav"),
+                                                     "SDL_AUDIODRIVER=dummy"}));
+        ::kill(veldra.program.pid(), signal);
+        EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0))
+            << veldra.program.errorOutput();
+    }
+}
+
+// Without a display, or with one nobody serves, the program says so in one line and ends
+// with 1 at once, instead of opening a window nobody can see.
+TEST(EndToEndStartTest, WithoutADisplayTheProgramSaysSoAndEnds) {
+    int unserved = 90;
+    while (::access(("/tmp/.X11-unix/X" + std::to_string(unserved)).c_str(), F_OK) == 0)
+        ++unserved;
+    for (const std::string& display :
+         {std::string("DISPLAY="), "DISPLAY=:" + std::to_string(unserved)}) {
+        SCOPED_TRACE(display);
+        ChildProcess program;
+        std::string why;
+        ASSERT_TRUE(
+            program.start({VELDRA_PROGRAM},
+                          {display, "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=", "SDL_VIDEODRIVER=",
+                           "VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy"},
+                          why))
+            << why;
+        EXPECT_EQ(program.wait(5000), std::optional<int>(1));
+        const std::string said = program.errorOutput();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(said.rfind("veldra: cannot open a window: ", 0), 0u) << said;
+    }
 }
 
 }  // namespace

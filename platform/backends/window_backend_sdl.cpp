@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -65,11 +66,44 @@ int toleratingErrorHandler(Display* display, XErrorEvent* error) {
     return defaultErrorHandler != nullptr ? defaultErrorHandler(display, error) : 0;
 }
 
+// Only a window someone can see will do. Left to itself SDL falls back, without a display,
+// to its offscreen driver, where the start-up notice would wait for a key forever. So the
+// driver is the one SDL_VIDEODRIVER names, or X11 or Wayland. Wayland is tried only with
+// XDG_RUNTIME_DIR set: without it libwayland cannot connect, and says so on stderr.
+bool chooseRealVideoDriver() {
+    const char* named = SDL_getenv("SDL_VIDEODRIVER");
+    if (named != nullptr && *named != 0) return false;
+    const char* runtime = SDL_getenv("XDG_RUNTIME_DIR");
+    // Above an empty SDL_VIDEODRIVER, which a plain hint would not be.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER,
+                            runtime != nullptr && *runtime != 0 ? "x11,wayland" : "x11",
+                            SDL_HINT_OVERRIDE);
+    return true;
+}
+
+std::string displayVariables() {
+    std::string text;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = SDL_getenv(name);
+        text += text.empty() ? "" : ", ";
+        text += name;
+        text += value != nullptr && *value != 0 ? std::string(" ") + value : " not set";
+    }
+    return text;
+}
+
+// SIGHUP (the terminal closed, the session ending) ends the program as SIGTERM does: SDL
+// turns SIGTERM into the quit event, which closes the window in order.
+void hangUpAsTerminate(int) {
+    raise(SIGTERM);
+}
+
 class SdlBackEnd final : public WindowBackEnd {
   public:
     ~SdlBackEnd() override {
         if (window_ != nullptr) SDL_DestroyWindow(window_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (hangUpTaken_) sigaction(SIGHUP, &hangUpBefore_, nullptr);
     }
 
     bool start(int32_t scale, std::string& error) {
@@ -80,9 +114,20 @@ class SdlBackEnd final : public WindowBackEnd {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (defaultErrorHandler == nullptr)
             defaultErrorHandler = XSetErrorHandler(toleratingErrorHandler);
+        const bool chosen = chooseRealVideoDriver();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            error = std::string("cannot start SDL's video: ") + SDL_GetError();
+            error = chosen ? "cannot open a window: no X11 or Wayland display answers (" +
+                                 displayVariables() + ")"
+                           : std::string("cannot open a window: ") + SDL_GetError();
             return false;
+        }
+        // A hang-up that was ignored when the program started (nohup) stays ignored.
+        if (sigaction(SIGHUP, nullptr, &hangUpBefore_) == 0 &&
+            hangUpBefore_.sa_handler == SIG_DFL) {
+            struct sigaction action {};
+            action.sa_handler = hangUpAsTerminate;
+            sigemptyset(&action.sa_mask);
+            hangUpTaken_ = sigaction(SIGHUP, &action, nullptr) == 0;
         }
         wakeType_ = SDL_RegisterEvents(1);
         SDL_Rect usable;
@@ -301,7 +346,9 @@ class SdlBackEnd final : public WindowBackEnd {
     int32_t scale_ = 1;    // picture pixels per screen pixel
     int32_t offsetX_ = 0;  // the picture's top-left corner in the surface
     int32_t offsetY_ = 0;
-    bool stylusDown_ = false;  // a press inside the picture awaits its release
+    bool stylusDown_ = false;           // a press inside the picture awaits its release
+    bool hangUpTaken_ = false;          // SIGHUP is handed on as SIGTERM while the window lives
+    struct sigaction hangUpBefore_ {};  // what SIGHUP did before, put back at the end
 };
 
 }  // namespace

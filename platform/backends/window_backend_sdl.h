@@ -9,10 +9,16 @@
 // Input: the left mouse button is the stylus (presses outside the picture are ignored);
 // keys become virtual-key codes (letters, digits, Return, Escape, arrows, F10) with the
 // Control and Shift state; focus changes, minimising, the close button (and SIGINT /
-// SIGTERM, which SDL turns into the same) and low memory become their InputKinds.
+// SIGTERM, which SDL turns into the same, and SIGHUP, handed on as SIGTERM) and low
+// memory become their InputKinds.
 // Waking is an SDL user event, pushed at most once until the loop has taken it.
 //
-// Failure: makeSdlBackEnd returns null with error saying what SDL refused.
+// The window is a real one: on the video driver SDL_VIDEODRIVER names, or else on X11 or
+// Wayland, never on SDL's offscreen fallback.
+//
+// Failure: makeSdlBackEnd returns null with error saying what SDL refused, "cannot open a
+// window: no X11 or Wayland display answers (DISPLAY ..., WAYLAND_DISPLAY ...)" when there
+// is no display.
 // Threads: wake() from any thread; the rest on the main thread.
 #pragma once
 

@@ -1,10 +1,16 @@
+// Sections: the socket's place: the private folder and the name; finder; listener.
 #include "platform/desktop/single_instance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -16,18 +22,44 @@ std::string nameSpace;  // setInstanceNamespace; empty in the program
 
 constexpr char requestFront = 'F';
 constexpr char answerDone = 'K';
-constexpr int answerTimeoutMs = 2000;   // how long a finder waits for the answer
+constexpr int answerTimeoutMs = 1000;   // how long a finder waits for the connection and answer
 constexpr int requestTimeoutMs = 1000;  // how long the listener waits for a request
 
-sockaddr_un addressFor(const std::string& name, socklen_t& length) {
-    sockaddr_un address{};
+// ---- the socket's place ----
+// The folder for the sockets, made when missing; empty when it is not safe to use.
+std::string privateFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder;
+    if (runtime != nullptr && runtime[0] == '/') {
+        folder = std::string(runtime) + "/veldra";
+    } else {
+        const char* temporary = std::getenv("TMPDIR");
+        folder = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";
+        folder += "/veldra-" + std::to_string(getuid());
+    }
+    mkdir(folder.c_str(), 0700);
+    // Whoever made it, it must be a folder, not a link, ours and closed to others.
+    struct stat st {};
+    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077) != 0)
+        return "";
+    return folder;
+}
+
+// FNV-1a: a short, fixed name for any class name and title.
+uint64_t nameHash(const std::string& text) {
+    uint64_t hash = 14695981039346656037u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return hash;
+}
+
+bool addressFor(const std::string& path, sockaddr_un& address) {
+    address = sockaddr_un{};
     address.sun_family = AF_UNIX;
-    // Abstract namespace: a zero byte, then the name (cut to fit).
-    const size_t room = sizeof(address.sun_path) - 1;
-    const size_t size = name.size() < room ? name.size() : room;
-    std::memcpy(address.sun_path + 1, name.data(), size);
-    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + size);
-    return address;
+    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
 }
 
 void setTimeout(int fd, int option, int milliseconds) {
@@ -35,42 +67,61 @@ void setTimeout(int fd, int option, int milliseconds) {
     setsockopt(fd, SOL_SOCKET, option, &t, sizeof t);
 }
 
-bool peerIsThisUser(int fd) {
+// The process at the other end when it is this user's; 0 otherwise.
+pid_t peerOfThisUser(int fd) {
     ucred peer{};
     socklen_t size = sizeof peer;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
-    return peer.uid == getuid();
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return 0;
+    return peer.uid == getuid() ? peer.pid : 0;
+}
+
+// Connects to the socket at address: the connection, or -1 with errno set. A copy that
+// would not take the connection within the time-out fails with EAGAIN.
+int connectTo(const sockaddr_un& address) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    // A full queue of waiting connections makes connect wait; this bounds it.
+    setTimeout(fd, SO_SNDTIMEO, answerTimeoutMs);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+    const int e = errno;
+    close(fd);
+    errno = e;
+    return -1;
 }
 
 }  // namespace
 
-std::string instanceSocketName(std::string_view className, std::string_view title) {
+std::string instanceSocketPath(std::string_view className, std::string_view title) {
+    const std::string folder = privateFolder();
+    if (folder.empty()) return "";
     const char* display = std::getenv("WAYLAND_DISPLAY");
     if (display == nullptr || *display == 0) display = std::getenv("DISPLAY");
-    std::string name = "veldra/";
-    name += nameSpace;
-    name += '/';
-    name += std::to_string(getuid());
-    name += '/';
-    name += display != nullptr ? display : "";
-    name += '/';
-    name += className;
-    name += '/';
-    name += title;
-    return name;
+    std::string name = nameSpace;
+    for (const std::string_view part :
+         {std::string_view(display != nullptr ? display : ""), className, title})
+        name.append(1, '/').append(part);
+    char file[40];
+    std::snprintf(file, sizeof file, "/instance-%016" PRIx64, nameHash(name));
+    return folder + file;
 }
 
 void setInstanceNamespace(std::string_view word) {
     nameSpace = std::string(word);
 }
 
+// ---- finder ----
 bool findRunningWindow(std::string_view className, std::string_view title, RunningWindow& found) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    socklen_t length = 0;
-    const sockaddr_un address = addressFor(instanceSocketName(className, title), length);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-        !peerIsThisUser(fd)) {
+    sockaddr_un address;
+    if (!addressFor(instanceSocketPath(className, title), address)) return false;
+    const int fd = connectTo(address);
+    if (fd < 0) {
+        // Nobody there, or a stale socket (ECONNREFUSED) that the next listener replaces.
+        if (errno != EAGAIN) return false;
+        found = RunningWindow{};
+        return true;
+    }
+    found.process = peerOfThisUser(fd);
+    if (found.process == 0) {
         close(fd);
         return false;
     }
@@ -96,9 +147,11 @@ void closeRunningWindow(RunningWindow& window) {
     window.connection = -1;
 }
 
+// ---- listener ----
 class InstanceListener {
   public:
     int socket = -1;
+    std::string path;  // the socket's file, removed at the end
     BringForwardCallback callback = nullptr;
     void* context = nullptr;
     std::thread thread;
@@ -116,7 +169,7 @@ class InstanceListener {
     }
 
     void answer(int peer) {
-        if (!peerIsThisUser(peer)) return;
+        if (peerOfThisUser(peer) == 0) return;
         setTimeout(peer, SO_RCVTIMEO, requestTimeoutMs);
         char request[2] = {};
         size_t got = 0;
@@ -132,19 +185,51 @@ class InstanceListener {
     }
 };
 
+namespace {
+
+// Binds fd to the socket at address, taking the place of a stale one, and listens. Starts
+// of the program that meet here take turns (a lock on the folder), so that two never both
+// remove a stale socket and both bind.
+bool listenTakingOverStale(int fd, const sockaddr_un& address, const std::string& path) {
+    const std::string folder = path.substr(0, path.rfind('/'));
+    const int lock = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+        if (lock >= 0) close(lock);
+        return false;
+    }
+    const auto* at = reinterpret_cast<const sockaddr*>(&address);
+    bool bound = bind(fd, at, sizeof address) == 0;
+    if (!bound && errno == EADDRINUSE) {
+        const int other = connectTo(address);
+        if (other >= 0) {
+            close(other);  // a copy listens there
+        } else if (errno == ECONNREFUSED && unlink(path.c_str()) == 0) {
+            bound = bind(fd, at, sizeof address) == 0;
+        }
+    }
+    const bool listening = bound && listen(fd, 4) == 0;
+    if (bound && !listening) unlink(path.c_str());
+    close(lock);
+    return listening;
+}
+
+}  // namespace
+
 InstanceListener* startInstanceListener(std::string_view className, std::string_view title,
                                         BringForwardCallback callback, void* context) {
     if (callback == nullptr) return nullptr;
+    const std::string path = instanceSocketPath(className, title);
+    sockaddr_un address;
+    if (!addressFor(path, address)) return nullptr;
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return nullptr;
-    socklen_t length = 0;
-    const sockaddr_un address = addressFor(instanceSocketName(className, title), length);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 || listen(fd, 4) != 0) {
+    if (!listenTakingOverStale(fd, address, path)) {
         close(fd);
         return nullptr;
     }
     auto* listener = new InstanceListener;
     listener->socket = fd;
+    listener->path = path;
     listener->callback = callback;
     listener->context = context;
     listener->thread = std::thread([listener] { listener->serve(); });
@@ -153,6 +238,8 @@ InstanceListener* startInstanceListener(std::string_view className, std::string_
 
 void stopInstanceListener(InstanceListener* listener) {
     if (listener == nullptr) return;
+    // The name goes first: once the socket stops listening, a new copy may take it over.
+    unlink(listener->path.c_str());
     // Shutting a listening socket down wakes the accept that waits on it.
     shutdown(listener->socket, SHUT_RDWR);
     listener->thread.join();

@@ -1,15 +1,18 @@
-// Sections: open: path and memory, then the shared opening; convert: mixing and the
-// conversion to 16-bit; read: the pass-through, direct and resampling roads.
+// Sections: messages: names and the decoder's words; open: path and memory, then the
+// shared opening; convert: mixing and the conversion to 16-bit; read: the pass-through,
+// direct and resampling roads, and how the sound ended.
 #include "platform/sound_files/sound_file.h"
 
 #include <fcntl.h>
 #include <sndfile.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -36,7 +39,80 @@ constexpr int32_t highestRate(int32_t outputRate) {
     return outputRate * 256;
 }
 
+// ---- messages ----
+bool holdMessages = false;  // holdDecoderMessages; read by every reader's libsndfile calls
+
+// Standard error sent to a scratch file for the length of one libsndfile call, then put
+// back; what was caught is passed on only when the call failed. libmpg123 would keep
+// quiet with its MPG123_QUIET flag, but libsndfile makes and keeps the decoder's handle to
+// itself and has no command that sets it; so the descriptor is swapped around the calls
+// that may decode MPEG (the open, and reads of an MPEG file: one swap per 8192 values),
+// into an in-memory file, which no amount of chatter can block.
+class HeldMessages {
+  public:
+    explicit HeldMessages(bool hold) {
+        if (!hold) return;
+        caught_ = memfd_create("decoder-messages", MFD_CLOEXEC);
+        saved_ = caught_ < 0 ? -1 : fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (saved_ >= 0 && dup2(caught_, STDERR_FILENO) >= 0) return;
+        if (saved_ >= 0) close(saved_);
+        if (caught_ >= 0) close(caught_);
+        saved_ = caught_ = -1;
+    }
+    ~HeldMessages() { end(false); }
+    HeldMessages(const HeldMessages&) = delete;
+    HeldMessages& operator=(const HeldMessages&) = delete;
+
+    void end(bool failed) {
+        if (saved_ < 0) return;
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+        saved_ = -1;
+        char text[4096];
+        ssize_t n = 0;
+        if (failed && lseek(caught_, 0, SEEK_SET) == 0) {
+            while ((n = ::read(caught_, text, sizeof text)) > 0)
+                if (::write(STDERR_FILENO, text, static_cast<size_t>(n)) != n) break;
+        }
+        close(caught_);
+    }
+
+  private:
+    int saved_ = -1;   // the real standard error while it is held
+    int caught_ = -1;  // where it goes meanwhile
+};
+
+bool isMpeg(int format) {
+    const int encoding = format & SF_FORMAT_SUBMASK;
+    return encoding == SF_FORMAT_MPEG_LAYER_I || encoding == SF_FORMAT_MPEG_LAYER_II ||
+           encoding == SF_FORMAT_MPEG_LAYER_III;
+}
+
 }  // namespace
+
+void holdDecoderMessages(bool hold) {
+    holdMessages = hold;
+}
+
+std::string printableText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            shown += escape;
+        }
+    }
+    return shown;
+}
 
 struct SoundFileReader::Impl {
     int32_t outputRate = 0;                // what read() delivers, samples per second
@@ -53,11 +129,16 @@ struct SoundFileReader::Impl {
     int32_t convertedUsed = 0, convertedFilled = 0;  // output window in converted
     bool inputEnded = false;                         // libsndfile has no more frames
     bool drained = false;                            // the resampler has given out its tail too
+    bool decoderTalks = false;                       // MPEG: libmpg123 may write to stderr
+    int64_t framesRead = 0;       // frames libsndfile has given since the open or rewind
+    int64_t announcedFrames = 0;  // what the header promised (see sound_file.h); 0: unknown
+    std::string warning;          // warning(): set when the sound ended short of the promise
 
-    bool fail(SoundFileProblem problem, const std::string& detail);
+    bool fail(SoundFileProblem problem, const std::string& detail, const std::string& where = "");
     bool openBytes();
     int32_t mixFrames(float* out, int32_t maxFrames);
     bool refill();
+    void ended();
     void release();
 };
 
@@ -100,13 +181,13 @@ SoundFileReader::~SoundFileReader() {
     close();
 }
 
-bool SoundFileReader::Impl::fail(SoundFileProblem problem, const std::string& detail) {
+bool SoundFileReader::Impl::fail(SoundFileProblem problem, const std::string& detail,
+                                 const std::string& where) {
     release();
     error.problem = problem;
-    error.message = name + ": " + soundFileProblemText(problem);
-    if (!detail.empty()) error.message += " (" + detail + ")";
-    // One line, whatever a library's text held.
-    std::replace(error.message.begin(), error.message.end(), '\n', ' ');
+    // One line, whatever the name or a library's text held.
+    error.message = printableText(name) + ": " + soundFileProblemText(problem) + where;
+    if (!detail.empty()) error.message += " (" + printableText(detail) + ")";
     return false;
 }
 
@@ -156,7 +237,13 @@ bool SoundFileReader::openMemory(const void* bytes, size_t size, const std::stri
 bool SoundFileReader::Impl::openBytes() {
     if (bytes.length == 0) return fail(SoundFileProblem::Empty, "0 bytes");
     SF_INFO info{};
+    // libsndfile tries its MPEG decoder on files it cannot otherwise place, so any open
+    // may make it talk.
+    HeldMessages held(holdMessages);
     file = sf_open_virtual(const_cast<SF_VIRTUAL_IO*>(&soundBytesIo()), SFM_READ, &info, &bytes);
+    held.end(file == nullptr || bytes.readErrno != 0);
+    if (bytes.readErrno != 0)
+        return fail(SoundFileProblem::NotReadable, std::strerror(bytes.readErrno));
     if (file == nullptr) {
         const OpenDiagnosis d = diagnoseOpenFailure(bytes, sf_error(nullptr), sf_strerror(nullptr));
         return fail(d.problem, d.detail);
@@ -179,6 +266,9 @@ bool SoundFileReader::Impl::openBytes() {
     format.passThrough = info.samplerate == outputRate && info.channels == 1 &&
                          (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
     format.resampled = info.samplerate != outputRate;
+    decoderTalks = isMpeg(info.format);
+    announcedFrames =
+        std::max<int64_t>(info.frames == SF_COUNT_MAX ? 0 : info.frames, announcedWavFrames(bytes));
     if (format.resampled) {
         std::string why;
         if (!resampler.open(info.samplerate, outputRate, why))
@@ -191,6 +281,8 @@ bool SoundFileReader::Impl::openBytes() {
     }
     monoUsed = monoFilled = convertedUsed = convertedFilled = 0;
     inputEnded = drained = false;
+    framesRead = 0;
+    warning.clear();
     error = SoundFileError{};
     return true;
 }
@@ -212,6 +304,10 @@ const SoundFileFormat& SoundFileReader::format() const {
     return impl_->format;
 }
 
+const std::string& SoundFileReader::warning() const {
+    return impl_->warning;
+}
+
 bool SoundFileReader::rewind() {
     Impl& s = *impl_;
     if (s.file == nullptr) return false;
@@ -220,6 +316,7 @@ bool SoundFileReader::rewind() {
     s.resampler.reset();
     s.monoUsed = s.monoFilled = s.convertedUsed = s.convertedFilled = 0;
     s.inputEnded = s.drained = false;
+    s.framesRead = 0;
     return true;
 }
 
@@ -230,8 +327,11 @@ int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
     const int32_t channels = format.channels;
     if (channels > inputValues) return 0;  // libsndfile refuses such files before this
     const int32_t frames = std::min(maxFrames, inputValues / channels);
+    HeldMessages held(holdMessages && decoderTalks);
     const sf_count_t got = sf_readf_float(file, interleaved.data(), frames);
+    held.end(bytes.readErrno != 0 || sf_error(file) != SF_ERR_NO_ERROR);
     if (got <= 0) return 0;
+    framesRead += got;
     mixToMono(interleaved.data(), channels, static_cast<int32_t>(got), out);
     return static_cast<int32_t>(got);
 }
@@ -274,6 +374,7 @@ int32_t SoundFileReader::read(int16_t* out, int32_t count) {
             const sf_count_t got = sf_read_short(s.file, out + written, count - written);
             if (got <= 0) break;
             written += static_cast<int32_t>(got);
+            s.framesRead += got;
         }
     } else {
         while (written < count) {
@@ -286,11 +387,27 @@ int32_t SoundFileReader::read(int16_t* out, int32_t count) {
             s.convertedUsed += n;
         }
     }
-    if (written < count && s.file != nullptr && sf_error(s.file) != SF_ERR_NO_ERROR) {
-        const std::string why = sf_strerror(s.file);
-        s.fail(SoundFileProblem::ReadFailed, why);
-    }
+    if (written < count && s.file != nullptr) s.ended();
     return written;
+}
+
+// The sound stopped coming: a refusal of the system or the decoder ends the reading with
+// an error; a sound that merely stopped short of its header's promise is a warning.
+void SoundFileReader::Impl::ended() {
+    char at[48];
+    std::snprintf(at, sizeof at, " at %.1f s", static_cast<double>(framesRead) / format.sampleRate);
+    if (bytes.readErrno != 0) {
+        fail(SoundFileProblem::ReadFailed, std::strerror(bytes.readErrno), at);
+    } else if (sf_error(file) != SF_ERR_NO_ERROR) {
+        fail(SoundFileProblem::ReadFailed, sf_strerror(file), at);
+    } else if (framesRead < announcedFrames && warning.empty()) {
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      ": shorter than its header says: %.1f s read of %.1f s announced",
+                      static_cast<double>(framesRead) / format.sampleRate,
+                      static_cast<double>(announcedFrames) / format.sampleRate);
+        warning = printableText(name) + text;
+    }
 }
 
 }  // namespace veldra

@@ -17,7 +17,17 @@
 // Failures are values: open returns false and error() tells what happened, with a
 // one-line message that names the file and the reason ("song.wav: no such file",
 // "... : not a sound file", "... : truncated (the file ends inside its header)", ...).
-// After a failed open the reader is closed and read() returns 0.
+// After a failed open the reader is closed and read() returns 0. The operating system's
+// refusal to read (EIO, ...) is never taken for the end of the sound: at the open it is
+// "cannot be read (<reason>)", later "read error at <seconds> s (<reason>)".
+//
+// A sound that ends before its header said it would (a file cut while being copied, or one
+// that shrinks while it is read) is read to where it ends, without an error; warning()
+// then says how much of it there was. The header's promise is libsndfile's frame count or,
+// for PCM WAV, whose size libsndfile quietly corrects to the file's, the data chunk's size.
+//
+// Names in messages are shown with printableText, so a message is one line whatever the
+// file is called.
 //
 // The same code serves a path and a block of memory (openMemory, through libsndfile's
 // virtual I/O), so anything that can be fed to one can be fed to the other.
@@ -29,6 +39,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace veldra {
 
@@ -45,7 +56,7 @@ enum class SoundFileProblem {
     UnsupportedEncoding,  // a known container whose encoding cannot be decoded
     UnsupportedRate,      // a sample rate too far from the output rate to convert
     Damaged,              // a header libsndfile rejects for another reason
-    ReadFailed,           // decoding failed after the file was opened
+    ReadFailed,           // decoding or the operating system failed after the file was opened
 };
 
 struct SoundFileError {
@@ -79,7 +90,8 @@ class SoundFileReader {
 
     // Writes up to count samples (mono 16-bit at the output rate) to out and returns how many it
     // wrote: count, except at the end of the sound. 0 at the end, when closed, and after
-    // a decoding failure (error() then says so).
+    // a decoding or read failure (error() then says so; warning() may say the end came
+    // early).
     int32_t read(int16_t* out, int32_t count);
 
     // Starts the sound again from its first sample (for a source that loops). False, with
@@ -92,6 +104,11 @@ class SoundFileReader {
     const SoundFileError& error() const;
     const SoundFileFormat& format() const;
 
+    // Set once the sound has ended before the frames its header announced, one line:
+    // "<name>: shorter than its header says: 2.0 s read of 3.0 s announced". Empty
+    // otherwise; cleared by open.
+    const std::string& warning() const;
+
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
@@ -99,5 +116,20 @@ class SoundFileReader {
 
 // The one-line reason for a problem, as used in the messages ("no such file", ...).
 const char* soundFileProblemText(SoundFileProblem problem);
+
+// text with its control characters written as escapes (a newline as \n, a tab as \t, the
+// rest as \xHH), so that a file name or a library's words print as one line and cannot
+// send the terminal an escape sequence. Everything else, UTF-8 included, is left as it is.
+std::string printableText(std::string_view text);
+
+// Decoder messages: libsndfile's MP3 decoder (libmpg123) writes notes about the frames it
+// skips straight to the process's standard error, which no libsndfile call turns off. With
+// hold set, every reader sends standard error (descriptor 2, process-wide) to a scratch
+// buffer while libsndfile opens a file or decodes MPEG sound, and passes what was caught on
+// to standard error only when that call failed: a program whose standard error carries
+// one line per failure keeps it that way. Off by default: a program with threads that
+// write to standard error, or a fuzzer whose findings are reported there, leaves it off.
+// Main thread, before any reader opens.
+void holdDecoderMessages(bool hold);
 
 }  // namespace veldra

@@ -82,7 +82,8 @@ int64_t peekBytes(SoundBytes& bytes, int64_t offset, void* into, int64_t count) 
         const ssize_t got =
             ::pread(bytes.fd, out + done, static_cast<size_t>(n - done), offset + done);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;  // the file shrank under us, or an I/O error: a short read
+        if (got < 0 && bytes.readErrno == 0) bytes.readErrno = errno;
+        if (got <= 0) break;  // the file shrank under us, or the system refused: a short read
         done += got;
     }
     return done;

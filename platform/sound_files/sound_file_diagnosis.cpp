@@ -94,6 +94,34 @@ bool decodableWavTag(int32_t tag) {
     return false;
 }
 
+// Walks an Ogg file's pages from the start: true when one of them runs past the end of the
+// file (the file was cut), false when they are whole up to the end or the page structure
+// itself is broken (damaged). libsndfile reads an Ogg file in large steps, so its reading
+// past the end says nothing about where the file ends.
+bool oggPagesCutOff(SoundBytes& bytes) {
+    int64_t at = 0;
+    for (int pages = 0; pages < 10000 && at < bytes.length; ++pages) {
+        // A page: "OggS", version, flags, granule, serial, sequence, checksum, then the
+        // count of segments and their lengths (27 + count bytes), then the body.
+        unsigned char head[27 + 255];
+        const int64_t got = peekBytes(bytes, at, head, 27);
+        if (got < 27) return true;
+        if (std::memcmp(head, "OggS", 4) != 0) return false;
+        const int32_t segments = head[26];
+        if (peekBytes(bytes, at + 27, head + 27, segments) < segments) return true;
+        int64_t body = 0;
+        for (int32_t i = 0; i < segments; ++i)
+            body += head[27 + i];
+        at += 27 + segments + body;
+    }
+    return at > bytes.length;
+}
+
+bool isOgg(SoundBytes& bytes) {
+    unsigned char head[4];
+    return peekBytes(bytes, 0, head, 4) == 4 && std::memcmp(head, "OggS", 4) == 0;
+}
+
 bool mentionsEncoding(const std::string& text) {
     return text.find("encoding") != std::string::npos ||
            text.find("unsupported") != std::string::npos ||
@@ -103,14 +131,17 @@ bool mentionsEncoding(const std::string& text) {
 }  // namespace
 
 OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText) {
+    if (bytes.readErrno != 0)
+        return {SoundFileProblem::NotReadable, std::strerror(bytes.readErrno)};
     if (sfCode == SF_ERR_SYSTEM) return {SoundFileProblem::NotReadable, sfText};
     const bool known = startsLikeSoundFile(bytes);
+    const bool endedEarly = isOgg(bytes) ? oggPagesCutOff(bytes) : bytes.readPastEnd;
     if (sfCode == SF_ERR_UNRECOGNISED_FORMAT) {
-        if (known && bytes.readPastEnd)
+        if (known && endedEarly)
             return {SoundFileProblem::Truncated, "the file ends inside its header"};
         return {SoundFileProblem::NotSoundFile, ""};
     }
-    if (bytes.readPastEnd || findWavChunk(bytes, "data").cutOff)
+    if (endedEarly || findWavChunk(bytes, "data").cutOff)
         return {SoundFileProblem::Truncated, "the file ends inside its header"};
     // libsndfile calls an unknown WAV codec a malformed format chunk; the tag says more.
     const int32_t tag = wavFormatTag(bytes);
@@ -130,6 +161,21 @@ OpenDiagnosis diagnoseNoFrames(const SoundBytes& bytes, const std::string& logTe
     if (bytes.readPastEnd && logText.find("(should be") != std::string::npos)
         return {SoundFileProblem::Truncated, "no sound data present"};
     return {SoundFileProblem::Empty, "no sound in it"};
+}
+
+int64_t announcedWavFrames(SoundBytes& bytes) {
+    const WavChunk data = findWavChunk(bytes, "data");
+    const WavChunk fmt = findWavChunk(bytes, "fmt ");
+    unsigned char body[16];
+    if (!data.found || !fmt.found || fmt.size < 16 || peekBytes(bytes, fmt.body, body, 16) != 16)
+        return -1;
+    const int32_t tag = wavFormatTag(bytes);
+    const uint32_t blockAlign = body[12] | body[13] << 8;
+    // 0 and 0xFFFFFFFF are what recorders write while the length is not yet known.
+    if ((tag != 0x0001 && tag != 0x0003) || blockAlign == 0 || data.size == 0 ||
+        data.size == 0xFFFFFFFF)
+        return -1;
+    return data.size / blockAlign;
 }
 
 }  // namespace veldra

@@ -1,8 +1,10 @@
 // Why a sound file would not open: turns libsndfile's refusal, and a look at the first
 // bytes, into one of the reader's problems with a short detail for the message.
 //
+//   - the system refused to read it (EIO, ...)                   -> NotReadable
 //   - no known format and no known signature at the start        -> NotSoundFile
 //   - the file ended while libsndfile was still reading its header -> Truncated
+//     (for Ogg: one of its pages runs past the end of the file)
 //   - a WAV whose format chunk names an encoding we cannot decode -> UnsupportedEncoding
 //   - libsndfile's own "unsupported encoding" answer            -> UnsupportedEncoding
 //   - anything else libsndfile rejects                          -> Damaged, with its text
@@ -10,6 +12,7 @@
 // Thread: any; works on the reader's own bytes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/sound_files/sound_file.h"
@@ -25,6 +28,11 @@ struct OpenDiagnosis {
 // bytes: the source as libsndfile left it (readPastEnd tells whether it hit the end).
 // sfCode, sfText: what sf_error and sf_strerror said about the failed open.
 OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText);
+
+// The frames a PCM or float WAV's data chunk announces (its size in whole frames), or -1
+// for another file or a size that means "not known" (0, 0xFFFFFFFF). libsndfile corrects
+// its own count to what the file holds, so this is where a cut file's promise is kept.
+int64_t announcedWavFrames(SoundBytes& bytes);
 
 // A file that opened but declares no frames: empty, or cut off before its sound.
 // logText: libsndfile's log of the header it parsed.

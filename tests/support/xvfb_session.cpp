@@ -84,6 +84,7 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::vector<std::string>& arguments,
                          const std::vector<std::string>& extra, std::string& why) {
+    if (!outputFile_.empty()) unlink(outputFile_.c_str());  // a child started before
     char name[] = "/tmp/veldra-child-output-XXXXXX";
     const int outputFd = mkstemp(name);
     if (outputFd < 0) return why = "no file for the child's output", false;

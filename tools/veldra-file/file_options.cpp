@@ -1,5 +1,6 @@
 #include "tools/veldra-file/file_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -17,11 +18,15 @@ std::string lowered(std::string text) {
     return text;
 }
 
+// Plain decimal seconds, "12", "9.5", ".5": digits with at most one point, nothing else
+// (no sign, exponent, hexadecimal, "inf" or spaces, which strtod alone would take).
 bool parseSeconds(const std::string& text, double& seconds) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    seconds = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(seconds) && seconds >= 0.0;
+    const size_t digits =
+        std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const size_t points = std::count(text.begin(), text.end(), '.');
+    if (digits == 0 || points > 1 || digits + points != text.size()) return false;
+    seconds = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(seconds);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 //
 // Options may come before or after the file, as "--name value" or "--name=value"; "--"
 // ends the options (for a file whose name starts with "-"). A mode may be given several
-// times; the commands apply in the order given.
+// times; the commands apply in the order given. --at takes plain decimal seconds ("9.5").
 //
 // Thread: any; no state.
 #pragma once

@@ -1,12 +1,22 @@
 // The pictures veldra-file writes: the --png picture (at the end or at --at) and the
 // --frames series, all or nothing for the run.
 //
-// Each file is written atomically (a temporary file renamed into place). The frames are
-// written as the run goes; if the run fails afterwards, discard() removes the ones this
-// run wrote, and the --png picture is only written by finish(), once the run has succeeded.
+// Nothing the run writes is in place before the run has succeeded. The frames go to a
+// private folder made inside the --frames folder (".veldra-XXXXXX"); the --png picture to
+// a temporary file beside its destination (platform/screen/screen_png.h, which also says
+// which destinations are accepted). commit() then moves the frames into the folder, over
+// any of the same names, removes the frame files of an earlier run numbered beyond this
+// run's last (other files stay), and renames the picture into place. discard() instead
+// removes everything the run made, the --frames folder too when the run created it, so a
+// failed or interrupted run leaves the folders as they were.
+//
+// An output that is the sound file being tuned (the same device and inode, through a link
+// or under another name) is refused before anything is written.
 //
 // Thread: main thread only.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -16,14 +26,25 @@
 
 namespace veldra {
 
+// The sound file's identity, to keep the outputs off it.
+struct InputIdentity {
+    dev_t device;
+    ino_t inode;
+};
+
 class RunPictures {
   public:
     RunPictures(const std::string& pngPath, const std::string& framesDir)
         : pngPath_(pngPath), framesDir_(framesDir) {}
+    ~RunPictures() { discard(); }
+    RunPictures(const RunPictures&) = delete;
+    RunPictures& operator=(const RunPictures&) = delete;
 
-    // Checks before the run that the pictures can go where they are asked to: the --png
-    // folder exists, the --frames folder exists or can be made. false with error set.
-    bool prepare(std::string& error);
+    // Before the run: the --png destination is one a picture may go to and the --frames
+    // folder exists or can be made, neither is the input (null: the demo), and the frames'
+    // private folder is made. false with error set, and status 2 when an output would be
+    // the input, 1 otherwise.
+    bool prepare(const InputIdentity* input, std::string& error, int& status);
 
     // The screen at a refresh point, when --frames was given.
     bool writeFrame(const HeadlessScreen& screen, std::string& error);
@@ -32,16 +53,24 @@ class RunPictures {
     void hold(const HeadlessScreen& screen);
     bool holding() const { return !held_.empty(); }
 
-    // Writes the --png picture: the held screen, or screen as it is now.
+    // Writes the --png picture beside its destination: the held screen, or screen as it is
+    // now. Not in place until commit.
     bool finish(const HeadlessScreen& screen, std::string& error);
 
-    // Removes the frames this run wrote.
+    // Puts this run's frames and picture in place (see above).
+    bool commit(std::string& error);
+
+    // Removes what the run made and has not committed.
     void discard();
 
   private:
     std::string pngPath_;         // empty: no picture asked for
     std::string framesDir_;       // empty: no frames asked for
     std::vector<uint16_t> held_;  // the screen at the --at moment, row-major
+    PendingPng picture_;          // the --png picture, written by finish
+    int folder_ = -1;             // the --frames folder, open from prepare to commit
+    bool madeFolder_ = false;     // prepare created the --frames folder
+    std::string staging_;         // the private folder's name inside it; empty when none
     int64_t frames_ = 0;          // frames written: frame-000001.png to this number
 };
 

@@ -1,14 +1,22 @@
-// Sections: source: the file or the demo; run: blocks, refreshes, reports.
+// Sections: source: the file or the demo; output: standard output, checked as it goes;
+// run: blocks, refreshes, reports, and how the run ends.
 #include "tools/veldra-file/file_tuner.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/app.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_pictures.h"
 #include "tools/veldra-file/file_report.h"
+#include "tools/veldra-file/file_signals.h"
 #include "tuner/tuner.h"
 
 namespace veldra {
@@ -55,21 +63,38 @@ RefreshRow refreshRow(int64_t block) {
 }
 
 // The first block whose end reaches the given second of sound (0: before any block).
+// Beyond 2^62 blocks (a million centuries) it is a block no sound reaches.
 int64_t blockAt(double seconds) {
-    return static_cast<int64_t>(std::ceil(seconds * sampleRate / captureBlockSamples - 1e-9));
+    const double block = std::ceil(seconds * sampleRate / captureBlockSamples - 1e-9);
+    return block < 0x1p62 ? static_cast<int64_t>(block) : INT64_MAX;
 }
 
-int fail(std::ostream& err, const std::string& message) {
-    err << "veldra-file: " << message << '\n';
-    return 1;
+int fail(std::ostream& err, const std::string& message, int status = 1) {
+    err << "veldra-file: " << printableText(message) << '\n';
+    return status;
 }
 
+// ---- output ----
+// Whether standard output has taken everything so far. When it has not, the run fails:
+// with the system's reason, or quietly by SIGPIPE (signal) when the pipe was closed.
+bool outputTaken(std::ostream& out, std::string& error, int& signal) {
+    if (out) return true;
+    const int e = errno;  // set by the write that failed; no call since has failed
+    if (e == EPIPE)
+        signal = SIGPIPE;
+    else
+        error = std::string("standard output: ") + (e != 0 ? std::strerror(e) : "write failed");
+    return false;
+}
+
+// ---- run ----
 // The run over an opened source, to the sound's end.
-int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
-             std::ostream& err) {
+int runTuner(SoundSource& source, const FileOptions& options, const InputIdentity* input,
+             std::ostream& out, std::ostream& err) {
     RunPictures pictures(options.pngPath, options.framesDir);
     std::string error;
-    if (!pictures.prepare(error)) return fail(err, error);
+    int status = 1;
+    if (!pictures.prepare(input, error, status)) return fail(err, error, status);
 
     HeadlessScreen screen;
     HeadlessWindow window(screen);
@@ -94,15 +119,18 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
     if (options.csv)
         out << csvHeader << '\n';
     else
-        table.begin(title, source.demo ? "built-in demo performance" : options.input);
+        table.begin(title,
+                    source.demo ? "built-in demo performance" : printableText(options.input));
+    int signal = 0;  // the run ends by this signal: SIGPIPE from the output, or one caught
+    bool ok = outputTaken(out, error, signal);
 
     const int64_t atBlock = options.atGiven ? blockAt(options.atSeconds) : -1;
     if (atBlock == 0) pictures.hold(screen);
     int16_t block[captureBlockSamples];
     int64_t blocks = 0;
     int32_t refreshes = pipelineState().dialRefreshes;
-    bool ok = true;
-    while (ok && source.pull(block, captureBlockSamples) == captureBlockSamples) {
+    while (ok && endingSignal() == 0 &&
+           source.pull(block, captureBlockSamples) == captureBlockSamples) {
         ++blocks;
         analyzeBlock(block, captureBlockSamples, false);
         if (pipelineState().dialRefreshes != refreshes) {
@@ -112,32 +140,49 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
                 out << csvLine(row) << '\n';
             else
                 table.add(row);
-            ok = pictures.writeFrame(screen, error);
+            ok = outputTaken(out, error, signal) && pictures.writeFrame(screen, error);
         }
         if (blocks == atBlock) pictures.hold(screen);
     }
+    // The blocks ended: with the sound, on a failure, or on a signal.
+    if (endingSignal() != 0) signal = endingSignal();
+    if (signal != 0) ok = false;
     if (ok && !source.demo && source.reader.error().problem != SoundFileProblem::None) {
         error = source.reader.error().message;
         ok = false;
     }
     if (ok && options.atGiven && !pictures.holding()) {
-        char text[160];
-        std::snprintf(text, sizeof text, "%s: the sound ends at %.2f s, before --at %g",
-                      source.demo ? "demo" : options.input.c_str(),
+        char when[80];
+        std::snprintf(when, sizeof when, ": the sound ends at %.2f s, before --at %g",
                       static_cast<double>(blocks) * captureBlockSamples / sampleRate,
                       options.atSeconds);
-        error = text;
+        error = (source.demo ? std::string("demo") : options.input) + when;
         ok = false;
     }
     if (ok) ok = pictures.finish(screen, error);
     closeDisplay();
+    if (ok && !options.csv) table.end();
+    if (ok) {
+        out.flush();
+        ok = outputTaken(out, error, signal);
+    }
+    // Everything is written. It goes into place in one step that a signal does not cut: a
+    // signal that comes meanwhile is acted on once the outputs are in place.
+    holdEndingSignals(true);
+    if (ok && endingSignal() == 0) ok = pictures.commit(error);
+    if (!ok || endingSignal() != 0) pictures.discard();
+    holdEndingSignals(false);
+    if (endingSignal() != 0) signal = endingSignal();
+    if (signal != 0) {
+        out.flush();
+        endBySignal(signal);
+    }
     if (!ok) {
-        pictures.discard();
         out.flush();
         return fail(err, error);
     }
-    if (!options.csv) table.end();
-    out.flush();
+    if (!source.demo && !source.reader.warning().empty())
+        err << "veldra-file: " << source.reader.warning() << '\n';
     return 0;
 }
 
@@ -146,11 +191,16 @@ int runTuner(SoundSource& source, const FileOptions& options, std::ostream& out,
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err) {
     SoundSource source;
     source.demo = options.demo;
-    if (source.demo)
+    if (source.demo) {
         resetDemoSound(source.performance, sampleRate, false);
-    else if (!source.reader.open(options.input))
-        return fail(err, source.reader.error().message);
-    return runTuner(source, options, out, err);
+        return runTuner(source, options, nullptr, out, err);
+    }
+    if (!source.reader.open(options.input)) return fail(err, source.reader.error().message);
+    struct stat file {};
+    if (stat(options.input.c_str(), &file) != 0)
+        return fail(err, options.input + ": " + std::strerror(errno));
+    const InputIdentity input{file.st_dev, file.st_ino};
+    return runTuner(source, options, &input, out, err);
 }
 
 }  // namespace veldra

@@ -8,9 +8,14 @@
 // given (table or CSV) and, if asked, writes the screen to PNG files.
 //
 // Failures: the input is opened before anything is written. A file that cannot be read,
-// a picture that cannot be written or a --at beyond the end gives one line on err
-// ("veldra-file: <what>: <why>") and the result 1, and leaves no picture of this run
-// behind. Success is 0.
+// a picture that cannot be written, a --at beyond the end or standard output refusing a
+// write gives one line on err ("veldra-file: <what>: <why>", control characters escaped)
+// and the result 1, and leaves no picture of this run behind (file_pictures.h). An output
+// that would overwrite the input is refused before the run with the result 2. Success is
+// 0, with one warning line on err when the file held less sound than its header announced.
+// A closed pipe on standard output, or SIGINT, SIGTERM or SIGHUP once catchEndingSignals
+// has run (file_signals.h), ends the run as a failure does but without a message, and the
+// program by that signal.
 //
 // Thread: main thread only. The run uses the program-wide tuner state (analysis, display,
 // views), putting it back to its start values first, so runs may follow one another.
@@ -23,7 +28,7 @@
 
 namespace veldra {
 
-// Runs options (action Run) and returns the exit status, 0 or 1.
+// Runs options (action Run) and returns the exit status, 0, 1 or 2.
 int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace veldra

@@ -1,30 +1,44 @@
 // veldra-file: the Veldra tuner run over a sound file (or the built-in demo), headless.
 // See file_options.h for the command line and file_tuner.h for what a run does.
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <string>
 
 #include "app/app.h"
 #include "platform/backends/backends.h"
+#include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_options.h"
+#include "tools/veldra-file/file_signals.h"
 #include "tools/veldra-file/file_tuner.h"
 
 int main(int argc, char** argv) {
+    // A standard descriptor the program was started without is held by /dev/null, read
+    // only: no file opened later can take its number, and writes to it fail as they should.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDONLY) != fd) return 1;
+    }
     std::ios::sync_with_stdio(false);
+    veldra::catchEndingSignals();
+    // Standard error carries one line per failure, whatever the decoders have to say.
+    veldra::holdDecoderMessages(true);
     veldra::FileOptions options;
     std::string error;
     if (!veldra::parseFileOptions(argc, argv, options, error)) {
-        std::cerr << "veldra-file: " << error << " (veldra-file --help shows the options)\n";
+        std::cerr << "veldra-file: " << veldra::printableText(error)
+                  << " (veldra-file --help shows the options)\n";
         return 2;
     }
-    switch (options.action) {
-        case veldra::FileAction::Help:
-            std::cout << veldra::fileUsage();
-            return 0;
-        case veldra::FileAction::Version:
-            std::cout << "veldra-file " VELDRA_VERSION "\n";
-            return 0;
-        case veldra::FileAction::Run:
-            break;
+    if (options.action != veldra::FileAction::Run) {
+        std::cout << (options.action == veldra::FileAction::Help ? veldra::fileUsage()
+                                                                 : "veldra-file " VELDRA_VERSION
+                                                                   "\n")
+                  << std::flush;
+        if (std::cout) return 0;
+        std::cerr << "veldra-file: standard output: " << std::strerror(errno) << '\n';
+        return 1;
     }
     // The bars of the pictures carry text in the program's fonts, when they can be had.
     veldra::LoadedFonts fonts;
@@ -34,7 +48,8 @@ int main(int argc, char** argv) {
             systemFonts = fonts.view();
             veldra::setPictureFonts(&systemFonts);
         } else {
-            std::cerr << "veldra-file: " << error << "; the pictures' bars go without text\n";
+            std::cerr << "veldra-file: " << veldra::printableText(error)
+                      << "; the pictures' bars go without text\n";
         }
     }
     return veldra::runFileTuner(options, std::cout, std::cerr);
