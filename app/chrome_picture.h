@@ -1,10 +1,7 @@
 // The shell's chrome as a still picture, for screens that no window system runs
 // (veldra-file's pictures): the navigation bar with a title, and the menu bar of
-// description 102 with the image of bitmap 120, as the program shows them.
-//
-// The text needs fonts, which only a program linked with the SDL library can render
-// (font_loader.h); such a program hands them over with setPictureFonts. Without fonts
-// the bars are drawn without their text.
+// description 102 with the image of bitmap 120, as the program shows them, in the
+// built-in fonts.
 //
 // Thread: main thread only.
 #pragma once
@@ -15,9 +12,6 @@
 #include "platform/screen/screen.h"
 
 namespace veldra {
-
-// The fonts the chrome's text is drawn in (kept, not owned); null: none.
-void setPictureFonts(const SystemFonts* fonts);
 
 // Draws both bars into the screen's memory (rows 0..25 and 294..319), through
 // beginDraw / endDraw; nothing when the screen gives no memory.

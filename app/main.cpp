@@ -1,10 +1,10 @@
 // veldra: the tuner a musician starts (app/command_line.h: its options).
 //
-// The program's parts meet here: the sound input is chosen and installed, the fonts are
-// rendered, the SDL window back end and the window system start, and the shell runs until
-// its quit message. What cannot even start (no fonts, no display) is said on standard
-// error with exit status 1; from then on the shell reports in its own window and on
-// standard error, and its exit code is the program's.
+// The program's parts meet here: the sound input is chosen and installed, the SDL window
+// back end and the window system start (with the built-in fonts), and the shell runs until
+// its quit message. What cannot even start (no display) is said on standard error with
+// exit status 1; from then on the shell reports in its own window and on standard error,
+// and its exit code is the program's.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,6 +14,7 @@
 #include "app/resource_script.h"
 #include "app/shell.h"
 #include "platform/backends/backends.h"
+#include "platform/fonts/fonts.h"
 #include "platform/windows/windows.h"
 
 namespace {
@@ -54,11 +55,6 @@ int main(int argc, char** argv) {
         case ProgramAction::Run:
             break;
     }
-    LoadedFonts fonts;
-    if (!loadSystemFonts(fonts, error)) {
-        std::fprintf(stderr, "veldra: %s\n", error.c_str());
-        return 1;
-    }
     const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(scaleFromEnvironment(), error);
     if (backEnd == nullptr) {
         std::fprintf(stderr, "veldra: %s\n", error.c_str());
@@ -70,7 +66,7 @@ int main(int argc, char** argv) {
     installWaveInSource(input.get());
     setInputStateListener(inputStateChanged);
     const auto screen = std::make_unique<SystemScreen>();
-    startWindowSystem(*backEnd, *screen, fonts.view());
+    startWindowSystem(*backEnd, *screen, builtInFonts().system());
     const int32_t exitCode = programEntry(&programResources(), showNormal);
     stopWindowSystem();
     setInputStateListener(nullptr);

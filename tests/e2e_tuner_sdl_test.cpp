@@ -27,7 +27,7 @@
 #include "app/resource_script.h"
 #include "app/resources.h"
 #include "display/display.h"
-#include "platform/backends/font_loader.h"
+#include "platform/fonts/fonts.h"
 #include "platform/screen/screen_png.h"
 #include "platform/windows/window_chrome.h"
 #include "tests/support/program_window.h"
@@ -73,7 +73,6 @@ class EndToEndTest : public ::testing::Test {
         std::string why;
         if (!veldra.session.start(why))
             GTEST_SKIP() << "no X server for the end-to-end test: " << why;
-        ASSERT_TRUE(loadSystemFonts(fonts, why)) << why;
         // The open A string of the tuner's guitar (109.99 Hz), plucked every two seconds.
         const std::vector<int16_t> pluck = pluckedString(32.7 * std::exp2(2.75 - 1.0), 2.0, 9000.0);
         std::vector<float> sound;
@@ -98,12 +97,13 @@ class EndToEndTest : public ::testing::Test {
     }
 
     Picture navigationBar(const std::string& title, bool done) const {
-        return drawn(
-            [&](const PixelCanvas& c) { drawNavigationBar(c, fonts.view(), title, done, false); });
+        return drawn([&](const PixelCanvas& c) {
+            drawNavigationBar(c, fonts.system(), title, done, false);
+        });
     }
 
     ProgramWindow veldra;
-    LoadedFonts fonts;
+    const BuiltInFonts& fonts = builtInFonts();
     ScratchFolder folder;
 };
 
@@ -133,13 +133,13 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     // Instrument opens its menu upward from its button, the button pressed.
     const MenuBarDescription& menu = *loadMenuBar(programResources(), menuResource);
     Rect buttons[4];
-    layOutMenuBar(fonts.view(), menu.buttons, buttons);
+    layOutMenuBar(fonts.system(), menu.buttons, buttons);
     const std::span<const MenuItem> modes = menu.buttons[1].items;
-    const Rect popup = popupMenuRect(fonts.view(), modes, buttons[1]);
+    const Rect popup = popupMenuRect(fonts.system(), modes, buttons[1]);
     const Bitmap image = loadBitmapResource(menuBarImageResource);
     const Picture opened = drawn([&](const PixelCanvas& c) {
-        drawMenuBar(c, fonts.view(), menu.buttons, std::span<const Bitmap>(&image, 1), 1);
-        drawPopupMenu(c, fonts.view(), modes, popup, -1);
+        drawMenuBar(c, fonts.system(), menu.buttons, std::span<const Bitmap>(&image, 1), 1);
+        drawPopupMenu(c, fonts.system(), modes, popup, -1);
     });
     ASSERT_TRUE(veldra.tap((buttons[1].left + buttons[1].right) / 2, 307));
     ASSERT_TRUE(veldra.waitFor("the Instrument menu", [&](const Picture& p) {
@@ -151,10 +151,10 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     const Picture violinTitle = navigationBar("Veldra -- Violin", false);
     initOctaveRange();
     const Picture information = drawn([&](const PixelCanvas& c) {
-        drawText(c, *fonts.view().text, composeInstrumentInfo(InstrumentKind::Violin),
+        drawText(c, *fonts.system().text, composeInstrumentInfo(InstrumentKind::Violin),
                  {0, clientTop + infoTextTop, 240, clientBottom}, infoTextFlags, colourWhite,
                  colourBlack);
-        drawText(c, *fonts.view().text, okBandText,
+        drawText(c, *fonts.system().text, okBandText,
                  {okBandRect.left, clientTop + okBandRect.top, okBandRect.right,
                   clientTop + okBandRect.bottom},
                  infoTextFlags, colourBlack, colourWhite);

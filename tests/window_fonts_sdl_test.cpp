@@ -1,13 +1,13 @@
-// The system fonts from DejaVu Sans through SDL_ttf: sizes, the information text's widest
-// line fitting the screen, and lines drawn glyph by glyph matching SDL_ttf's own
-// rendering of the same line.
+// The built-in fonts, rendered from DejaVu Sans through SDL_ttf when the program was built:
+// sizes, the information text's widest line fitting the screen, and lines drawn glyph by
+// glyph from the tables matching SDL_ttf's own rendering of the same line now.
 #include <SDL2/SDL_ttf.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "platform/backends/font_loader.h"
 #include "platform/canvas/glyph_font.h"
+#include "platform/fonts/fonts.h"
 
 namespace veldra {
 namespace {
@@ -19,9 +19,7 @@ namespace {
 // neighbouring glyphs overlap may the two differ. SDL_ttf moves a line right by the
 // overhang of its first glyph; ours starts at the pen, so ours is drawn at that offset.
 TEST(SystemFontsTest, SizesOfTheHandheldsFontsAndLinesAsSdlTtfDrawsThem) {
-    LoadedFonts fonts;
-    std::string error;
-    ASSERT_TRUE(loadSystemFonts(fonts, error)) << error;
+    const BuiltInFonts& fonts = builtInFonts();
     EXPECT_GE(fonts.text.lineHeight, 13);
     EXPECT_LE(fonts.text.lineHeight, 16);
     EXPECT_LT(fonts.small.lineHeight, fonts.text.lineHeight);
@@ -31,7 +29,7 @@ TEST(SystemFontsTest, SizesOfTheHandheldsFontsAndLinesAsSdlTtfDrawsThem) {
               textWidth(fonts.text, "Veldra -- Guitar"));
     EXPECT_EQ(textWidth(fonts.text, "\xE4\xB8\xAD"), textWidth(fonts.text, "?"));
     ASSERT_EQ(TTF_Init(), 0);
-    TTF_Font* ttf = TTF_OpenFont(findDejaVuFile("DejaVuSans.ttf").c_str(), systemFontPixels);
+    TTF_Font* ttf = TTF_OpenFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 12);
     ASSERT_NE(ttf, nullptr);
     TTF_SetFontKerning(ttf, 0);
     for (const char* line :

@@ -1,11 +1,9 @@
-// platform/backends/: the only code that talks to SDL2: the desktop window, the microphone
-// and the fonts.
+// platform/backends/: the only code that talks to SDL2: the desktop window and the
+// microphone.
 //
 //   window_backend_sdl.h  the window system's screen in a desktop window, input as events
 //   wave_in_sdl.h         the capture devices SDL finds, and the input VELDRA_INPUT chooses
-//   font_loader.h         DejaVu Sans rendered through SDL_ttf into glyph fonts
 #pragma once
 
-#include "platform/backends/font_loader.h"
 #include "platform/backends/wave_in_sdl.h"
 #include "platform/backends/window_backend_sdl.h"

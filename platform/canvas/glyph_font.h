@@ -1,6 +1,6 @@
-// Glyph fonts and text drawing: the window system's text, in a font rendered once at
-// start-up (by a loader such as the TrueType one in font_loader.h) and drawn from memory
-// afterwards, so that drawing text allocates nothing.
+// Glyph fonts and text drawing: the window system's text, in fonts rendered ahead of time
+// (the built-in ones of platform/fonts, made when the program is built) and drawn from
+// constant tables, so that drawing text allocates nothing.
 //
 // Glyphs follow each other by their advances, without kerning (as SDL_ttf lays a line
 // out with kerning off, which glyph-by-glyph drawing can match to the pixel).
@@ -25,8 +25,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "platform/canvas/pixel_canvas.h"
 #include "platform/screen/screen.h"
@@ -41,11 +41,11 @@ struct Glyph {
 };
 
 struct GlyphFont {
-    int32_t lineHeight = 0;         // rows of a line and of every coverage map
-    int32_t ascent = 0;             // rows from the line's top to the baseline
-    char32_t firstCode = 32;        // code of glyphs[0]
-    std::vector<Glyph> glyphs;      // one per code from firstCode on
-    std::vector<uint8_t> coverage;  // all the maps, 0..255
+    int32_t lineHeight = 0;             // rows of a line and of every coverage map
+    int32_t ascent = 0;                 // rows from the line's top to the baseline
+    char32_t firstCode = 32;            // code of glyphs[0]
+    std::span<const Glyph> glyphs;      // one per code from firstCode on (not owned)
+    std::span<const uint8_t> coverage;  // all the maps, 0..255 (not owned)
 };
 
 // The fonts the window system draws with.

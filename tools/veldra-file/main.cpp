@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/app.h"
-#include "platform/backends/backends.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_options.h"
 #include "tools/veldra-file/file_signals.h"
@@ -39,18 +38,6 @@ int main(int argc, char** argv) {
         if (std::cout) return 0;
         std::cerr << "veldra-file: standard output: " << std::strerror(errno) << '\n';
         return 1;
-    }
-    // The bars of the pictures carry text in the program's fonts, when they can be had.
-    veldra::LoadedFonts fonts;
-    veldra::SystemFonts systemFonts{};
-    if (!options.pngPath.empty() || !options.framesDir.empty()) {
-        if (veldra::loadSystemFonts(fonts, error)) {
-            systemFonts = fonts.view();
-            veldra::setPictureFonts(&systemFonts);
-        } else {
-            std::cerr << "veldra-file: " << veldra::printableText(error)
-                      << "; the pictures' bars go without text\n";
-        }
     }
     return veldra::runFileTuner(options, std::cout, std::cerr);
 }
