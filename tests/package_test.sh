@@ -174,16 +174,18 @@ env -u WAYLAND_DISPLAY -u VELDRA_HELP_OPENER -u SDL_VIDEO_X11_WMCLASS \
   PATH="$scratch/bin:$PATH" XDG_RUNTIME_DIR="$scratch/runtime" SDL_VIDEODRIVER=x11 \
   SDL_AUDIODRIVER=dummy VELDRA_INPUT=demo "$root/usr/bin/veldra" > "$scratch/veldra.log" 2>&1 &
 veldra=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veldra$' | head -n 1) ||
-  { cat "$scratch/veldra.log"; fail "no window named Veldra"; }
-xdotool search --class "^$id\$" | grep -qx "$window" && xdotool search --classname "^$id\$" | grep -qx "$window" ||
-  fail "the window's class is not $id (the desktop entry's StartupWMClass)"
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veldra$' | head -n 1)
+[ -n "$window" ] || { cat "$scratch/veldra.log"; fail "no window named Veldra within 20 s"; }
+for kind in class classname; do
+  timeout 20 xdotool search --$kind "^$id\$" | grep -qx "$window" ||
+    fail "the window's WM_CLASS $kind is not $id (the desktop entry's StartupWMClass)"
+done
 ok "veldra's window belongs to $id"
 
 # Enter closes the start-up notice; F10 opens the first menu (Start), two steps right is
 # Help, one down its second item, Content.
-xdotool windowfocus --sync "$window" key Return
-xdotool windowfocus --sync "$window" key F10 Right Right Down Return
+timeout 20 xdotool windowfocus --sync "$window" key Return
+timeout 20 xdotool windowfocus --sync "$window" key F10 Right Right Down Return
 i=0
 until [ -f "$scratch/opened" ]; do
   i=$((i + 1))
@@ -193,7 +195,7 @@ done
 page="file://$(realpath "$root/usr/share/veldra/Veldra.htm")#Main_Contents"
 [ "$(cat "$scratch/opened")" = "$page" ] ||
   fail "Help > Content opened '$(cat "$scratch/opened")', not $page"
-xdotool windowfocus --sync "$window" key ctrl+q
+timeout 20 xdotool windowfocus --sync "$window" key ctrl+q
 i=0
 while kill -0 "$veldra" 2>/dev/null; do
   i=$((i + 1))
