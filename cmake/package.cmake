@@ -33,7 +33,7 @@ add_custom_command(
   DEPENDS ${CMAKE_SOURCE_DIR}/app/data/changelog
   COMMENT "Compressing the changelog"
   VERBATIM)
-add_custom_target(changelog ALL DEPENDS ${changelog}.gz)
+add_custom_target(veldra_changelog ALL DEPENDS ${changelog}.gz)
 install(FILES ${changelog}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # ---- the Debian package ----
