@@ -4,9 +4,10 @@
 #   make demo    the tuner in its window playing the built-in demo performance; without a
 #                display, veldra-file's table of it and its screen 9.5 s in (demo.png)
 #   make test    the layer and format checks, then build and run every test: optimised,
-#                then AddressSanitizer + UBSan, then the capture tests under
-#                ThreadSanitizer, then each fuzz target for FUZZ_SECONDS (60 s; the two
-#                side by side)
+#                then the package's checks (tests/package_test.sh), then AddressSanitizer +
+#                UBSan, then the capture tests under ThreadSanitizer, then each fuzz target
+#                for FUZZ_SECONDS (60 s; the two side by side)
+#   make package the Debian package of the optimised build: build/veldra_VERSION_ARCH.deb
 #   make check   the layer check (scripts/check-layers) and the format check (clang-format)
 #   make format  clang-format every source file in place
 #   make fuzz    the fuzz targets (clang, libFuzzer, ASan + UBSan) for FUZZ_SECONDS each
@@ -25,8 +26,8 @@ export ASAN_OPTIONS := halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps demo check format test test-release test-asan test-tsan test-fuzz fuzz \
-	fuzz-build soak bench run clean
+.PHONY: all deps demo check format test test-release test-package test-asan test-tsan \
+	test-fuzz fuzz fuzz-build package soak bench run clean
 
 all: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -62,12 +63,26 @@ check: deps
 format: deps
 	clang-format -i $(SOURCES)
 
-test: deps check test-release test-asan test-tsan test-fuzz
+test: deps check test-release test-package test-asan test-tsan test-fuzz
 
 test-release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/release -j $(JOBS)
 	ctest --test-dir $(BUILD)/release --output-on-failure -j $(JOBS)
+
+# The package of the optimised tree (CPack; its Depends from dpkg-shlibdeps), named as
+# Debian names packages; its checks start an X server, so they run once, here.
+VERSION = $(shell sed -n 's/^project.veldra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+DEB = $(BUILD)/veldra_$(VERSION)_$(shell dpkg --print-architecture).deb
+
+package: deps
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/release -j $(JOBS)
+	cpack --config $(BUILD)/release/CPackConfig.cmake -B $(BUILD)
+	@echo "The package is $(abspath $(DEB))"
+
+test-package: package
+	tests/package_test.sh $(DEB) $(BUILD)/release
 
 test-asan:
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=address $(CMAKE_FLAGS)

@@ -152,7 +152,21 @@ class SdlBackEnd final : public WindowBackEnd {
         if (defaultErrorHandler == nullptr)
             defaultErrorHandler = XSetErrorHandler(toleratingErrorHandler);
         const bool chosen = chooseRealVideoDriver();
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        // SDL 2.26 takes the window's class only from these variables (else the program's
+        // file name), and reads them when its video starts. They are set for that moment
+        // alone, so that the help viewer started later does not inherit them; the program
+        // starts its back end before any thread of its own, so no reader races setenv.
+        const char* const classVariables[] = {"SDL_VIDEO_X11_WMCLASS", "SDL_VIDEO_WAYLAND_WMCLASS"};
+        bool classSet[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            classSet[i] = std::getenv(classVariables[i]) == nullptr &&
+                          setenv(classVariables[i], desktopAppId, 0) == 0;
+        }
+        const int videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO);
+        for (int i = 0; i < 2; ++i) {
+            if (classSet[i]) unsetenv(classVariables[i]);
+        }
+        if (videoStarted != 0) {
             error = chosen ? "cannot open a window: no X11 or Wayland display answers (" +
                                  displayVariables() + ")"
                            : std::string("cannot open a window: ") + SDL_GetError();

@@ -17,7 +17,10 @@
 // Waking is an SDL user event, pushed at most once until the loop has taken it.
 //
 // The window is a real one: on the video driver SDL_VIDEODRIVER names, or else on X11 or
-// Wayland, never on SDL's offscreen fallback.
+// Wayland, never on SDL's offscreen fallback. Its class (WM_CLASS on X11, the app_id on
+// Wayland) is desktopAppId, the name of the installed desktop entry and icon, so that the
+// desktop shows the window under that entry and icon; SDL_VIDEO_X11_WMCLASS and
+// SDL_VIDEO_WAYLAND_WMCLASS, when set, win as SDL documents.
 //
 // Failure: makeSdlBackEnd returns null with error saying what SDL refused, "cannot open a
 // window: no X11 or Wayland display answers (DISPLAY ..., WAYLAND_DISPLAY ...)" when there
@@ -33,6 +36,8 @@
 namespace veldra {
 
 inline constexpr const char* scaleVariable = "VELDRA_SCALE";
+// The program's id on the desktop: io.github.veldra.Veldra.desktop, the icon's name.
+inline constexpr const char* desktopAppId = "io.github.veldra.Veldra";
 
 // readoutRows: the strip's rows in screen pixels (0: none).
 std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t readoutRows, std::string& error);

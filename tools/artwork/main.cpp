@@ -3,7 +3,8 @@
 //   background.bmp   bitmap 124, the dial's printed spiral, 240 x 268, 16 colours
 //   menubar.bmp      bitmap 120, the menu bar's button image, 16 x 16, 16 colours
 //   icon.bmp         icon 105 as the program loads it, 32 x 32, 16 colours
-//   icon.png         the same icon at 48 x 48 for the desktop entry
+//   icon-N.png       the same icon at N x N for the desktop (N = 16, 22, 24, 32, 48, 64,
+//                    128, 256: the hicolor theme's sizes), each drawn at its own size
 // The output depends on nothing but this program, so a rerun gives the same bytes.
 #include <cstdio>
 #include <string>
@@ -20,10 +21,13 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     const Palette palette = orangePalette();
     std::string error;
-    const bool ok = writeBmp16(folder + "/background.bmp", drawBackground(), palette, error) &&
-                    writeBmp16(folder + "/menubar.bmp", drawMenuBarImage(), palette, error) &&
-                    writeBmp16(folder + "/icon.bmp", drawIcon(32), palette, error) &&
-                    writePng(folder + "/icon.png", drawIcon(48), palette, insideIconFace, error);
+    bool ok = writeBmp16(folder + "/background.bmp", drawBackground(), palette, error) &&
+              writeBmp16(folder + "/menubar.bmp", drawMenuBarImage(), palette, error) &&
+              writeBmp16(folder + "/icon.bmp", drawIcon(32), palette, error);
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        ok = ok && writePng(folder + "/icon-" + std::to_string(size) + ".png", drawIcon(size),
+                            palette, insideIconFace, error);
+    }
     if (!ok) {
         std::fprintf(stderr, "veldra-artwork: %s\n", error.c_str());
         return 1;
