@@ -4,6 +4,8 @@
 //   menubar.bmp      bitmap 120, the menu bar's button image, 16 x 16, 16 colours
 //   icon.bmp         icon 105 as the program loads it, 32 x 32, 16 colours
 //   icon.png         the same icon at 48 x 48 for the desktop entry
+//   icon-192.png, icon-512.png   the same icon for the browser's page (its manifest: a
+//                    phone's home screen and splash)
 // The output depends on nothing but this program, so a rerun gives the same bytes.
 #include <cstdio>
 #include <string>
@@ -23,7 +25,11 @@ int main(int argc, char** argv) {
     const bool ok = writeBmp16(folder + "/background.bmp", drawBackground(), palette, error) &&
                     writeBmp16(folder + "/menubar.bmp", drawMenuBarImage(), palette, error) &&
                     writeBmp16(folder + "/icon.bmp", drawIcon(32), palette, error) &&
-                    writePng(folder + "/icon.png", drawIcon(48), palette, insideIconFace, error);
+                    writePng(folder + "/icon.png", drawIcon(48), palette, insideIconFace, error) &&
+                    writePng(folder + "/icon-192.png", drawIcon(192), palette, insideIconFace,
+                             error) &&
+                    writePng(folder + "/icon-512.png", drawIcon(512), palette, insideIconFace,
+                             error);
     if (!ok) {
         std::fprintf(stderr, "veldra-artwork: %s\n", error.c_str());
         return 1;
