@@ -66,7 +66,7 @@ endfunction()
 # native build makes everything but the browser's folders.
 function(veldra_builds_folder folder result)
   if(EMSCRIPTEN)
-    if(folder MATCHES "^(platform/backends|tools/artwork|tools/glyph-tables|tools/instruction-budget|tests.*|bench|fuzz)$")
+    if(folder MATCHES "^(platform/backends|tools/artwork|tools/glyph-tables|tools/instruction-budget|tools/screens|tests.*|bench|fuzz)$")
       set(${result} FALSE PARENT_SCOPE)
       return()
     endif()

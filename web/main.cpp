@@ -32,9 +32,13 @@ void captureStep() {
 
 }  // namespace
 
-// Refresh points that reached the dial so far: the page's measurements wait for the first.
+// For the page's measurements and tests: refresh points that reached the dial so far, and
+// whether a menu is open.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_refreshes() {
     return veldra::pipelineState().dialRefreshes;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_menu_open() {
+    return veldra::openMenuButton() >= 0 ? 1 : 0;
 }
 
 int main() {

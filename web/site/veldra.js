@@ -18,6 +18,8 @@ const page = window.veldraPage = {
   pieces: 0,             // pieces of sound handed to the program
   wakeLock: 'none',      // 'held', 'released', or why not
   ended: null,           // the program's exit code once it has ended
+  refreshes: () => (program ? program._veldra_web_refreshes() : 0),  // the dial's, so far
+  menuOpen: () => program !== null && program._veldra_web_menu_open() !== 0,
 };
 
 let program = null;  // the module, once it has started

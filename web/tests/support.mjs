@@ -2,8 +2,8 @@
 // Debian's Chromium driven by puppeteer-core (with a fake microphone playing a WAV), the
 // screen read back from the canvas, tones written as WAV files, and PNG files read.
 //
-// Paths: the site is build/web (VELDRA_SITE), veldra-file the optimised native build's
-// (VELDRA_FILE), both from the repository's root.
+// Paths: the site is build/web (VELDRA_SITE), veldra-file and veldra-screens the optimised
+// native build's (VELDRA_FILE, VELDRA_SCREENS), all from the repository's root.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -16,6 +16,8 @@ export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '
 export const site = process.env.VELDRA_SITE || path.join(root, 'build/web');
 export const veldraFile = process.env.VELDRA_FILE ||
   path.join(root, 'build/release/tools/veldra-file/veldra-file');
+export const veldraScreens = process.env.VELDRA_SCREENS ||
+  path.join(root, 'build/release/tools/screens/veldra-screens');
 export const width = 240;
 export const height = 320;
 
