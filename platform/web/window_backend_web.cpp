@@ -10,9 +10,8 @@ namespace {
 // ---- the page's side ----
 
 // The screen to the page: a view of the display memory, valid during the call only.
-EM_JS(void, showScreen, (const uint16_t* pixels, int32_t count), {
-    Module.veldraPresent(HEAPU16.subarray(pixels >> 1, (pixels >> 1) + count));
-});
+EM_JS(void, showScreen, (const uint16_t* pixels, int32_t count),
+      { Module.veldraPresent(HEAPU16.subarray(pixels >> 1, (pixels >> 1) + count)); });
 
 EM_JS(void, showTitle, (const char* title), { Module.veldraSetTitle(UTF8ToString(title)); });
 
@@ -40,7 +39,9 @@ class WebBackEnd final : public WindowBackEnd {
     WebBackEnd() : queue_(ring_, inputCapacity) { current = this; }
     ~WebBackEnd() override { current = nullptr; }
 
-    void present(const uint16_t* pixels) override { showScreen(pixels, screenWidth * screenHeight); }
+    void present(const uint16_t* pixels) override {
+        showScreen(pixels, screenWidth * screenHeight);
+    }
 
     bool nextInput(InputEvent& event, bool wait) override {
         if (queue_.take(event)) return true;

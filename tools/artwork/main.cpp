@@ -22,14 +22,13 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     const Palette palette = orangePalette();
     std::string error;
-    const bool ok = writeBmp16(folder + "/background.bmp", drawBackground(), palette, error) &&
-                    writeBmp16(folder + "/menubar.bmp", drawMenuBarImage(), palette, error) &&
-                    writeBmp16(folder + "/icon.bmp", drawIcon(32), palette, error) &&
-                    writePng(folder + "/icon.png", drawIcon(48), palette, insideIconFace, error) &&
-                    writePng(folder + "/icon-192.png", drawIcon(192), palette, insideIconFace,
-                             error) &&
-                    writePng(folder + "/icon-512.png", drawIcon(512), palette, insideIconFace,
-                             error);
+    const bool ok =
+        writeBmp16(folder + "/background.bmp", drawBackground(), palette, error) &&
+        writeBmp16(folder + "/menubar.bmp", drawMenuBarImage(), palette, error) &&
+        writeBmp16(folder + "/icon.bmp", drawIcon(32), palette, error) &&
+        writePng(folder + "/icon.png", drawIcon(48), palette, insideIconFace, error) &&
+        writePng(folder + "/icon-192.png", drawIcon(192), palette, insideIconFace, error) &&
+        writePng(folder + "/icon-512.png", drawIcon(512), palette, insideIconFace, error);
     if (!ok) {
         std::fprintf(stderr, "veldra-artwork: %s\n", error.c_str());
         return 1;

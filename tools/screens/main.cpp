@@ -15,8 +15,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>

@@ -24,9 +24,9 @@ namespace {
 veldra::HeadlessScreen screen;
 veldra::HeadlessWindow window(screen);
 int16_t block[veldra::captureBlockSamples];
-int64_t blocks = 0;       // blocks tuned since vfn_start
-int32_t refreshes = 0;    // the pipeline's dial refreshes as last seen
-std::string line;         // the last CSV line handed out
+int64_t blocks = 0;         // blocks tuned since vfn_start
+int32_t refreshes = 0;      // the pipeline's dial refreshes as last seen
+std::string line;           // the last CSV line handed out
 std::vector<int16_t> demo;  // the demo performance at the tuner's rate, made once
 
 }  // namespace
