@@ -3,13 +3,14 @@
 // screen read back from the canvas, tones written as WAV files, and PNG files read.
 //
 // Paths: the site is build/web (VELDRA_SITE), veldra-file and veldra-screens the optimised
-// native build's (VELDRA_FILE, VELDRA_SCREENS), all from the repository's root.
+// native build's (VELDRA_FILE, VELDRA_SCREENS), the WebAssembly tuner for node in
+// build/wasm (VELDRA_WASM_BUILD), all from the repository's root.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { fileURLToPath } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import puppeteer from 'puppeteer-core';
 
 export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
@@ -18,6 +19,7 @@ export const veldraFile = process.env.VELDRA_FILE ||
   path.join(root, 'build/release/tools/veldra-file/veldra-file');
 export const veldraScreens = process.env.VELDRA_SCREENS ||
   path.join(root, 'build/release/tools/screens/veldra-screens');
+export const wasmBuild = process.env.VELDRA_WASM_BUILD || path.join(root, 'build/wasm');
 export const width = 240;
 export const height = 320;
 
@@ -210,6 +212,13 @@ export function readPng(file) {
     previous = line;
   }
   return { width: w, height: h, rgb: out };
+}
+
+// veldra-file's tuner in WebAssembly (tools/veldra-file/node_main.cpp), loaded in node.
+export async function loadTuner() {
+  const file = path.join(wasmBuild, 'tools/veldra-file/veldra-file-node');
+  const { default: create } = await import(pathToFileURL(`${file}.mjs`));
+  return create({ wasmBinary: fs.readFileSync(`${file}.wasm`) });
 }
 
 export function scratchFolder() {

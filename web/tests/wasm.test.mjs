@@ -5,10 +5,8 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { pathToFileURL } from 'node:url';
-import { root } from './support.mjs';
+import { loadTuner, root } from './support.mjs';
 
-const build = process.env.VELDRA_WASM_BUILD || path.join(root, 'build/wasm');
 const data = path.join(root, 'tests/data');
 
 // The samples of a 16-bit mono WAV (the recordings are all of that kind).
@@ -18,12 +16,6 @@ function samples(file) {
   while (bytes.toString('latin1', at, at + 4) !== 'data') at += 8 + bytes.readUInt32LE(at + 4);
   const length = bytes.readUInt32LE(at + 4);
   return new Int16Array(bytes.buffer.slice(bytes.byteOffset + at + 8, bytes.byteOffset + at + 8 + length));
-}
-
-export async function loadTuner() {
-  const file = path.join(build, 'tools/veldra-file/veldra-file-node');
-  const { default: create } = await import(pathToFileURL(`${file}.mjs`));
-  return create({ wasmBinary: fs.readFileSync(`${file}.wasm`) });
 }
 
 test('the WebAssembly tuner prints every reference line as the native one does', async () => {
