@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         case ProgramAction::Run:
             break;
     }
-    const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(scaleFromEnvironment(), error);
+    const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(readoutHeight, error);
     if (backEnd == nullptr) {
         std::fprintf(stderr, "veldra: %s\n", error.c_str());
         return 1;

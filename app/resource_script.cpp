@@ -79,6 +79,7 @@ constexpr AcceleratorTable accelerators{acceleratorResource, acceleratorEntries}
 // ---- dialogs 103 and 118 ----
 
 constexpr std::string_view versionLabel = "Veldra V." VELDRA_VERSION;
+constexpr std::string_view copyrightLine = "(c) 2026 the Veldra authors, MIT License";
 
 const DialogTemplate& aboutDialog() {
     static const DialogControl controls[] = {
@@ -92,15 +93,7 @@ const DialogTemplate& aboutDialog() {
          130,
          20,
          {}},
-        {DialogControlKind::Text,
-         -1,
-         "Copyright \xC2\xA9 2002-2026 Orvane. All rights reserved.",
-         8,
-         66,
-         130,
-         20,
-         {}},
-        {DialogControlKind::Text, -1, "www.orvane.example", 8, 92, 130, 10, {}},
+        {DialogControlKind::Text, -1, copyrightLine, 8, 66, 130, 20, {}},
     };
     static const DialogTemplate dialog{aboutDialogResource, "About Orvane", 145, 154, 8, controls};
     return dialog;
@@ -111,18 +104,10 @@ const DialogTemplate& noticeDialog() {
         {DialogControlKind::Icon, -1, {}, 6, 6, 21, 20, loadBitmapResource(iconResource)},
         {DialogControlKind::Text, -1, versionLabel, 34, 12, 100, 10, {}},
         {DialogControlKind::Text, -1, "Thank you for choosing Veldra.", 6, 34, 127, 20, {}},
+        {DialogControlKind::Text, -1, copyrightLine, 6, 56, 127, 20, {}},
         {DialogControlKind::Text,
          -1,
-         "Updates and related products: www.orvane.example",
-         6,
-         56,
-         127,
-         20,
-         {}},
-        {DialogControlKind::Text,
-         -1,
-         "Something wrong? Please write to support@orvane.example with what you saw and "
-         "the model of your computer.",
+         "Something wrong? Help > Content says what to try.",
          6,
          80,
          127,

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "app/desktop_readout.h"
 #include "app/resources.h"
 #include "audio/audio.h"
 #include "platform/desktop/desktop.h"
@@ -42,6 +43,7 @@ const ShellState& shellState() {
 }
 void resetShell() {
     shell = startState();
+    resetDesktopReadout();
 }
 
 std::string modeTitle(InstrumentKind kind) {
@@ -153,6 +155,17 @@ void paint(WindowHandle window) {
 }
 
 // ---- commands ----
+
+// Help > Content: the help page in the desktop's browser; when no browser opens it, the
+// player is told where the page is instead of nothing happening.
+void openHelp(WindowHandle window) {
+    if (startHelpViewer(helpCommandLine)) return;
+    const std::string page = helpPagePath(helpCommandLine);
+    const std::string text = page.empty()
+                                 ? "The help page is not installed with the program."
+                                 : "No web browser could show the help page. It is " + page;
+    showMessageBox(window, text, "Help", messageBoxExclamation);
+}
 void modeCommand(WindowHandle window, InstrumentKind kind) {
     setNavigationBarText(window, modeTitle(kind));
     invalidateWindow(window, true);
@@ -198,7 +211,7 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
             modeCommand(window, InstrumentKind::Alto);
             return 0;
         case commandContent:
-            startHelpViewer(helpCommandLine);
+            openHelp(window);
             return 0;
         case commandExit:
             postMessage(window, messageClose, 0, 0);
@@ -228,7 +241,10 @@ void shutDown() {
 }  // namespace
 
 // ---- the window procedure ----
-intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+
+namespace {
+
+intptr_t handleMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     switch (message) {
         case messageCreate:
             shell.menuBar = createMenuBar(window);
@@ -264,6 +280,11 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
         case messageButtonUp:
             resumeDrawing();
             return 0;
+        case messageKeyDown:
+            // Space and Enter resume as a tap does, for a player without a mouse; with a
+            // menu or a dialog up, the keys are theirs and never come here.
+            if (wParam == keySpace || wParam == keyReturn) resumeDrawing();
+            return 0;
         case CaptureReadyMessage:
             drainCapture();
             return 0;
@@ -273,6 +294,14 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
         default:
             return defWindowProc(window, message, wParam, lParam);
     }
+}
+
+}  // namespace
+
+intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    const intptr_t result = handleMessage(window, message, wParam, lParam);
+    updateDesktopReadout({shell.firstPaintDone != 0, shell.inputLost, shell.currentKind});
+    return result;
 }
 
 // ---- dialogs ----

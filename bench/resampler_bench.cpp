@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "platform/sound_files/sound_files.h"
+#include "tuner/tuner.h"
 
 namespace {
 
-constexpr int32_t outputRate = 22050;
+constexpr int32_t outputRate = veldra::sampleRate;  // the tuner's
 constexpr size_t chunk = 4096;
 
 std::vector<float> second(int32_t rate) {

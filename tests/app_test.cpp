@@ -15,6 +15,7 @@
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
+#include "platform/desktop/desktop.h"
 #include "platform/desktop/single_instance.h"
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
@@ -124,6 +125,18 @@ TEST_F(AppTest, ControlQDeactivatesThenCloses) {
 // shut-down order, a second start.
 
 using Seen = std::vector<std::string>;
+
+// Help > Content when no browser takes the page (the opener fails): a message box says
+// where the page is (or that it is missing) instead of nothing happening.
+TEST_F(AppTest, HelpWithoutABrowserSaysWhereThePageIs) {
+    ASSERT_TRUE(start());
+    setenv(helpOpenerVariable, "false", 1);
+    answerModalsWithEnter();
+    sendMessage(mainWindow(), messageCommand, commandContent, 0);
+    unsetenv(helpOpenerVariable);
+    ASSERT_EQ(seenModals.size(), 1u);
+    EXPECT_EQ(seenModals[0].rfind("Help: ", 0), 0u) << seenModals[0];
+}
 
 // "Sound input failed!" once, then the close: the stream stopped, the display closed
 // while the hand-off's lock was still there, then the lock gone; exit code 1, since the

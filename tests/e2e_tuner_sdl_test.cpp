@@ -29,10 +29,12 @@
 #include "display/display.h"
 #include "platform/fonts/fonts.h"
 #include "platform/screen/screen_png.h"
+#include "platform/sound_files/sound_files.h"
 #include "platform/windows/window_chrome.h"
 #include "tests/support/program_window.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/tuner_setup.h"
+#include "tuner/tuner.h"
 #include "views/instrument_info.h"
 #include "views/tuning_dial.h"
 
@@ -67,18 +69,35 @@ double backgroundShare(const Picture& p) {
     return static_cast<double>(same) / (background.width * background.height);
 }
 
+// The frequency the tuner shows after two seconds of the file, as veldra-file reads it.
+float readingOf(const std::string& path) {
+    HeadlessScreen screen;
+    HeadlessWindow window(screen);
+    startHeadlessTuner(window, Bitmap{0, 0, nullptr});
+    SoundFileReader reader{sampleRate};
+    reader.open(path);
+    int16_t block[captureBlockSamples];
+    for (int b = 0; b < 2 * sampleRate / captureBlockSamples; ++b) {
+        reader.read(block, captureBlockSamples);
+        analyzeBlock(block, captureBlockSamples, false);
+    }
+    closeDisplay();
+    return pipelineState().shownFrequency;
+}
+
 class EndToEndTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
         if (!veldra.session.start(why))
             GTEST_SKIP() << "no X server for the end-to-end test: " << why;
-        // The open A string of the tuner's guitar (109.99 Hz), plucked every two seconds.
-        const std::vector<int16_t> pluck = pluckedString(32.7 * std::exp2(2.75 - 1.0), 2.0, 9000.0);
-        std::vector<float> sound;
-        for (int i = 0; i < 15; ++i)
-            for (int16_t s : pluck)
-                sound.push_back(s / 32768.0f);
+        // A steady string a little above the guitar's A (109.99 Hz): a period of exactly 200
+        // samples, so that every refresh reads the same frequency, 110.25 Hz.
+        std::vector<float> sound(22050 * 30);
+        for (size_t i = 0; i < sound.size(); ++i) {
+            const double phase = 2 * M_PI * static_cast<double>(i % 200) / 200;
+            sound[i] = static_cast<float>(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase)));
+        }
         writeSoundFile(folder.path("a-string.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
                        sound);
     }
@@ -87,12 +106,12 @@ class EndToEndTest : public ::testing::Test {
     void screenshot(const std::string& name) const {
         const char* folder = std::getenv("VELDRA_SCREENSHOTS");
         if (folder == nullptr || *folder == 0) return;
-        Picture doubled(480 * 640);
-        for (int i = 0; i < 480 * 640; ++i)
+        Picture doubled(480 * 2 * pictureRows);
+        for (size_t i = 0; i < doubled.size(); ++i)
             doubled[i] = veldra.last[i / 480 / 2 * 240 + i % 480 / 2];
         std::string error;
         EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
-                                 640, error))
+                                 2 * pictureRows, error))
             << error;
     }
 
@@ -117,16 +136,20 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
         return sameRows(p, notice, 0, 26) && p[100 * 240 + 5] == rgb565FromColourRef(chromeWindow);
     }));
 
-    // OK: the dial, titled for the guitar, with the green needle on the A string's ring.
+    // OK: the dial, titled for the guitar, with the green needle on the A string's ring,
+    // and below it the readout of what veldra-file reads from the same sound.
     ASSERT_TRUE(veldra.key("Return"));
     const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
+    const Picture reading =
+        readoutPicture({ReadoutKind::Reading, readingOf(folder.path("a-string.wav"))});
     startTunerModules();
     int32_t ringX = 0, ringY = 0;
     dialPoint(angleIndex(dialState().stringPositions[1]), 0, ringX, ringY);
-    ASSERT_TRUE(veldra.waitFor("the needle at the A string", [&](const Picture& p) {
+    ASSERT_TRUE(veldra.waitFor("the needle at the A string and its readout", [&](const Picture& p) {
         double x = 0, y = 0;
         return sameRows(p, guitarTitle, 0, 26) && backgroundShare(p) >= 0.75 &&
-               needleCentre(p, x, y) && std::hypot(x - ringX, y - ringY) < 14;
+               needleCentre(p, x, y) && std::hypot(x - ringX, y - ringY) < 14 &&
+               showsReadout(p, reading);
     }));
     screenshot("veldra-dial");
 
@@ -162,16 +185,28 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     ASSERT_EQ(modes[1].text, "Violin");
     const int itemHeight = (popup.bottom - popup.top - 4) / static_cast<int>(modes.size());
     ASSERT_TRUE(veldra.tap(popup.left + 20, popup.top + 2 + itemHeight + itemHeight / 2));
-    ASSERT_TRUE(veldra.waitFor("Veldra -- Violin and its strings", [&](const Picture& p) {
-        return sameRows(p, violinTitle, 0, 26) && sameRows(p, information, clientTop, clientBottom);
+    const Picture paused = readoutPicture({ReadoutKind::Paused});
+    ASSERT_TRUE(veldra.waitFor("Veldra -- Violin, its strings, and paused", [&](const Picture& p) {
+        return sameRows(p, violinTitle, 0, 26) &&
+               sameRows(p, information, clientTop, clientBottom) && showsReadout(p, paused);
     }));
     screenshot("veldra-information");
 
-    // A tap resumes the tuner: the dial covers the text again.
-    ASSERT_TRUE(veldra.tap(120, 150));
-    ASSERT_TRUE(veldra.waitFor("the dial after the tap", [&](const Picture& p) {
-        return backgroundShare(p) > 0.75 && !sameRows(p, information, clientTop, clientBottom);
-    }));
+    // Space resumes the tuner as a tap does: the dial covers the text again. Cello chosen
+    // by the stylus, Enter resumes it too.
+    const auto resumed = [&](const Picture& p) {
+        return backgroundShare(p) > 0.75 && !showsReadout(p, paused);
+    };
+    ASSERT_TRUE(veldra.key("space"));
+    ASSERT_TRUE(veldra.waitFor("the dial after Space", resumed));
+    ASSERT_TRUE(veldra.tap((buttons[1].left + buttons[1].right) / 2, 307));
+    ASSERT_TRUE(veldra.waitFor("the Instrument menu again",
+                               [&](const Picture& p) { return sameIn(p, opened, popup); }));
+    ASSERT_TRUE(veldra.tap(popup.left + 20, popup.top + 2 + 2 * itemHeight + itemHeight / 2));
+    ASSERT_TRUE(veldra.waitFor("paused for Cello",
+                               [&](const Picture& p) { return showsReadout(p, paused); }));
+    ASSERT_TRUE(veldra.key("Return"));
+    ASSERT_TRUE(veldra.waitFor("the dial after Enter", resumed));
 
     // Control+Q: the program ends, with 0.
     ASSERT_TRUE(veldra.key("ctrl+q"));
@@ -181,12 +216,16 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
 }
 
 // SIGTERM, and SIGHUP as it, end the program in its orderly way, with 0.
-TEST_F(EndToEndTest, TerminateAndHangUpEndTheProgramInOrder) {
-    for (const int signal : {SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(strsignal(signal));
+// SIGTERM, SIGHUP, and the window destroyed from outside end the program as Control+Q does.
+TEST_F(EndToEndTest, TerminateHangUpAndAClosedWindowEndTheProgramInOrder) {
+    for (const int signal : {SIGTERM, SIGHUP, 0}) {
+        SCOPED_TRACE(signal != 0 ? strsignal(signal) : "xdotool windowclose");
         ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM}, {"VELDRA_INPUT=" + folder.path("a-string.wav"),
                                                      "SDL_AUDIODRIVER=dummy"}));
-        ::kill(veldra.program.pid(), signal);
+        if (signal == 0)
+            ASSERT_TRUE(veldra.xdo({"windowclose", std::to_string(veldra.window)}));
+        else
+            ::kill(veldra.program.pid(), signal);
         EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0))
             << veldra.program.errorOutput();
     }
@@ -214,6 +253,25 @@ TEST(EndToEndStartTest, WithoutADisplayTheProgramSaysSoAndEnds) {
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_EQ(said.rfind("veldra: cannot open a window: ", 0), 0u) << said;
     }
+}
+
+// On a 4K screen the window starts at the largest scale that fits 90 % of its height,
+// strip included (5: 1200 x 1800); a scale it cannot use is said, and the fitting one used.
+TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
+    ProgramWindow veldra;
+    std::string why;
+    if (!veldra.session.start(why, "3840x2160")) GTEST_SKIP() << "no X server: " << why;
+    ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM},
+                              {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy", "VELDRA_SCALE=abc"}));
+    std::string geometry;
+    ASSERT_TRUE(xdotool(veldra.session, {"getwindowgeometry", std::to_string(veldra.window)}, &why,
+                        stepTimeoutMs, &geometry))
+        << why;
+    EXPECT_NE(geometry.find("Geometry: 1200x1800"), std::string::npos) << geometry;
+    ASSERT_TRUE(veldra.xdo({"windowclose", std::to_string(veldra.window)}));
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0);
+    EXPECT_EQ(veldra.program.errorOutput(),
+              "veldra: VELDRA_SCALE=abc is not a whole number from 1 to 8; using 5\n");
 }
 
 }  // namespace

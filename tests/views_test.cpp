@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "display/display.h"
+#include "platform/fonts/fonts.h"
 #include "tests/support/surface_pixels.h"
 #include "tests/support/tuner_setup.h"
 #include "views/instrument_info.h"
 #include "views/phase_trace.h"
+#include "views/readout.h"
 #include "views/tuning_dial.h"
 
 namespace veldra {
@@ -196,6 +198,48 @@ TEST_F(TracePhaseTest, DelayFollowsQuarterPeriodsFromThreeToTheBlockLength) {
         trace(std::vector<int16_t>(s.blockLength, 0));
         EXPECT_EQ(traceState().traceDelay, s.delay) << s.period << " " << s.blockLength;
     }
+}
+
+// ---- The readout: the note at least 20 pixels tall, cents green within 5 of their target
+// and orange beyond, the string only in a mode with strings, words alone when paused.
+
+TEST(ReadoutTest, TheNoteLargeAndTheCentsColouredByTheirDistance) {
+    const auto draw = [](const Readout& r) {
+        std::vector<uint16_t> strip(readoutWidth * readoutHeight, 0x1234);
+        drawReadout({strip.data(), 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
+                    {&builtInFonts().readoutNote, &builtInFonts().readoutText}, r);
+        return strip;
+    };
+    const auto count = [](const std::vector<uint16_t>& strip, uint16_t colour, int32_t from,
+                          int32_t to) {
+        int32_t n = 0;
+        for (size_t i = 0; i < strip.size(); ++i)
+            n += strip[i] == colour && static_cast<int32_t>(i % readoutWidth) >= from &&
+                 static_cast<int32_t>(i % readoutWidth) < to;
+        return n;
+    };
+    constexpr uint16_t white = 0xFFFF, green = 0x5FEB, orange = 0xFBE0;
+    const std::vector<uint16_t> near =
+        draw({ReadoutKind::Reading, 110.25f, InstrumentKind::Guitar});
+    int32_t inked = 0;  // rows of the note with ink
+    for (int32_t y = 0; y < readoutHeight; ++y)
+        inked += std::any_of(&near[y * readoutWidth], &near[y * readoutWidth + 80],
+                             [](uint16_t p) { return p == 0xFFFF; });
+    EXPECT_GE(inked, 20);
+    EXPECT_GT(count(near, green, 80, 240), 40);  // "+4 cents" and the string's "+4"
+    EXPECT_EQ(count(near, orange, 0, 240), 0);
+    const std::vector<uint16_t> off = draw({ReadoutKind::Reading, 108.0f, InstrumentKind::Guitar});
+    EXPECT_EQ(count(off, green, 0, 240), 0);
+    EXPECT_GT(count(off, orange, 80, 240), 40);  // -32 cents from A 2 and from its string
+    const std::vector<uint16_t> voice =
+        draw({ReadoutKind::Reading, 108.0f, InstrumentKind::Singing});
+    EXPECT_LT(count(voice, white, 80, 240), count(off, white, 80, 240));  // no string named
+    for (const ReadoutKind words : {ReadoutKind::Paused, ReadoutKind::InputLost}) {
+        const std::vector<uint16_t> said = draw({words});
+        EXPECT_GT(count(said, white, 0, 240), 100);
+        EXPECT_EQ(count(said, green, 0, 240) + count(said, orange, 0, 240), 0);
+    }
+    EXPECT_EQ(draw({}), std::vector<uint16_t>(readoutWidth * readoutHeight, 0));
 }
 
 }  // namespace

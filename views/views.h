@@ -6,11 +6,15 @@
 //   tuning_dial.h           the spiral dial: string rings and octave digits per mode; marker,
 //                           needle, arrows and highlight per refresh
 //   phase_trace.h           the phase portrait of the waveform in the dial's middle
+//   note_reading.h          a frequency as a note, cents and the nearest open string
+//   readout.h               the same in words and numbers, drawn for a strip below the screen
 //
 // Thread: the main thread only.
 #pragma once
 
 #include "views/instrument_catalogue.h"
 #include "views/instrument_info.h"
+#include "views/note_reading.h"
 #include "views/phase_trace.h"
+#include "views/readout.h"
 #include "views/tuning_dial.h"

@@ -43,7 +43,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_menu_open() {
 
 int main() {
     using namespace veldra;
-    const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd();
+    const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);
     const std::unique_ptr<WaveInSource> microphone = makeWebMicrophone();
     installWaveInSource(microphone.get());
     setSoundDeliveredHook(captureStep);

@@ -1,6 +1,7 @@
 #include "platform/backends/window_backend_sdl.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 
@@ -15,15 +16,37 @@
 
 namespace veldra {
 
-int32_t scaleFromEnvironment() {
-    const char* value = std::getenv(scaleVariable);
-    if (value == nullptr || *value == 0) return defaultScale;
-    char* end = nullptr;
-    const long scale = std::strtol(value, &end, 10);
-    return *end == 0 && scale >= 1 && scale <= 8 ? static_cast<int32_t>(scale) : defaultScale;
+namespace {
+
+constexpr int32_t largestScale = 8;
+constexpr double shareOfHeight = 0.9;  // the window, strip included, fills at most this
+
+// The largest whole scale whose window fits in shareOfHeight of the usable screen's height
+// (and in its width), and at least 2 where 2 fits at all; 2 when the screen cannot be asked.
+int32_t fittingScale(int32_t width, int32_t height) {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 2;
+    int32_t scale = 1;
+    while (scale < largestScale && width * (scale + 1) <= usable.w &&
+           height * (scale + 1) <= shareOfHeight * usable.h)
+        ++scale;
+    if (scale < 2 && width * 2 <= usable.w && height * 2 <= usable.h) scale = 2;
+    return scale;
 }
 
-namespace {
+// VELDRA_SCALE when it names a whole scale from 1 to 8, else the fitting one; a value it
+// cannot use is said on standard error with what is used instead.
+int32_t chosenScale(int32_t width, int32_t height) {
+    const int32_t fitting = fittingScale(width, height);
+    const char* value = std::getenv(scaleVariable);
+    if (value == nullptr || *value == 0) return fitting;
+    char* end = nullptr;
+    const long scale = std::strtol(value, &end, 10);
+    if (*end == 0 && scale >= 1 && scale <= largestScale) return static_cast<int32_t>(scale);
+    std::fprintf(stderr, "veldra: %s=%s is not a whole number from 1 to %d; using %d\n",
+                 scaleVariable, value, largestScale, fitting);
+    return fitting;
+}
 
 // The virtual-key code of an SDL key; 0 for keys the program has no use for.
 uint32_t virtualKey(SDL_Keycode key) {
@@ -59,10 +82,22 @@ uint32_t virtualKey(SDL_Keycode key) {
 // ending the program with status 1 (when SDL closes that connection). This handler,
 // installed before SDL's video starts so that SDL keeps it as the one to go back to,
 // lets exactly that error pass and hands every other to Xlib's default handler.
+//
+// The window may also be destroyed by someone else (a window manager's kill, `xdotool
+// windowclose`): the requests SDL still makes for it then fail too. Those failures mark
+// the window as gone, and the program closes as if its close button had been pressed.
 XErrorHandler defaultErrorHandler = nullptr;
+std::atomic<unsigned long> ourWindow{0};  // the X window behind SDL's, once known
+std::atomic<bool> windowGone{false};      // it was destroyed from outside
 
 int toleratingErrorHandler(Display* display, XErrorEvent* error) {
     if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+    const bool aboutOurs = ourWindow != 0 && error->resourceid == ourWindow;
+    if (aboutOurs && (error->error_code == BadWindow || error->error_code == BadDrawable ||
+                      error->error_code == BadMatch)) {
+        windowGone = true;
+        return 0;
+    }
     return defaultErrorHandler != nullptr ? defaultErrorHandler(display, error) : 0;
 }
 
@@ -100,13 +135,15 @@ void hangUpAsTerminate(int) {
 
 class SdlBackEnd final : public WindowBackEnd {
   public:
+    explicit SdlBackEnd(int32_t readoutRows) : pictureRows_(screenHeight + readoutRows) {}
+
     ~SdlBackEnd() override {
         if (window_ != nullptr) SDL_DestroyWindow(window_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         if (hangUpTaken_) sigaction(SIGHUP, &hangUpBefore_, nullptr);
     }
 
-    bool start(int32_t scale, std::string& error) {
+    bool start(std::string& error) {
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         // The window's own surface, written directly (X11 shared memory and the like):
         // without this SDL would present it through an OpenGL renderer, whose driver alone
@@ -130,41 +167,44 @@ class SdlBackEnd final : public WindowBackEnd {
             hangUpTaken_ = sigaction(SIGHUP, &action, nullptr) == 0;
         }
         wakeType_ = SDL_RegisterEvents(1);
-        SDL_Rect usable;
-        if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
-            while (scale > 1 && (screenWidth * scale > usable.w || screenHeight * scale > usable.h))
-                --scale;
-        }
+        const int32_t scale = chosenScale(screenWidth, pictureRows_);
         window_ = SDL_CreateWindow("Veldra", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                   screenWidth * scale, screenHeight * scale,
+                                   screenWidth * scale, pictureRows_ * scale,
                                    SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (window_ == nullptr || wakeType_ == static_cast<uint32_t>(-1)) {
             error = std::string("cannot open a window: ") + SDL_GetError();
             return false;
         }
-        SDL_SetWindowMinimumSize(window_, screenWidth, screenHeight);
+        SDL_SetWindowMinimumSize(window_, screenWidth, pictureRows_);
+        SDL_SysWMinfo system;
+        SDL_VERSION(&system.version);
+        if (SDL_GetWindowWMInfo(window_, &system) == SDL_TRUE &&
+            system.subsystem == SDL_SYSWM_X11) {
+            ourWindow = system.info.x11.window;
+            SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);  // to hear of its destruction
+        }
         SDL_StopTextInput();
         return true;
     }
 
     void present(const uint16_t* pixels) override {
         picture_ = pixels;
-        SDL_Surface* surface = SDL_GetWindowSurface(window_);
-        if (surface == nullptr) return;
-        layOut(surface);
-        if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-        if (surface->format->BytesPerPixel == 4) {
-            paint<uint32_t>(surface);
-        } else if (surface->format->BytesPerPixel == 2) {
-            paint<uint16_t>(surface);
-        }
-        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-        SDL_UpdateWindowSurface(window_);
+        show(0, screenHeight);
+    }
+
+    void presentReadout(const uint16_t* pixels) override {
+        readout_ = pixels;
+        show(screenHeight, pictureRows_);
     }
 
     bool nextInput(InputEvent& event, bool wait) override {
         SDL_Event e;
         for (;;) {
+            if (windowGone && !goneReported_) {
+                goneReported_ = true;
+                event = {InputKind::CloseRequested};
+                return true;
+            }
             if (!(wait ? SDL_WaitEvent(&e) : SDL_PollEvent(&e))) return false;
             if (e.type == wakeType_) {
                 wakePending_.store(false, std::memory_order_release);
@@ -201,18 +241,35 @@ class SdlBackEnd final : public WindowBackEnd {
     }
 
   private:
+    // Paints the picture's rows from .. to (the screen's, then the readout's) and shows them;
+    // a change of the window's size repaints everything.
+    void show(int32_t from, int32_t to) {
+        if (windowGone) return;
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (surface == nullptr) return;
+        if (layOut(surface)) from = 0, to = pictureRows_;
+        if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+        if (surface->format->BytesPerPixel == 4) {
+            paint<uint32_t>(surface, from, to);
+        } else if (surface->format->BytesPerPixel == 2) {
+            paint<uint16_t>(surface, from, to);
+        }
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        SDL_UpdateWindowSurface(window_);
+    }
+
     // Scale and offset of the picture in a surface of this size; the bars go black, and the
-    // colour table is rebuilt, whenever the surface changes.
-    void layOut(SDL_Surface* surface) {
+    // colour table is rebuilt, whenever the surface changes (then true).
+    bool layOut(SDL_Surface* surface) {
         if (surface->w == surfaceWidth_ && surface->h == surfaceHeight_ &&
             surface->format->format == format_)
-            return;
+            return false;
         surfaceWidth_ = surface->w;
         surfaceHeight_ = surface->h;
         format_ = surface->format->format;
-        scale_ = std::max(1, std::min(surface->w / screenWidth, surface->h / screenHeight));
+        scale_ = std::max(1, std::min(surface->w / screenWidth, surface->h / pictureRows_));
         offsetX_ = (surface->w - screenWidth * scale_) / 2;
-        offsetY_ = (surface->h - screenHeight * scale_) / 2;
+        offsetY_ = (surface->h - pictureRows_ * scale_) / 2;
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         colours_.resize(65536);
         for (uint32_t p = 0; p < 65536; ++p) {
@@ -223,17 +280,25 @@ class SdlBackEnd final : public WindowBackEnd {
                                      static_cast<Uint8>((g << 2) | (g >> 4)),
                                      static_cast<Uint8>((b << 3) | (b >> 2)));
         }
+        return true;
+    }
+
+    // The picture's row y: the screen's, the readout's, or black while either has none.
+    const uint16_t* pictureRow(int32_t y) const {
+        static const uint16_t black[screenWidth] = {};
+        if (y < screenHeight) return picture_ != nullptr ? picture_ + y * screenWidth : black;
+        return readout_ != nullptr ? readout_ + (y - screenHeight) * screenWidth : black;
     }
 
     template <typename Pixel>
-    void paint(SDL_Surface* surface) {
+    void paint(SDL_Surface* surface, int32_t from, int32_t to) {
         const int32_t columns = std::min(screenWidth, (surface->w - offsetX_) / scale_);
-        const int32_t rows = std::min(screenHeight, (surface->h - offsetY_) / scale_);
-        for (int32_t y = 0; y < rows; ++y) {
+        const int32_t rows = std::min(to, (surface->h - offsetY_) / scale_);
+        for (int32_t y = from; y < rows; ++y) {
             uint8_t* top =
                 static_cast<uint8_t*>(surface->pixels) + (offsetY_ + y * scale_) * surface->pitch;
             Pixel* out = reinterpret_cast<Pixel*>(top) + offsetX_;
-            const uint16_t* in = picture_ + y * screenWidth;
+            const uint16_t* in = pictureRow(y);
             for (int32_t x = 0; x < columns; ++x) {
                 const Pixel colour = static_cast<Pixel>(colours_[in[x]]);
                 for (int32_t k = 0; k < scale_; ++k)
@@ -264,6 +329,12 @@ class SdlBackEnd final : public WindowBackEnd {
             case SDL_QUIT:
                 event = {InputKind::CloseRequested};
                 return true;
+            case SDL_SYSWMEVENT:
+                if (e.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+                    e.syswm.msg->msg.x11.event.type == DestroyNotify &&
+                    e.syswm.msg->msg.x11.event.xdestroywindow.window == ourWindow)
+                    windowGone = true;
+                return false;
             case SDL_APP_LOWMEMORY:
                 event = {InputKind::LowMemory};
                 return true;
@@ -285,7 +356,7 @@ class SdlBackEnd final : public WindowBackEnd {
                         return true;
                     case SDL_WINDOWEVENT_EXPOSED:
                     case SDL_WINDOWEVENT_SIZE_CHANGED:
-                        if (picture_ != nullptr) present(picture_);
+                        show(0, pictureRows_);
                         return false;
                     default:
                         return false;
@@ -335,10 +406,12 @@ class SdlBackEnd final : public WindowBackEnd {
         return true;
     }
 
+    const int32_t pictureRows_;  // the screen's and the readout strip's below it
     SDL_Window* window_ = nullptr;
     uint32_t wakeType_ = 0;                 // the user event that wakes the loop
     std::atomic<bool> wakePending_{false};  // a wake event is queued and not yet taken
     const uint16_t* picture_ = nullptr;     // the screen last presented, shown again on exposure
+    const uint16_t* readout_ = nullptr;     // the readout strip last presented, likewise
     std::vector<uint32_t> colours_;         // RGB565 -> the surface's pixel format
     int32_t surfaceWidth_ = 0;              // the window surface last laid out, in pixels
     int32_t surfaceHeight_ = 0;
@@ -347,15 +420,16 @@ class SdlBackEnd final : public WindowBackEnd {
     int32_t offsetX_ = 0;  // the picture's top-left corner in the surface
     int32_t offsetY_ = 0;
     bool stylusDown_ = false;           // a press inside the picture awaits its release
+    bool goneReported_ = false;         // the window's destruction went out as a close
     bool hangUpTaken_ = false;          // SIGHUP is handed on as SIGTERM while the window lives
     struct sigaction hangUpBefore_ {};  // what SIGHUP did before, put back at the end
 };
 
 }  // namespace
 
-std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t scale, std::string& error) {
-    auto backEnd = std::make_unique<SdlBackEnd>();
-    if (!backEnd->start(scale, error)) return nullptr;
+std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t readoutRows, std::string& error) {
+    auto backEnd = std::make_unique<SdlBackEnd>(readoutRows);
+    if (!backEnd->start(error)) return nullptr;
     return backEnd;
 }
 

@@ -1,12 +1,15 @@
-// The SDL2 window back end: the handheld's screen in a desktop window titled "Veldra".
+// The SDL2 window back end: the handheld's screen in a desktop window titled "Veldra", with
+// the desktop's readout strip below it.
 //
-// The 240 x 320 picture is scaled by a whole factor, nearest-neighbour, centred with
-// black bars when the window's shape differs: 2 by default (VELDRA_SCALE=1..8 chooses
-// another), less when the display is too small, and following the window when the user
-// resizes it. On a HiDPI desktop the factor applies to the window's pixels, not its
-// points, and stylus positions are mapped back from points to screen pixels.
+// The 240 x (320 + strip) picture is scaled by a whole factor, nearest-neighbour, centred
+// with black bars when the window's shape differs: at the start the largest factor whose
+// window fits in 90 % of the usable screen's height (at least 2 where 2 fits at all), or
+// what VELDRA_SCALE (1..8) asks (a value it cannot use is said on standard error, with the
+// factor used instead); then following the window when the user resizes it. On a HiDPI
+// desktop the factor applies to the window's pixels, not its points, and stylus positions
+// are mapped back from points to screen pixels.
 //
-// Input: the left mouse button is the stylus (presses outside the picture are ignored);
+// Input: the left mouse button is the stylus (presses outside the screen are ignored);
 // keys become virtual-key codes (letters, digits, Return, Escape, arrows, F10) with the
 // Control and Shift state; focus changes, minimising, the close button (and SIGINT /
 // SIGTERM, which SDL turns into the same, and SIGHUP, handed on as SIGTERM) and low
@@ -29,12 +32,9 @@
 
 namespace veldra {
 
-inline constexpr int32_t defaultScale = 2;
 inline constexpr const char* scaleVariable = "VELDRA_SCALE";
 
-// The factor VELDRA_SCALE asks for, or defaultScale when it is unset or not 1..8.
-int32_t scaleFromEnvironment();
-
-std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t scale, std::string& error);
+// readoutRows: the strip's rows in screen pixels (0: none).
+std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t readoutRows, std::string& error);
 
 }  // namespace veldra

@@ -12,6 +12,8 @@
 namespace veldra {
 namespace {
 
+constexpr int viewerPatienceMs = 2000;  // xdg-open answers within this, browser or none
+
 // The path with every byte outside the URL's safe set written as %XX.
 std::string urlPath(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
@@ -44,22 +46,36 @@ std::vector<std::string> helpFolders() {
     return {folder + "../share/veldra/", folder};
 }
 
-std::string helpUrl(std::string_view commandLine, const std::vector<std::string>& folders) {
+namespace {
+
+// The readable page a command line names, in the first folder that has it; empty for none.
+std::string findPage(std::string_view commandLine, const std::vector<std::string>& folders) {
     constexpr std::string_view scheme = "file:";
     if (commandLine.substr(0, scheme.size()) != scheme) return {};
     const std::string_view rest = commandLine.substr(scheme.size());
-    const size_t hash = rest.find('#');
-    const std::string name(rest.substr(0, hash));
+    const std::string name(rest.substr(0, rest.find('#')));
     if (name.empty() || name.find('/') != std::string::npos) return {};
     for (const std::string& folder : folders) {
         const std::string path = folder + name;
         char resolved[4096];
-        if (realpath(path.c_str(), resolved) == nullptr || access(resolved, R_OK) != 0) continue;
-        std::string url = "file://" + urlPath(resolved);
-        if (hash != std::string_view::npos) url += rest.substr(hash);
-        return url;
+        if (realpath(path.c_str(), resolved) != nullptr && access(resolved, R_OK) == 0)
+            return resolved;
     }
     return {};
+}
+
+}  // namespace
+
+std::string helpUrl(std::string_view commandLine, const std::vector<std::string>& folders) {
+    const std::string page = findPage(commandLine, folders);
+    if (page.empty()) return {};
+    const size_t hash = commandLine.find('#');
+    return "file://" + urlPath(page) +
+           std::string(hash != std::string_view::npos ? commandLine.substr(hash) : "");
+}
+
+std::string helpPagePath(std::string_view commandLine) {
+    return findPage(commandLine, helpFolders());
 }
 
 bool startHelpViewer(std::string_view commandLine) {
@@ -85,20 +101,28 @@ bool startHelpViewer(std::string_view commandLine, const std::vector<std::string
     const pid_t child = fork();
     if (child < 0) return false;
     if (child == 0) {
-        // The child starts the viewer as a grandchild and ends, so that nobody has to wait
-        // for the viewer and it never lingers as a zombie.
+        // The child starts the viewer as a grandchild, so that the viewer never lingers as
+        // a zombie of ours, and ends with the viewer's status if it ends within the
+        // patience (a failure: no browser), or with 0 if it is still showing the page.
         setsid();
-        if (fork() == 0) {
+        const pid_t viewer = fork();
+        if (viewer == 0) {
             execvp(arguments[0], arguments);
             (void)!write(STDERR_FILENO, failure.data(), failure.size());
             _exit(127);
         }
-        _exit(0);
+        for (int waited = 0; viewer > 0 && waited < viewerPatienceMs; waited += 10) {
+            int status = 0;
+            if (waitpid(viewer, &status, WNOHANG) == viewer)
+                _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+            usleep(10000);
+        }
+        _exit(viewer > 0 ? 0 : 1);
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    return true;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace veldra

@@ -4,12 +4,13 @@
 //
 // The page is looked for, in this order, in <program's folder>/../share/veldra/ (where
 // `cmake --install` puts it) and in the program's own folder (where the build puts a
-// copy). The viewer is started detached: nothing waits for it and it outlives the
-// program.
+// copy). The viewer is started detached, so that it outlives the program; its answer is
+// waited for up to two seconds, which is when xdg-open has handed the page to a browser,
+// or said it has none.
 //
 // Failure: false, with a line on standard error, when the command line is not of that
-// form, the page is in none of the folders, or the viewer cannot be started (that last
-// one is told by the viewer's own process, as the start is not waited for).
+// form, the page is in none of the folders, or the viewer cannot be started or ends with
+// a failure within those two seconds (xdg-open without a browser to open the page in).
 // Thread: any.
 #pragma once
 
@@ -28,6 +29,10 @@ bool startHelpViewer(std::string_view commandLine, const std::vector<std::string
 
 // The folders the page is looked for in, for the running program.
 std::vector<std::string> helpFolders();
+
+// The page's path for a "file:NAME#FRAGMENT" command line, as the running program finds
+// it, or empty.
+std::string helpPagePath(std::string_view commandLine);
 
 // The URL for a "file:NAME#FRAGMENT" command line with NAME in one of folders
 // ("file:///usr/share/veldra/Veldra.htm#Main_Contents"), or empty.

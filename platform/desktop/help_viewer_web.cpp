@@ -1,11 +1,12 @@
 // The help viewer in the browser: the help page is one of the site's own files, beside
 // the page (Veldra.htm), and opens in a new tab at the fragment. The tab is opened by the
-// browser back end's script (platform/web/veldra_library.js), which the page links in.
+// browser back end's script (platform/web/veldra_library.js), which the page links in;
+// a tab the browser refuses (a pop-up blocker) counts as a viewer that failed.
 #include <cstdio>
 
 #include "platform/desktop/help_viewer.h"
 
-extern "C" void veldra_open_page(const char* url);
+extern "C" int veldra_open_page(const char* url);  // 1 when a tab opened
 
 namespace veldra {
 
@@ -22,6 +23,11 @@ std::string helpUrl(std::string_view commandLine, const std::vector<std::string>
     return folders.front() + std::string(rest);
 }
 
+std::string helpPagePath(std::string_view commandLine) {
+    const std::string url = helpUrl(commandLine, helpFolders());
+    return url.substr(0, url.find('#'));
+}
+
 bool startHelpViewer(std::string_view commandLine) {
     return startHelpViewer(commandLine, helpFolders());
 }
@@ -33,8 +39,7 @@ bool startHelpViewer(std::string_view commandLine, const std::vector<std::string
                      static_cast<int>(commandLine.size()), commandLine.data());
         return false;
     }
-    veldra_open_page(url.c_str());
-    return true;
+    return veldra_open_page(url.c_str()) != 0;
 }
 
 }  // namespace veldra

@@ -16,7 +16,7 @@ struct BuiltInFonts {
     GlyphFont small;        // 11 pixels (8 points)
     GlyphFont large;        // 13 pixels (10 points)
     GlyphFont readoutNote;  // DejaVu Sans Bold, 30 pixels, ASCII: the readout's note
-    GlyphFont readoutText;  // the same at 15: the readout's cents, frequency and words
+    GlyphFont readoutText;  // the same at 13: the readout's cents, frequency and words
 
     // The window system's four.
     SystemFonts system() const { return {&text, &title, &small, &large}; }

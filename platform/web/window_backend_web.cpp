@@ -13,6 +13,10 @@ namespace {
 EM_JS(void, showScreen, (const uint16_t* pixels, int32_t count),
       { Module.veldraPresent(HEAPU16.subarray(pixels >> 1, (pixels >> 1) + count)); });
 
+EM_JS(void, showReadoutStrip, (const uint16_t* pixels, int32_t rows), {
+    Module.veldraPresentReadout(HEAPU16.subarray(pixels >> 1, (pixels >> 1) + 240 * rows), rows);
+});
+
 EM_JS(void, showTitle, (const char* title), { Module.veldraSetTitle(UTF8ToString(title)); });
 
 // Gives the thread back to the browser until the page calls Module.veldraWake.
@@ -36,11 +40,18 @@ WebBackEnd* current = nullptr;  // the live back end, which the page's events go
 
 class WebBackEnd final : public WindowBackEnd {
   public:
-    WebBackEnd() : queue_(ring_, inputCapacity) { current = this; }
+    explicit WebBackEnd(int32_t readoutRows)
+        : readoutRows_(readoutRows), queue_(ring_, inputCapacity) {
+        current = this;
+    }
     ~WebBackEnd() override { current = nullptr; }
 
     void present(const uint16_t* pixels) override {
         showScreen(pixels, screenWidth * screenHeight);
+    }
+
+    void presentReadout(const uint16_t* pixels) override {
+        if (readoutRows_ > 0) showReadoutStrip(pixels, readoutRows_);
     }
 
     bool nextInput(InputEvent& event, bool wait) override {
@@ -69,6 +80,7 @@ class WebBackEnd final : public WindowBackEnd {
     }
 
   private:
+    const int32_t readoutRows_;  // the readout strip's rows (0: none)
     InputEvent ring_[inputCapacity];
     BoundedQueue<InputEvent> queue_;  // the page's events, oldest first
     bool woken_ = false;              // woken since the last wait: the next one returns at once
@@ -76,9 +88,9 @@ class WebBackEnd final : public WindowBackEnd {
 
 }  // namespace
 
-std::unique_ptr<WindowBackEnd> makeWebBackEnd() {
+std::unique_ptr<WindowBackEnd> makeWebBackEnd(int32_t readoutRows) {
     if (current != nullptr) return nullptr;
-    return std::make_unique<WebBackEnd>();
+    return std::make_unique<WebBackEnd>(readoutRows);
 }
 
 void tellPageProgramEnded(int32_t exitCode) {

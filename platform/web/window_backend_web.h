@@ -13,6 +13,9 @@
 // event resolves it; waiting costs nothing while idle. Calls made into the program while
 // it waits (input, sound) only queue and wake; they never wait themselves.
 //
+// The readout strip (views/readout.h) goes to a second canvas below the screen, as many
+// rows as the back end is made with, scaled with it.
+//
 // One back end exists at a time (the page's program makes it); makeWebBackEnd returns
 // null while another lives.
 // Thread: the browser's one thread.
@@ -24,7 +27,7 @@
 
 namespace veldra {
 
-std::unique_ptr<WindowBackEnd> makeWebBackEnd();
+std::unique_ptr<WindowBackEnd> makeWebBackEnd(int32_t readoutRows);
 
 // Tells the page that the program has ended, with its exit code (0: the user closed it;
 // 1: it failed, standard error says why), so that the page offers to start it again.

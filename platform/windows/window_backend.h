@@ -46,6 +46,10 @@ class WindowBackEnd {
     // Shows the screen: 240 x 320 RGB565 pixels, row-major.
     virtual void present(const uint16_t* pixels) = 0;
 
+    // Shows the desktop's readout strip below the screen: 240 pixels wide, as many rows as
+    // the back end was made with, RGB565, row-major (kept until the next call).
+    virtual void presentReadout(const uint16_t* pixels) = 0;
+
     // The next input event, if there is one. With wait, blocks until there is one or
     // until wake() is called; returns false when woken without input.
     virtual bool nextInput(InputEvent& event, bool wait) = 0;

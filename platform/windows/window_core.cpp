@@ -419,6 +419,10 @@ bool handleSettingChangeMessage(WindowHandle window, uintptr_t, intptr_t, Activa
     return true;
 }
 
+void showReadout(const uint16_t* pixels) {
+    if (WindowBackEnd* backEnd = state().backEnd) backEnd->presentReadout(pixels);
+}
+
 void setDesktopTitle(std::string_view title) {
     if (WindowBackEnd* backEnd = state().backEnd) backEnd->setTitle(title);
 }

@@ -230,6 +230,10 @@ int32_t addMenuBarBitmap(WindowHandle menuBar, const Bitmap& bitmap, int32_t ima
 // The text the navigation bar shows for window while it is in front (instead of its title).
 bool setNavigationBarText(WindowHandle window, std::string_view text);
 
+// Shows the readout strip below the screen (window_backend.h): kept by the back end until
+// the next call.
+void showReadout(const uint16_t* pixels);
+
 // The title the desktop shows for the program's window (its task bar, its frame): the
 // program's name, or what the program must say even when the window is not looked at.
 void setDesktopTitle(std::string_view title);

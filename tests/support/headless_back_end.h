@@ -29,6 +29,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     void raise() override { ++raises_; }
     void setIcon(const Bitmap&) override {}
     void setTitle(std::string_view title) override { title_ = title; }
+    void presentReadout(const uint16_t* pixels) override { readout_ = pixels; }
 
     // ---- the script ----
     void queue(const InputEvent& event) { input_.push_back(event); }
@@ -43,6 +44,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     const std::vector<uint16_t>& lastPicture() const { return picture_; }
     int32_t raises() const { return raises_; }
     const std::string& title() const { return title_; }
+    const uint16_t* readout() const { return readout_; }
 
   private:
     std::deque<InputEvent> input_;  // the script, oldest first
@@ -54,6 +56,7 @@ class HeadlessBackEnd final : public WindowBackEnd {
     std::vector<uint16_t> picture_;  // the last picture presented
     int32_t raises_ = 0;
     std::string title_ = "Veldra";  // as a desktop window starts
+    const uint16_t* readout_ = nullptr;
 };
 
 }  // namespace veldra

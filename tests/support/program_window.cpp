@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
+#include "platform/fonts/fonts.h"
 #include "platform/screen/screen.h"
 
 namespace veldra {
@@ -38,7 +40,7 @@ namespace veldra {
     }
     std::string error;
     const std::string png = "/tmp/veldra-e2e-" + std::to_string(getpid()) + "-last.png";
-    if (last.size() == 240u * 320u) writePngFile(png, last.data(), 240, 320, error);
+    if (last.size() == 240u * pictureRows) writePngFile(png, last.data(), 240, pictureRows, error);
     return ::testing::AssertionFailure() << what << ": not seen within " << stepTimeoutMs
                                          << " ms; last picture in " << png << "\n"
                                          << program.errorOutput();
@@ -59,6 +61,19 @@ namespace veldra {
     std::string why;
     if (xdotool(session, arguments, &why)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << why;
+}
+
+Picture readoutPicture(const Readout& readout) {
+    Picture strip(240 * readoutHeight, 0);
+    const BuiltInFonts& fonts = builtInFonts();
+    drawReadout({strip.data(), 1, 240, {0, 0, 240, readoutHeight}},
+                {&fonts.readoutNote, &fonts.readoutText}, readout);
+    return strip;
+}
+
+bool showsReadout(const Picture& picture, const Picture& strip) {
+    return picture.size() == 240u * pictureRows &&
+           std::equal(strip.begin(), strip.end(), picture.begin() + 240 * screenHeight);
 }
 
 bool needleCentre(const Picture& picture, double& x, double& y) {

@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "tests/support/xvfb_session.h"
+#include "views/views.h"
 
 namespace veldra {
 
-using Picture = std::vector<uint16_t>;  // the handheld's screen, 240 x 320 RGB565
+using Picture = std::vector<uint16_t>;  // the window's picture (xvfb_session.h), RGB565
 
 inline constexpr int stepTimeoutMs = 15000;  // generous: CI machines run tests side by side
 
@@ -37,6 +38,11 @@ class ProgramWindow {
     unsigned long window = 0;
     Picture last;  // the picture read last
 };
+
+// The readout strip as the shared renderer draws it, and whether a window's picture shows
+// exactly that below its screen.
+Picture readoutPicture(const Readout& readout);
+bool showsReadout(const Picture& picture, const Picture& strip);
 
 // The centre of the needle's bright green pixels in the dial's area (screen rows 26..293),
 // in its own coordinates; false when fewer than five are lit.

@@ -37,8 +37,8 @@ bool layoutOf(Display* display, unsigned long window, Layout& l) {
     XWindowAttributes attributes;
     if (XGetWindowAttributes(display, window, &attributes) == 0) return false;
     l.width = attributes.width, l.height = attributes.height;
-    l.scale = std::max(1, std::min(l.width / 240, l.height / 320));
-    l.offsetX = (l.width - 240 * l.scale) / 2, l.offsetY = (l.height - 320 * l.scale) / 2;
+    l.scale = std::max(1, std::min(l.width / 240, l.height / pictureRows));
+    l.offsetX = (l.width - 240 * l.scale) / 2, l.offsetY = (l.height - pictureRows * l.scale) / 2;
     return true;
 }
 
@@ -49,7 +49,8 @@ XvfbSession::~XvfbSession() {
     if (server_ > 0) ::kill(server_, SIGTERM), waitpid(server_, nullptr, 0);
 }
 
-bool XvfbSession::start(std::string& why) {
+bool XvfbSession::start(std::string& why, const std::string& screenSize) {
+    const std::string geometry = screenSize + "x24";
     int ready[2];
     if (pipe(ready) != 0) return why = "no pipe for Xvfb's display number", false;
     const std::string fd = std::to_string(ready[1]);
@@ -58,8 +59,8 @@ bool XvfbSession::start(std::string& why) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the test
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO), dup2(null, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", geometry.c_str(),
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
@@ -180,8 +181,8 @@ bool readScreen(const XvfbSession& session, unsigned long window, std::vector<ui
     if (!layoutOf(display, window, l)) return false;
     XImage* image = XGetImage(display, window, 0, 0, l.width, l.height, AllPlanes, ZPixmap);
     if (image == nullptr) return false;
-    screen.assign(240 * 320, 0);
-    for (int y = 0; y < 320; ++y) {
+    screen.assign(240 * pictureRows, 0);
+    for (int y = 0; y < pictureRows; ++y) {
         for (int x = 0; x < 240; ++x) {
             // The server runs at 24 bits: 8 bits a channel, red highest.
             const unsigned long p = XGetPixel(image, l.offsetX + x * l.scale + l.scale / 2,

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/screen/screen.h"
+#include "views/views.h"
+
 typedef struct _XDisplay Display;
 
 namespace veldra {
@@ -24,8 +27,9 @@ class XvfbSession {
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;
     ~XvfbSession();
-    // Starts Xvfb (1024 x 768, 24 bits) on a display it picks itself and connects to it.
-    bool start(std::string& why);
+    // Starts Xvfb (a screen of screenSize, 24 bits) on a display it picks itself and
+    // connects to it.
+    bool start(std::string& why, const std::string& screenSize = "1024x768");
     const std::string& display() const { return display_; }
     Display* connection() const { return connection_; }
 
@@ -68,9 +72,13 @@ bool focusWindow(const XvfbSession& session, unsigned long window);
 // The visible top-level window named exactly name, waiting at most timeoutMs; 0 when none.
 unsigned long findWindow(const XvfbSession& session, const std::string& name, int timeoutMs);
 
-// The window's picture as the handheld's screen: 240 x 320 RGB565 pixels, each read from
-// the middle of its scaled square, the scale and the black bars worked out from the
-// window's size as the program's back end does. False when the window cannot be read.
+// The rows of the program's picture: the handheld's screen and the readout strip below it.
+inline constexpr int pictureRows = screenHeight + readoutHeight;
+
+// The window's picture: 240 x pictureRows RGB565 pixels (the handheld's screen, then the
+// readout strip), each read from the middle of its scaled square, the scale and the black
+// bars worked out from the window's size as the program's back end does. False when the
+// window cannot be read.
 bool readScreen(const XvfbSession& session, unsigned long window, std::vector<uint16_t>& screen);
 
 // Where screen pixel (x, y) lies in the window, for pointing at it.

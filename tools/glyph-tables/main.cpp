@@ -43,7 +43,7 @@ constexpr Bake bakes[] = {
     {"small", "DejaVuSans.ttf", 11, 255},
     {"large", "DejaVuSans.ttf", 13, 255},
     {"readoutNote", "DejaVuSans-Bold.ttf", 30, 126},
-    {"readoutText", "DejaVuSans-Bold.ttf", 15, 126},
+    {"readoutText", "DejaVuSans-Bold.ttf", 13, 126},
 };
 
 constexpr char32_t firstCode = 32;

@@ -1,4 +1,4 @@
-// veldra-screens FOLDER: the program's screens as the native window system draws them,
+// veldra-screens FOLDER [HZ]: the program's screens as the native window system draws them,
 // with the built-in fonts, on a back end without a desktop: what the browser's page must
 // show byte for byte (web/tests/). The real shell runs twice, from a fresh start each
 // time, with a script that answers the start-up notice with Enter:
@@ -11,9 +11,15 @@
 //   sound-input-failed.png the screen with the "Sound input failed!" box
 //   layout.json            where the menu bar's buttons, the open menu and its items lie
 //                          (screen pixels, [left, top, right, bottom)), for taps
+//   readout-N.png          with HZ: every different readout strip (views/readout.h) that
+//                          the shared renderer draws for a Guitar reading within one cent
+//                          of HZ, N from 1
 // Exit status 0 when done, 1 when the screens could not be had or written.
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -26,6 +32,7 @@
 #include "platform/sound_input/sound_input.h"
 #include "platform/windows/windows.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace {
 
@@ -38,6 +45,9 @@ constexpr int32_t instrumentButton = 1;  // Start, Instrument, Help, the image b
 class ScriptBackEnd final : public WindowBackEnd {
   public:
     void present(const uint16_t* pixels) override { picture.assign(pixels, pixels + 240 * 320); }
+    void presentReadout(const uint16_t* pixels) override {
+        readout.assign(pixels, pixels + readoutWidth * readoutHeight);
+    }
     bool nextInput(InputEvent& event, bool wait) override {
         if (script.empty() && wait && idle) idle();
         if (script.empty() && wait) {
@@ -64,6 +74,7 @@ class ScriptBackEnd final : public WindowBackEnd {
     std::deque<InputEvent> script;  // main thread only
     std::function<void()> idle;     // the script's next step, if any
     std::vector<uint16_t> picture;  // the last screen presented
+    std::vector<uint16_t> readout;  // the last readout strip presented
 
   private:
     std::mutex mutex_;
@@ -92,14 +103,40 @@ void runShell(ScriptBackEnd& backEnd, WaveInSource* source, const SystemFonts& f
     installWaveInSource(nullptr);
 }
 
+// The readout strips of Guitar readings from a cent below frequency to a cent above, in
+// steps of a hundredth of a cent: each different one once.
+bool writeReadouts(const std::string& folder, double frequency) {
+    if (!(frequency > 0)) return false;
+    const BuiltInFonts& fonts = builtInFonts();
+    std::vector<std::vector<uint16_t>> strips;
+    std::vector<uint16_t> strip(readoutWidth * readoutHeight);
+    for (int32_t step = -100; step <= 100; ++step) {
+        const auto reading = static_cast<float>(frequency * std::exp2(step / 120000.0));
+        drawReadout({strip.data(), 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
+                    {&fonts.readoutNote, &fonts.readoutText},
+                    {ReadoutKind::Reading, reading, InstrumentKind::Guitar});
+        if (std::find(strips.begin(), strips.end(), strip) == strips.end()) strips.push_back(strip);
+    }
+    std::string error;
+    for (size_t i = 0; i < strips.size(); ++i) {
+        const std::string path = folder + "/readout-" + std::to_string(i + 1) + ".png";
+        if (!writePngFile(path, strips[i].data(), readoutWidth, readoutHeight, error)) {
+            std::fprintf(stderr, "veldra-screens: %s\n", error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: veldra-screens FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: veldra-screens FOLDER [HZ]\n");
         return 2;
     }
     const std::string folder = argv[1];
+    if (argc == 3 && !writeReadouts(folder, std::strtod(argv[2], nullptr))) return 1;
     const SystemFonts fonts = builtInFonts().system();
     const MenuBarDescription* menu = loadMenuBar(programResources(), menuResource);
     if (menu == nullptr) return 1;

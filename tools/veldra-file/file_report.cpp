@@ -8,20 +8,9 @@
 namespace veldra {
 namespace {
 
-constexpr double c0Frequency = 32.7 / 2;  // Hz: the tuner's scale has C1 = 32.7 Hz
-constexpr char noteAlphabet[] = "C C#D D#E F F#G G#A A#B ";
-
 std::string format9(double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
-
-// Whole cents, as a tuner shows them: "+10", "-15", "0" (never "-0").
-std::string centsText(double cents) {
-    const long whole = std::lround(cents);
-    char text[16];
-    std::snprintf(text, sizeof text, whole == 0 ? "0" : "%+ld", whole);
     return text;
 }
 
@@ -65,36 +54,6 @@ std::string csvLine(const RefreshRow& row) {
            "," + std::to_string(row.recentCount) + "," + row.needle;
 }
 
-NoteReading nameNote(double frequency) {
-    NoteReading r{};
-    const double semitones = 12.0 * std::log2(frequency / c0Frequency);
-    const double nearest = std::round(semitones);
-    r.semitone = static_cast<int32_t>(nearest);
-    r.cents = (semitones - nearest) * 100.0;
-    const int32_t cell = ((r.semitone % 12) + 12) % 12;
-    const int32_t octave = (r.semitone - cell) / 12;
-    std::snprintf(r.name, sizeof r.name, "%c%c%d", noteAlphabet[2 * cell],
-                  noteAlphabet[2 * cell + 1], octave < 0 || octave > 9 ? 0 : octave);
-    return r;
-}
-
-StringMatch nearestString(InstrumentKind kind, double frequency) {
-    StringMatch best{};
-    float strings[maxStringCount];
-    const int32_t count = stringFrequencies(strings, kind);
-    for (int32_t i = 0; i < count; ++i) {
-        const double cents = 1200.0 * std::log2(frequency / strings[i]);
-        // Within a semitone as the table prints it (one decimal), so never "100.0".
-        if (std::fabs(cents) >= 99.95 || (best.found && std::fabs(cents) >= std::fabs(best.cents)))
-            continue;
-        best.found = true;
-        best.number = i + 1;
-        best.cents = cents;
-        stringNoteName(best.name, kind, i);
-    }
-    return best;
-}
-
 void TableWriter::begin(const std::string& title, const std::string& source) {
     out_ << title << "  (" << source << ")\n";
     char heads[96];
@@ -110,13 +69,16 @@ void TableWriter::add(const RefreshRow& row) {
     }
     ++shown_;
     const NoteReading note = nameNote(row.frequency);
-    char line[96];
-    int n = std::snprintf(line, sizeof line, "%-4s %6s %8.1f Hz", note.name,
-                          centsText(note.cents).c_str(), static_cast<double>(row.frequency));
+    char line[96], cents[8];
+    centsText(note.cents, cents);
+    int n = std::snprintf(line, sizeof line, "%-4s %6s %8.1f Hz", note.name, cents,
+                          static_cast<double>(row.frequency));
     const StringMatch string = nearestString(kind_, row.frequency);
-    if (string.found && n > 0)
+    if (string.found && n > 0) {
+        centsText(string.cents, cents);
         std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "   %d: %s %4s",
-                      string.number, string.name, centsText(string.cents).c_str());
+                      string.number, string.name, cents);
+    }
     const double at = blockSeconds(row.block);
     if (line == pending_) {
         pendingTo_ = at;

@@ -41,24 +41,6 @@ double blockSeconds(int64_t block);
 // The CSV line of a row, without the newline.
 std::string csvLine(const RefreshRow& row);
 
-// A frequency named on the tuner's scale: the nearest equal-tempered note counted from
-// C0 = 16.35 Hz (C1 = 32.7 Hz), and the deviation from it in cents, -50 .. +50.
-struct NoteReading {
-    int32_t semitone;  // semitones above C0
-    char name[4];      // "A 2", "C#3": letter, '#' or blank, octave digit(s) as needed
-    double cents;
-};
-NoteReading nameNote(double frequency);
-
-// The open string of kind nearest to frequency, if one lies within a semitone (100 cents).
-struct StringMatch {
-    bool found;
-    int32_t number;  // 1-based, lowest string first
-    char name[4];    // its note name from the catalogue
-    double cents;    // frequency relative to the string's own frequency
-};
-StringMatch nearestString(InstrumentKind kind, double frequency);
-
 // The table for a person, written as the refreshes come.
 class TableWriter {
   public:

@@ -12,6 +12,7 @@ const height = 320;
 // What tests and measurements read (scripts/web-figures, web/tests/).
 const page = window.veldraPage = {
   presents: 0,           // screens presented by the program
+  readouts: 0,           // readout strips presented
   firstGestureAt: null,  // performance.now() of the first tap or key: the start-up notice's OK
   firstFrameMs: null,    // from then to the first screen with a reading on it
   micFailure: '',        // why the microphone could not be had ('' while it could)
@@ -31,7 +32,6 @@ const screen = document.getElementById('screen');
 const readout = document.getElementById('readout');
 const screenContext = screen.getContext('2d', { alpha: false });
 const image = screenContext.createImageData(width, height);
-const rgba = new Uint32Array(image.data.buffer);
 
 // RGB565 to RGBA as the desktop's window shows it: each channel's top bits repeated into
 // its low bits (0xAABBGGRR in little-endian memory).
@@ -42,22 +42,51 @@ for (let p = 0; p < 65536; p++) {
                 ((r << 3) | (r >> 2))) >>> 0;
 }
 
+// The readout strip below the screen (views/readout.h, drawn by the program): its rows
+// come with the first strip.
+const readoutContext = readout.getContext('2d', { alpha: false });
+let readoutImage = null;
+
+function convert(pixels, into) {
+  const out = new Uint32Array(into.data.buffer);
+  for (let i = 0; i < pixels.length; i++) out[i] = colours[pixels[i]];
+}
+
 // The program presents only when its screen changed (ten times a second while tuning);
-// the canvas is written at the next animation frame, once however many came before it.
-let drawPending = false;
+// the canvases are written at the next animation frame, once however many came before.
+let screenPending = false;
+let readoutPending = false;
+function draw() {
+  if (screenPending) screenContext.putImageData(image, 0, 0);
+  if (readoutPending) readoutContext.putImageData(readoutImage, 0, 0);
+  screenPending = readoutPending = false;
+}
+function schedule() {
+  if (!screenPending && !readoutPending) requestAnimationFrame(draw);
+}
+
 function present(pixels) {
-  for (let i = 0; i < pixels.length; i++) rgba[i] = colours[pixels[i]];
+  convert(pixels, image);
   page.presents++;
   if (page.firstFrameMs === null && page.firstGestureAt !== null &&
       program && program._veldra_web_refreshes() > 0) {
     page.firstFrameMs = performance.now() - page.firstGestureAt;
   }
-  if (drawPending) return;
-  drawPending = true;
-  requestAnimationFrame(() => {
-    drawPending = false;
-    screenContext.putImageData(image, 0, 0);
-  });
+  schedule();
+  screenPending = true;
+}
+
+function presentReadout(pixels, rows) {
+  if (readoutImage === null) {
+    readout.height = rows;
+    readoutImage = readoutContext.createImageData(width, rows);
+    readout.hidden = false;
+    fit();
+  }
+  convert(pixels, readoutImage);
+  page.readouts++;
+  schedule();
+  readoutPending = true;
 }
 
 // The largest size at which the screen (and the readout strip below it, once it shows)
@@ -327,6 +356,7 @@ if ('serviceWorker' in navigator) {
 // wait for input (the start-up notice), so the hooks are in place before it starts.
 program = await createVeldra({
   veldraPresent: present,
+  veldraPresentReadout: presentReadout,
   veldraSetTitle: (title) => { document.title = title; },
   veldraOpenMicrophone: openMicrophone,
   veldraCloseMicrophone: closeMicrophone,

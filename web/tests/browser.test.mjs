@@ -1,7 +1,8 @@
 // The page in headless Chromium, its microphone a WAV of a steady A string 10 cents sharp,
 // against the native program's pictures of the same moments: veldra-file's screen of the
 // same tone (the needle, the bars, a mode's rings and title) and veldra-screens' (the
-// native window system's Instrument menu and its failure box).
+// native window system's Instrument menu and its failure box, and the shared renderer's
+// readout strips for veldra-file's reading of the tone, give or take a cent).
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -14,6 +15,7 @@ const wav = path.join(folder, 'a-string.wav');
 const rate = 22050;
 let layout;             // veldra-screens' layout.json
 const native = {};      // the native pictures, RGB
+const readouts = [];    // the readout strips a reading within a cent of veldra-file's gives
 
 // RGB565 colours as the page shows them (each channel's top bits repeated below).
 const needleGreen = [90, 255, 90];  // the dial's needle, (95, 255, 95) in RGB565
@@ -60,7 +62,13 @@ before(() => {
     execFileSync(t.veldraFile, ['--mode', mode, '--png', png, '--at', '3', wav]);
     native[mode] = t.readPng(png).rgb;
   }
-  execFileSync(t.veldraScreens, [folder]);
+  // veldra-file's reading of the tone: the frequency the dial was given at 3 s.
+  const lines = execFileSync(t.veldraFile, ['--csv', wav], { encoding: 'utf8' }).trim().split('\n');
+  const reading = lines.map((l) => l.split(',')).filter((f) => f[3] === '1' && Number(f[1]) <= 3).pop()[2];
+  execFileSync(t.veldraScreens, [folder, reading]);
+  for (const f of fs.readdirSync(folder).filter((n) => n.startsWith('readout-'))) {
+    readouts.push(t.readPng(path.join(folder, f)).rgb);
+  }
   layout = JSON.parse(fs.readFileSync(path.join(folder, 'layout.json'), 'utf8'));
   native.menu = t.readPng(path.join(folder, 'menu-instrument.png')).rgb;
   native.failure = t.readPng(path.join(folder, 'sound-input-failed.png')).rgb;
@@ -76,19 +84,22 @@ test('the page tunes as the desktop does: needle, bars, menu, modes by taps, res
     await page.keyboard.press('Enter');  // the start-up notice's OK
     await t.waitFor(page, () => window.veldraPage.refreshes() >= 30);
 
-    let screen = await t.screenPixels(page);
+    let screen = await t.canvasPixels(page);
     const needle = mask(screen, needleGreen);
     const nativeNeedle = mask(native.guitar, needleGreen);
     assert.ok(needle.length > 0 && nativeNeedle.length > 0, 'a needle on both screens');
     const [x, y] = centroid(needle), [nx, ny] = centroid(nativeNeedle);
     assert.ok(Math.hypot(x - nx, y - ny) <= 2,
               `needle at (${x.toFixed(1)}, ${y.toFixed(1)}), veldra-file's at (${nx.toFixed(1)}, ${ny.toFixed(1)})`);
+    const strip = await t.canvasPixels(page, 'readout');
+    assert.ok(readouts.length > 0 && readouts.some((r) => r.equals(strip)),
+              `the readout strip is one of the ${readouts.length} drawn within a cent of veldra-file's reading`);
     assert.equal(differing(screen, native.guitar, navigationBar), 0, 'navigation bar');
     assert.equal(differing(screen, native.guitar, menuBar), 0, 'menu bar');
 
     await t.tap(page, ...centre(layout.buttons[1]));
     await t.waitFor(page, () => window.veldraPage.menuOpen());
-    screen = await t.screenPixels(page);
+    screen = await t.canvasPixels(page);
     assert.equal(differing(screen, native.menu, layout.instrumentMenu), 0, 'the open menu');
     assert.equal(differing(screen, native.menu, menuBar), 0, 'the bar with Instrument pressed');
 
@@ -99,12 +110,12 @@ test('the page tunes as the desktop does: needle, bars, menu, modes by taps, res
     const paused = await refreshes(page);
     await new Promise((resolve) => setTimeout(resolve, 500));
     assert.equal(await refreshes(page), paused, 'no refresh while paused');
-    screen = await t.screenPixels(page);
+    screen = await t.canvasPixels(page);
     assert.equal(differing(screen, native.violin, navigationBar), 0, 'the Violin title');
 
     await t.tap(page, 120, 150);
     await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 10, 5000, paused);
-    screen = await t.screenPixels(page);
+    screen = await t.canvasPixels(page);
     // The rings: the orange of the scale lies where veldra-file's Violin screen has it (but
     // for what the needle and the trace cover), and not where Guitar's has it.
     const rings = (rgb) => new Set(mask(rgb, scaleOrange).map(([px, py]) => py * t.width + px));
@@ -148,7 +159,7 @@ test('a refused microphone gives the failure box, then what to do and a way to t
     await page.keyboard.press('Enter');
     await t.waitFor(page, () => window.veldraPage.micFailure !== '');
     await t.waitFor(page, () => window.veldraPage.presents > 2);
-    const screen = await t.screenPixels(page);
+    const screen = await t.canvasPixels(page);
     assert.ok(mask(screen, captionBlue).length > 1000, 'a message box on the screen');
     assert.equal(differing(screen, native.failure, [0, 0, 240, 320]), 0,
                  'the same box as the native program shows');

@@ -101,14 +101,14 @@ export function waitFor(page, predicate, timeout = 15000, ...args) {
   return page.waitForFunction(predicate, { timeout, polling: 50 }, ...args);
 }
 
-// The canvas's 240 x 320 pixels as RGB bytes.
-export async function screenPixels(page) {
-  const rgba = await page.evaluate(() => {
-    const canvas = document.getElementById('screen');
+// A canvas's pixels (the screen's 240 x 320, or the readout strip's) as RGB bytes.
+export async function canvasPixels(page, id = 'screen') {
+  const rgba = await page.evaluate((name) => {
+    const canvas = document.getElementById(name);
     const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
     return Array.from(data);
-  });
-  const rgb = Buffer.alloc(width * height * 3);
+  }, id);
+  const rgb = Buffer.alloc(rgba.length / 4 * 3);
   for (let i = 0, o = 0; i < rgba.length; i += 4) {
     rgb[o++] = rgba[i];
     rgb[o++] = rgba[i + 1];

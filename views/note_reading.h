@@ -1,0 +1,36 @@
+// What a frequency reads as to a player, on the tuner's own scale, where C1 is 32.7 Hz (so
+// A4 is 439.96 Hz): the nearest equal-tempered note and the cents from it, and the mode's
+// open string within a semitone. veldra-file's table and the desktop's readout both say it
+// this way.
+//
+// Thread: any; no state, no allocation.
+#pragma once
+
+#include <cstdint>
+
+#include "views/instrument_catalogue.h"
+
+namespace veldra {
+
+// The nearest note counted from C0 = 16.35 Hz, and the deviation from it, -50 .. +50 cents.
+struct NoteReading {
+    int32_t semitone;  // semitones above C0
+    char name[4];      // "A 2", "C#3": letter, '#' or blank, octave digit
+    double cents;
+};
+NoteReading nameNote(double frequency);
+
+// The open string of kind nearest to frequency, if one lies within a semitone (100 cents,
+// as a table printing one decimal shows it).
+struct StringMatch {
+    bool found;
+    int32_t number;  // 1-based, lowest string first
+    char name[4];    // its note name from the catalogue
+    double cents;    // frequency relative to the string's own frequency
+};
+StringMatch nearestString(InstrumentKind kind, double frequency);
+
+// Whole cents as a tuner shows them: "+10", "-15", "0" (never "-0").
+void centsText(double cents, char (&text)[8]);
+
+}  // namespace veldra

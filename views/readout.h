@@ -1,0 +1,50 @@
+// The readout: what the dial shows, in words and numbers, for a strip below the handheld's
+// screen (in the desktop window, and in the browser): the note and its octave large; the
+// cents from the nearest note, and in a mode with strings the nearest open string and the
+// cents from it, as veldra-file's table says them; the frequency. Cents within 5 of their
+// target are drawn in the needle's green, beyond in the rings' orange, the rest in white on
+// black. When the dial shows no needle the strip is empty; when the tuner is paused or its
+// input is lost it says so, so that a still picture never looks live.
+//
+// Drawn into memory with the built-in fonts by this one piece of code on every platform;
+// the platform shows the memory.
+//
+// Thread: main thread only (it draws what the tuner last showed). No allocation.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/canvas/canvas.h"
+#include "views/instrument_catalogue.h"
+
+namespace veldra {
+
+// The strip's size in the handheld's pixels: as wide as the screen, as tall as the note.
+inline constexpr int32_t readoutWidth = 240;
+inline constexpr int32_t readoutHeight = 40;
+
+enum class ReadoutKind : int32_t {
+    Empty,      // the dial shows no needle
+    Reading,    // the dial shows the needle (or an arrow) at frequency
+    Paused,     // the tuner waits for a tap or a key
+    InputLost,  // the sound input is gone; the tuner tries again
+};
+
+struct Readout {
+    ReadoutKind kind = ReadoutKind::Empty;
+    float frequency = 0.0f;                        // Hz, for Reading
+    InstrumentKind mode = InstrumentKind::Guitar;  // whose strings are named
+
+    bool operator==(const Readout&) const = default;
+};
+
+struct ReadoutFonts {
+    const GlyphFont* note;  // the note, at least 20 pixels tall
+    const GlyphFont* text;  // everything else
+};
+
+// Draws the readout over the whole canvas (readoutWidth x readoutHeight from its clip's
+// top-left corner).
+void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& readout);
+
+}  // namespace veldra
