@@ -92,6 +92,8 @@ window.capture = async (samples) => {
 window.ready = true;
 </script>`;
 
+// node resampling.mjs [WAVEFORM]: all the tones, or those of one waveform.
+const only = process.argv[2];
 const folder = t.scratchFolder();
 fs.copyFileSync(path.join(t.site, 'capture-worklet.js'), path.join(folder, 'capture-worklet.js'));
 fs.writeFileSync(path.join(folder, 'index.html'), capturePage);
@@ -101,6 +103,7 @@ const rows = [];
 try {
   for (const rate of [44100, 48000]) {
     for (const [name, wave] of Object.entries(waveforms)) {
+      if (only && name !== only) continue;
       for (const frequency of frequencies) {
         const tone = (i) => {
           const s = i / rate, turns = frequency * s;
