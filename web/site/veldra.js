@@ -21,6 +21,7 @@ const page = window.veldraPage = {
   ended: null,           // the program's exit code once it has ended
   refreshes: () => (program ? program._veldra_web_refreshes() : 0),  // the dial's, so far
   menuOpen: () => program !== null && program._veldra_web_menu_open() !== 0,
+  microphoneLive: () => stream !== null && stream.getTracks().some((k) => k.readyState === 'live'),
 };
 
 let program = null;  // the module, once it has started

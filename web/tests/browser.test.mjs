@@ -76,7 +76,7 @@ before(() => {
 
 after(() => fs.rmSync(folder, { recursive: true, force: true }));
 
-test('the page tunes as the desktop does: needle, bars, menu, modes by taps, resume', async () => {
+test('the page tunes as the desktop does: needle, readout, bars, menu, modes by taps, resume, hidden', async () => {
   const server = await t.serve(t.site);
   const browser = await t.launch({ wav });
   try {
@@ -125,6 +125,20 @@ test('the page tunes as the desktop does: needle, bars, menu, modes by taps, res
     const offViolin = unlike(rings(native.violin)), offGuitar = unlike(rings(native.guitar));
     assert.ok(offViolin < 60 && offGuitar > 4 * offViolin,
               `rings: ${offViolin} pixels off Violin's, ${offGuitar} off Guitar's`);
+
+    // Hidden (another tab in front): the microphone and the wake lock go, nothing is
+    // tuned; shown again, both come back and the tuner goes on by itself.
+    const other = await browser.newPage();
+    await other.bringToFront();
+    await t.waitFor(page, () => document.hidden && !window.veldraPage.microphoneLive() &&
+                                window.veldraPage.wakeLock === 'released');
+    const hidden = await refreshes(page);
+    await new Promise((resolve) => setTimeout(resolve, 500));
+    assert.equal(await refreshes(page), hidden, 'no refresh while hidden');
+    await page.bringToFront();
+    await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 5 &&
+                                 window.veldraPage.microphoneLive() &&
+                                 window.veldraPage.wakeLock === 'held', 5000, hidden);
   } finally {
     await browser.close();
     await server.close();
