@@ -152,12 +152,11 @@ test('after one visit the page loads and tunes with the server stopped', async (
     const page = await t.open(browser, server.url);
     await t.waitFor(page, () => navigator.serviceWorker.controller !== null);
     await server.close();
-    const served = server.requests.length;
-    await page.reload({ waitUntil: 'load' });
+    const response = await page.reload({ waitUntil: 'load' });
+    assert.ok(response.fromServiceWorker(), 'the page came from the service worker');
     await t.waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
     await page.keyboard.press('Enter');
     await t.waitFor(page, () => window.veldraPage.refreshes() >= 10);
-    assert.equal(server.requests.length, served, 'no request reached the stopped server');
   } finally {
     await browser.close();
     await server.close();

@@ -33,11 +33,9 @@ const types = {
 
 // Serves folder on 127.0.0.1 (port 0: any free one); close() stops it, connections and all.
 export async function serve(folder, port = 0) {
-  const requests = [];
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://host').pathname);
     const file = path.join(folder, path.normalize(name.endsWith('/') ? `${name}index.html` : name));
-    requests.push(name);
     if (!file.startsWith(folder) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
       response.writeHead(404);
       response.end();
@@ -52,7 +50,6 @@ export async function serve(folder, port = 0) {
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
   return {
     url: `http://127.0.0.1:${server.address().port}/`,
-    requests,
     close: () => new Promise((resolve) => {
       for (const s of sockets) s.destroy();
       server.close(resolve);
