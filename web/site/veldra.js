@@ -204,7 +204,7 @@ function takeMicrophone() {
     (s) => { stream = s; return ''; },
     (error) => `${error.name}: ${error.message}`);
 }
-let microphone = takeMicrophone();
+let microphone = takeMicrophone();  // its answer: '' or why not; null: let go while hidden
 
 // The context and its worklet are made as the page loads, so that the notice's OK only has
 // to resume it (browsers let sound start only from a gesture); until then it is suspended.
@@ -255,6 +255,7 @@ async function holdWakeLock() {
 
 // The program opens the microphone (platform/web/wave_in_web.cpp): '' when it records.
 async function openMicrophone() {
+  if (microphone === null) microphone = takeMicrophone();
   const failure = await microphone;
   if (failure) {
     page.micFailure = failure;
@@ -292,9 +293,13 @@ document.addEventListener('visibilitychange', async () => {
     if (recording) {
       disconnect();
       audio.suspend();
+    } else if (stream && page.ended === null) {
+      disconnect();  // not yet tuning: asked for again when shown
+      microphone = null;
     }
     return;
   }
+  if (microphone === null && !document.hidden) microphone = takeMicrophone();
   if (recording) {
     const failure = await takeMicrophone();
     if (!failure && recording && !document.hidden && !source) {
