@@ -4,9 +4,10 @@
 #   make demo    the tuner in its window playing the built-in demo performance; without a
 #                display, veldra-file's table of it and its screen 9.5 s in (demo.png)
 #   make test    the layer and format checks, then build and run every test: optimised,
-#                then the package's checks (tests/package_test.sh), then AddressSanitizer +
-#                UBSan, then the capture tests under ThreadSanitizer, then each fuzz target
-#                for FUZZ_SECONDS (60 s; the two side by side)
+#                then the package's checks (tests/package_test.sh), then the browser
+#                build's (node and headless Chromium), then AddressSanitizer +
+#                UBSan, then the capture tests under ThreadSanitizer, then each fuzz
+#                target for FUZZ_SECONDS (60 s; the two side by side)
 #   make package the Debian package of the optimised build: build/veldra_VERSION_ARCH.deb
 #   make check   the layer check (scripts/check-layers) and the format check (clang-format)
 #   make format  clang-format every source file in place
@@ -14,6 +15,8 @@
 #                (300 s here)
 #   make soak    an hour of the demo through the whole capture road (optimised build)
 #   make bench   build and run the benchmarks (optimised build)
+#   make web     the browser build: the site in build/web (em++ with the native tree's
+#                glyph tables; the tuner for node beside it in build/wasm)
 #   make run     build and start veldra on the microphone
 #   make clean   remove the build trees
 
@@ -26,8 +29,8 @@ export ASAN_OPTIONS := halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps demo check format test test-release test-package test-asan test-tsan \
-	test-fuzz fuzz fuzz-build package soak bench run clean
+.PHONY: all deps demo check format test test-release test-package test-web test-asan \
+	test-tsan test-fuzz fuzz fuzz-build package soak bench run web clean
 
 all: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -63,7 +66,7 @@ check: deps
 format: deps
 	clang-format -i $(SOURCES)
 
-test: deps check test-release test-package test-asan test-tsan test-fuzz
+test: deps check test-release test-package test-web test-asan test-tsan test-fuzz
 
 test-release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -83,6 +86,29 @@ package: deps
 
 test-package: package
 	tests/package_test.sh $(DEB) $(BUILD)/release
+
+# The browser build: a cross build with em++ (Debian's emscripten finds its JavaScript
+# modules only through NODE_PATH when the node on PATH is not Debian's), which takes its
+# glyph tables from the native tree, as it cannot run the native program that makes them.
+WEB_SITE := $(BUILD)/web
+WASM_BUILD := $(BUILD)/wasm
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+web: deps
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/release -j $(JOBS) --target veldra_fonts
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DVELDRA_GLYPH_TABLES=$(abspath $(BUILD)/release/platform/fonts/glyph_tables.cpp) \
+	  -DVELDRA_SITE=$(abspath $(WEB_SITE)) $(CMAKE_FLAGS)
+	$(EMSCRIPTEN_ENV) cmake --build $(WASM_BUILD) -j $(JOBS)
+	@echo "The site is in $(abspath $(WEB_SITE))"
+
+# The browser tests (web/tests) start a server and a browser: once, against the optimised
+# native build's pictures, never under the sanitizers. npm installs the pinned
+# puppeteer-core (web/package-lock.json), which downloads no browser: Debian's Chromium.
+test-web: web
+	cmake --build $(BUILD)/release -j $(JOBS) --target veldra-file veldra-screens
+	cd web && { [ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund; }
+	cd web && node --test tests/*.test.mjs
 
 test-asan:
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=address $(CMAKE_FLAGS)

@@ -236,16 +236,18 @@ bool readSamples(WaveInStream& s, void* destination, uint32_t byteCount) {
     return true;
 }
 
+void storeWaitingBlocks(WaveInStream& s) {
+    ThreadMessage m;
+    while (takeThreadMessage(&m)) {
+        if (m.message == waveInDataMessage) storeBlock(s, reinterpret_cast<WaveHeader*>(m.lParam));
+    }
+}
+
 uint32_t captureThread(void* parameter) {
     if (parameter == nullptr) return ~0u;
     auto& s = *static_cast<WaveInStream*>(parameter);
-    while (s.stopEvent.wait(capturePollMs) != waitSignalled) {
-        ThreadMessage m;
-        while (takeThreadMessage(&m)) {
-            if (m.message == waveInDataMessage)
-                storeBlock(s, reinterpret_cast<WaveHeader*>(m.lParam));
-        }
-    }
+    while (s.stopEvent.wait(capturePollMs) != waitSignalled)
+        storeWaitingBlocks(s);
     // The handle is released by stopStream, which waits for this return.
     return 0;
 }

@@ -112,7 +112,15 @@ uint32_t availableBytes(WaveInStream& stream);
 // A read that leaves room for a block resumes recording stopped by an overflow.
 bool readSamples(WaveInStream& stream, void* destination, uint32_t byteCount);
 
-// The capture thread's procedure; its parameter is the stream. ~0 for a null stream.
+// The capture thread's procedure; its parameter is the stream. ~0 for a null stream. It
+// runs storeWaitingBlocks every capturePollMs until stopStream signals stopEvent.
 uint32_t captureThread(void* stream);
+
+// One look at the capture thread's queue: every filled buffer waiting there is stored (or
+// dropped) and reported, in the order the device handed them back. Runs on the capture
+// thread: its own loop calls it, and where the kernel has no threads (the browser build:
+// platform/kernel/threads.h) the code that delivers the sound runs it there through
+// runThreadStep, right after each delivery.
+void storeWaitingBlocks(WaveInStream& stream);
 
 }  // namespace veldra

@@ -22,7 +22,7 @@ endforeach()
 
 # Programs and tests are built from their folders; every other folder is a library.
 function(veldra_is_library folder result)
-  if(folder MATCHES "^(tools/.*|tests|bench|fuzz)$")
+  if(folder MATCHES "^(tools/.*|tests|bench|fuzz|web)$")
     set(${result} FALSE PARENT_SCOPE)
   else()
     set(${result} TRUE PARENT_SCOPE)
@@ -46,21 +46,57 @@ function(veldra_folder_root target scope folder)
   target_include_directories(${target} ${scope} ${root})
 endfunction()
 
-# Links target to the libraries that folder's line in layers.txt names.
+# Links target to the libraries that folder's line in layers.txt names (those this build
+# makes: the browser's has no SDL back ends).
 function(veldra_link_uses target scope folder)
   get_property(uses GLOBAL PROPERTY "VELDRA_USES ${folder}")
   foreach(used IN LISTS uses)
+    veldra_builds_folder(${used} built)
+    if(NOT built)
+      continue()
+    endif()
     veldra_library_name(${used} library)
     target_link_libraries(${target} ${scope} ${library})
   endforeach()
 endfunction()
 
+# Whether this build makes folder. The browser build (EMSCRIPTEN: em++, `make web`) makes
+# the libraries the page stands on, its own back end (platform/web) and programs (web,
+# and veldra-file's tuner for node), and nothing that needs SDL or a test framework; the
+# native build makes everything but the browser's folders.
+function(veldra_builds_folder folder result)
+  if(EMSCRIPTEN)
+    if(folder MATCHES "^(platform/backends|tools/artwork|tools/glyph-tables|tools/instruction-budget|tools/screens|tests.*|bench|fuzz)$")
+      set(${result} FALSE PARENT_SCOPE)
+      return()
+    endif()
+  elseif(folder MATCHES "^(platform/web|web)$")
+    set(${result} FALSE PARENT_SCOPE)
+    return()
+  endif()
+  set(${result} TRUE PARENT_SCOPE)
+endfunction()
+
 # The library of a library folder, from its *.cpp files (and extra sources, if given); a
-# main.cpp is a program's entry and stays out.
+# main.cpp is a program's entry and stays out. In the browser build a file NAME_web.cpp
+# stands in for NAME.cpp (and is left out of every other build), and the files the folder
+# lists in VELDRA_NATIVE_ONLY (names, set before the call) are left out.
 function(veldra_layer_library folder)
   veldra_library_name(${folder} library)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(EMSCRIPTEN)
+    foreach(source IN LISTS sources)
+      if(source MATCHES "^(.*)_web\\.cpp$")
+        list(REMOVE_ITEM sources ${CMAKE_MATCH_1}.cpp)
+      endif()
+    endforeach()
+    foreach(name IN LISTS VELDRA_NATIVE_ONLY)
+      list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/${folder}/${name})
+    endforeach()
+  else()
+    list(FILTER sources EXCLUDE REGEX "_web\\.cpp$")
+  endif()
   add_library(${library} STATIC ${sources} ${ARGN})
   veldra_folder_root(${library} PUBLIC ${folder})
   veldra_link_uses(${library} PUBLIC ${folder})

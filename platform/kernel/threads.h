@@ -6,6 +6,12 @@
 //   thread messages     every kernel thread has a bounded queue of its own; any thread may
 //                       post to it by the thread's id, only the thread itself takes from it
 //
+// Two builds of it: threads.cpp (POSIX threads) for the programs, and threads_web.cpp for
+// the browser, which has one thread (threads would need cross-origin isolation, which a
+// plain static host does not give). There a kernel thread is its record and its queue, and
+// its procedure never runs: its work is done in steps (runThreadStep) by the code that has
+// work for it, on the one thread; waits do not block (see each call).
+//
 // Failure: calls that can fail return false (or null) and change nothing. There is no
 // forced termination: a thread cannot be killed safely while it may hold a lock or write
 // into memory its owner is about to free, so closeThread waits for the end, however long.
@@ -90,5 +96,16 @@ bool postThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, ui
 // Takes the calling thread's oldest message without waiting. False when the queue is
 // empty or the caller is not a kernel thread.
 bool takeThreadMessage(ThreadMessage* message);
+
+// ---- the browser's single-threaded kernel only (threads_web.cpp) ----
+// There: signal() sets the event and wait() returns waitSignalled when it is set,
+// waitTimedOut at once otherwise (nothing else could signal it while it waited);
+// createThread makes the record and the queue without running proc, threadExitCode says
+// threadStillActive until closeThread, waitForThread returns true at once (no procedure
+// is running), and priorities and processor times are not kept.
+
+// Runs step(parameter) as the thread: takeThreadMessage within it takes from thread's
+// queue. False, running nothing, for a null thread or step.
+bool runThreadStep(KernelThread* thread, void (*step)(void* parameter), void* parameter);
 
 }  // namespace veldra

@@ -3,8 +3,9 @@
 //   background.bmp   bitmap 124, the dial's printed spiral, 240 x 268, 16 colours
 //   menubar.bmp      bitmap 120, the menu bar's button image, 16 x 16, 16 colours
 //   icon.bmp         icon 105 as the program loads it, 32 x 32, 16 colours
-//   icon-N.png       the same icon at N x N for the desktop (N = 16, 22, 24, 32, 48, 64,
-//                    128, 256: the hicolor theme's sizes), each drawn at its own size
+//   icon-N.png       the same icon at N x N, each drawn at its own size: for the desktop
+//                    N = 16, 22, 24, 32, 48, 64, 128, 256 (the hicolor theme's sizes), for
+//                    the browser's page 192 and 512 (its manifest: a phone's home screen)
 // The output depends on nothing but this program, so a rerun gives the same bytes.
 #include <cstdio>
 #include <string>
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     bool ok = writeBmp16(folder + "/background.bmp", drawBackground(), palette, error) &&
               writeBmp16(folder + "/menubar.bmp", drawMenuBarImage(), palette, error) &&
               writeBmp16(folder + "/icon.bmp", drawIcon(32), palette, error);
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 192, 256, 512}) {
         ok = ok && writePng(folder + "/icon-" + std::to_string(size) + ".png", drawIcon(size),
                             palette, insideIconFace, error);
     }

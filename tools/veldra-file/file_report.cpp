@@ -16,6 +16,32 @@ std::string format9(double value) {
 
 }  // namespace
 
+RefreshRow refreshRow(int64_t block) {
+    RefreshRow row{};
+    row.block = block;
+    row.frequency = pipelineState().shownFrequency;
+    row.stable = pipelineState().shownStable;
+    row.period = currentPeriod();
+    row.recentPeriod = recentPeriod(0);
+    row.recentCount = validatorState().recentCount;
+    const DialState& dial = dialState();
+    switch (dial.reading) {
+        case DialReading::None:
+            std::snprintf(row.needle, sizeof row.needle, "none");
+            break;
+        case DialReading::Low:
+            std::snprintf(row.needle, sizeof row.needle, "low");
+            break;
+        case DialReading::High:
+            std::snprintf(row.needle, sizeof row.needle, "high");
+            break;
+        case DialReading::Needle:
+            std::snprintf(row.needle, sizeof row.needle, "%d", dial.readingAngle);
+            break;
+    }
+    return row;
+}
+
 double blockSeconds(int64_t block) {
     return static_cast<double>(block) * captureBlockSamples / sampleRate;
 }

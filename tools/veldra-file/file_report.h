@@ -31,6 +31,10 @@ struct RefreshRow {
 inline constexpr const char* csvHeader =
     "block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle";
 
+// What the dial was handed at the refresh point that block (1-based) just was, read from
+// the pipeline, the validator and the dial.
+RefreshRow refreshRow(int64_t block);
+
 // block x 220 / 22050: the end of the refresh block in seconds of sound.
 double blockSeconds(int64_t block);
 

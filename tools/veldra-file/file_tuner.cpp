@@ -34,34 +34,6 @@ struct SoundSource {
     }
 };
 
-// ---- run ----
-// What the dial was handed at the refresh point that block just was.
-RefreshRow refreshRow(int64_t block) {
-    RefreshRow row{};
-    row.block = block;
-    row.frequency = pipelineState().shownFrequency;
-    row.stable = pipelineState().shownStable;
-    row.period = currentPeriod();
-    row.recentPeriod = recentPeriod(0);
-    row.recentCount = validatorState().recentCount;
-    const DialState& dial = dialState();
-    switch (dial.reading) {
-        case DialReading::None:
-            std::snprintf(row.needle, sizeof row.needle, "none");
-            break;
-        case DialReading::Low:
-            std::snprintf(row.needle, sizeof row.needle, "low");
-            break;
-        case DialReading::High:
-            std::snprintf(row.needle, sizeof row.needle, "high");
-            break;
-        case DialReading::Needle:
-            std::snprintf(row.needle, sizeof row.needle, "%d", dial.readingAngle);
-            break;
-    }
-    return row;
-}
-
 // The first block whose end reaches the given second of sound (0: before any block).
 // Beyond 2^62 blocks (a million centuries) it is a block no sound reaches.
 int64_t blockAt(double seconds) {

@@ -1,0 +1,137 @@
+// The browser build's figures (scripts/web-figures runs this after building):
+//   speed        the WebAssembly tuner (analysis, views, composition, fading) over the demo
+//                performance under node, in times real time, and the native build's
+//                pipeline benchmark for the ratio (when it is built)
+//   cpu          the page tuning in headless Chromium with a fake microphone: the CPU time
+//                of its renderer process and of the audio service over 10 s of wall time,
+//                from /proc, in % of one core
+//   first frame  from the start-up notice's OK (Enter) to the first screen with a reading
+//   download     index.html, the scripts and the WebAssembly (the fonts are in it), gzip -9
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import * as t from './tests/support.mjs';
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// ---- speed ----
+async function speed() {
+  const tuner = await t.loadTuner();
+  const blocks = 6000;  // 60 s of sound
+  const seconds = blocks * 220 / 22050;
+  tuner._vfn_demo(blocks);  // warm up
+  let best = Infinity;
+  for (let run = 0; run < 5; run++) {
+    const start = performance.now();
+    tuner._vfn_demo(blocks);
+    best = Math.min(best, (performance.now() - start) / 1000);
+  }
+  const wasm = seconds / best;
+  let native = null;
+  const bench = path.join(t.root, 'build/release/bench/pipeline_realtime_bench');
+  if (fs.existsSync(bench)) {
+    const out = JSON.parse(execFileSync(bench, ['--benchmark_filter=PipelineDemo',
+      '--benchmark_format=json', '--benchmark_min_time=2'], { encoding: 'utf8' }));
+    native = out.benchmarks[0].x_real_time;
+  }
+  return { wasm, native };
+}
+
+// ---- the page in Chromium ----
+const ticks = 100;  // clock ticks per second (getconf CLK_TCK on Linux)
+
+function processes() {
+  const all = [];
+  for (const pid of fs.readdirSync('/proc').filter((d) => /^\d+$/.test(d))) {
+    try {
+      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      all.push({ pid: Number(pid), ppid: Number(fields[1]),
+                 cpu: Number(fields[11]) + Number(fields[12]),
+                 cmdline: fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8') });
+    } catch { /* gone meanwhile */ }
+  }
+  return all;
+}
+
+// The page's renderer (the one running the AudioWorklet's thread) and the audio service.
+function pageProcesses(browserPid) {
+  const all = processes();
+  const family = new Set([browserPid]);
+  for (let grew = true; grew;) {
+    grew = false;
+    for (const p of all) {
+      if (!family.has(p.pid) && family.has(p.ppid)) { family.add(p.pid); grew = true; }
+    }
+  }
+  const mine = all.filter((p) => family.has(p.pid));
+  const renderer = mine.find((p) => /--type=renderer/.test(p.cmdline) &&
+    fs.readdirSync(`/proc/${p.pid}/task`).some((task) => {
+      try { return fs.readFileSync(`/proc/${p.pid}/task/${task}/comm`, 'utf8').startsWith('Realtime AudioW'); } catch { return false; }
+    }));
+  const audio = mine.find((p) => /--utility-sub-type=audio\.mojom\.AudioService/.test(p.cmdline));
+  return [renderer, audio].filter(Boolean).map((p) => p.pid);
+}
+
+function cpuTicks(pids) {
+  const now = new Map(processes().map((p) => [p.pid, p.cpu]));
+  return pids.reduce((sum, pid) => sum + (now.get(pid) || 0), 0);
+}
+
+async function page(wav, measureCpu) {
+  const server = await t.serve(t.site);
+  const browser = await t.launch({ wav });
+  try {
+    const tab = await t.open(browser, server.url);
+    await tab.keyboard.press('Enter');
+    await t.waitFor(tab, () => window.veldraPage.firstFrameMs !== null);
+    const firstFrame = await tab.evaluate(() => window.veldraPage.firstFrameMs);
+    if (!measureCpu) return { firstFrame };
+    await sleep(2000);
+    const pids = pageProcesses(browser.process().pid);
+    if (pids.length !== 2) throw new Error('cannot find the page\'s renderer and the audio service');
+    const [presents0, refreshes0] = await tab.evaluate(() => [window.veldraPage.presents, window.veldraPage.refreshes()]);
+    const before = cpuTicks(pids), start = performance.now();
+    await sleep(10000);
+    const used = cpuTicks(pids) - before, wall = (performance.now() - start) / 1000;
+    const [presents1, refreshes1] = await tab.evaluate(() => [window.veldraPage.presents, window.veldraPage.refreshes()]);
+    return { firstFrame, cpu: 100 * used / ticks / wall,
+             framesPerSecond: (presents1 - presents0) / wall,
+             refreshesPerSecond: (refreshes1 - refreshes0) / wall };
+  } finally {
+    await browser.close();
+    await server.close();
+  }
+}
+
+// ---- download ----
+function download() {
+  const files = ['index.html', 'veldra.js', 'capture-worklet.js', 'veldra.mjs', 'veldra.wasm'];
+  let sum = 0;
+  const each = files.map((f) => {
+    const n = zlib.gzipSync(fs.readFileSync(path.join(t.site, f)), { level: 9 }).length;
+    sum += n;
+    return `${f} ${(n / 1024).toFixed(1)}`;
+  });
+  return { total: sum / 1024, each };
+}
+
+const folder = t.scratchFolder();
+const wav = path.join(folder, 'a-string.wav');
+t.writeWav(wav, 22050, 22050 * 60, t.stringTone(t.tunerPitch(2, 9, 10), 22050));
+try {
+  const s = await speed();
+  console.log(`wasm tuner over the demo under node: ${Math.round(s.wasm)} x real time` +
+              (s.native ? `; native ${Math.round(s.native)} x; wasm/native ${(s.wasm / s.native).toFixed(2)}` : ''));
+  const measured = await page(wav, true);
+  const firsts = [measured.firstFrame];
+  for (let run = 0; run < 2; run++) firsts.push((await page(wav, false)).firstFrame);
+  console.log(`page CPU over 10 s (renderer + audio service): ${measured.cpu.toFixed(1)} % of a core, ` +
+              `${measured.framesPerSecond.toFixed(1)} screens/s, ${measured.refreshesPerSecond.toFixed(1)} refreshes/s`);
+  console.log(`first frame after OK: ${firsts.map((v) => Math.round(v)).join(', ')} ms`);
+  const d = download();
+  console.log(`download (gzip -9): ${d.total.toFixed(1)} KB (${d.each.join(', ')})`);
+} finally {
+  fs.rmSync(folder, { recursive: true, force: true });
+}

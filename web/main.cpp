@@ -1,0 +1,58 @@
+// veldra in the browser: the same program as the desktop's (app/main.cpp), on the
+// browser's back ends. The page (site/index.html, site/veldra.js) loads it; main runs the
+// shell until its quit message and then tells the page how it ended, so that the page can
+// offer to start again instead of leaving a dead screen.
+//
+// One thread: the microphone's sound is recorded into the capture stream's device by the
+// page's calls (platform/web/wave_in_web.h), and after each piece this file runs the
+// capture thread's step, which stores the filled blocks in the ring and wakes the main
+// window exactly as the capture thread does on the desktop. The hand-off and everything
+// after it are the desktop's.
+#include <emscripten.h>
+
+#include <memory>
+
+#include "app/app.h"
+#include "audio/audio.h"
+#include "platform/fonts/fonts.h"
+#include "platform/web/web.h"
+#include "tuner/tuner.h"
+
+namespace {
+
+void storeBlocks(void* stream) {
+    veldra::storeWaitingBlocks(*static_cast<veldra::WaveInStream*>(stream));
+}
+
+// After a piece of sound: the capture thread's work, while it exists.
+void captureStep() {
+    veldra::WaveInStream& stream = veldra::captureStream();
+    if (stream.thread != nullptr) veldra::runThreadStep(stream.thread, storeBlocks, &stream);
+}
+
+}  // namespace
+
+// For the page's measurements and tests: refresh points that reached the dial so far, and
+// whether a menu is open.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_refreshes() {
+    return veldra::pipelineState().dialRefreshes;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_menu_open() {
+    return veldra::openMenuButton() >= 0 ? 1 : 0;
+}
+
+int main() {
+    using namespace veldra;
+    const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);
+    const std::unique_ptr<WaveInSource> microphone = makeWebMicrophone();
+    installWaveInSource(microphone.get());
+    setSoundDeliveredHook(captureStep);
+    const auto screen = std::make_unique<SystemScreen>();
+    startWindowSystem(*backEnd, *screen, builtInFonts().system());
+    const int32_t exitCode = programEntry(&programResources(), showNormal);
+    stopWindowSystem();
+    setSoundDeliveredHook(nullptr);
+    installWaveInSource(nullptr);
+    tellPageProgramEnded(exitCode);
+    return exitCode;
+}

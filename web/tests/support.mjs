@@ -1,0 +1,223 @@
+// What the browser tests share: the site served from 127.0.0.1 by a small static server,
+// Debian's Chromium driven by puppeteer-core (with a fake microphone playing a WAV), the
+// screen read back from the canvas, tones written as WAV files, and PNG files read.
+//
+// Paths: the site is build/web (VELDRA_SITE), veldra-file and veldra-screens the optimised
+// native build's (VELDRA_FILE, VELDRA_SCREENS), the WebAssembly tuner for node in
+// build/wasm (VELDRA_WASM_BUILD), all from the repository's root.
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+export const site = process.env.VELDRA_SITE || path.join(root, 'build/web');
+export const veldraFile = process.env.VELDRA_FILE ||
+  path.join(root, 'build/release/tools/veldra-file/veldra-file');
+export const veldraScreens = process.env.VELDRA_SCREENS ||
+  path.join(root, 'build/release/tools/screens/veldra-screens');
+export const wasmBuild = process.env.VELDRA_WASM_BUILD || path.join(root, 'build/wasm');
+export const width = 240;
+export const height = 320;
+
+// ---- the server ----
+
+const types = {
+  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript',
+  '.wasm': 'application/wasm', '.webmanifest': 'application/manifest+json',
+  '.png': 'image/png', '.htm': 'text/html; charset=utf-8',
+};
+
+// Serves folder on 127.0.0.1 (port 0: any free one); close() stops it, connections and all.
+export async function serve(folder, port = 0) {
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://host').pathname);
+    const file = path.join(folder, path.normalize(name.endsWith('/') ? `${name}index.html` : name));
+    if (!file.startsWith(folder) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      response.writeHead(404);
+      response.end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
+                              'Cache-Control': 'no-cache' });
+    fs.createReadStream(file).pipe(response);
+  });
+  const sockets = new Set();
+  server.on('connection', (s) => { sockets.add(s); s.on('close', () => sockets.delete(s)); });
+  await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
+  return {
+    url: `http://127.0.0.1:${server.address().port}/`,
+    close: () => new Promise((resolve) => {
+      for (const s of sockets) s.destroy();
+      server.close(resolve);
+    }),
+  };
+}
+
+// ---- the browser ----
+
+// Chromium with a fake microphone playing wav (looping), or, with deny, a microphone that
+// the user refuses. Root needs --no-sandbox.
+export async function launch({ wav = null, deny = false } = {}) {
+  const args = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                '--disable-background-networking', '--disable-component-update',
+                '--disable-sync', '--no-default-browser-check', '--mute-audio',
+                '--use-fake-device-for-media-stream'];
+  if (deny) args.push('--use-fake-ui-for-media-stream=deny');
+  else args.push('--use-fake-ui-for-media-stream');
+  if (wav) args.push(`--use-file-for-fake-audio-capture=${wav}`);
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'veldra-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.VELDRA_CHROMIUM || '/usr/bin/chromium',
+    headless: true, userDataDir: profile, args, protocolTimeout: 60000,
+  });
+  const close = browser.close.bind(browser);
+  browser.close = async () => {
+    await close();
+    fs.rmSync(profile, { recursive: true, force: true });
+  };
+  return browser;
+}
+
+// The browser's first tab at url, its console kept in page.messages.
+export async function open(browser, url) {
+  const [page] = await browser.pages();
+  page.messages = [];
+  page.on('console', (m) => page.messages.push(m.text()));
+  page.on('pageerror', (e) => page.messages.push(`page error: ${e.message}`));
+  await page.setViewport({ width: 480, height: 640 });
+  await page.goto(url, { waitUntil: 'load' });
+  await waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
+  return page;
+}
+
+export function waitFor(page, predicate, timeout = 15000, ...args) {
+  return page.waitForFunction(predicate, { timeout, polling: 50 }, ...args);
+}
+
+// A canvas's pixels (the screen's 240 x 320, or the readout strip's) as RGB bytes.
+export async function canvasPixels(page, id = 'screen') {
+  const rgba = await page.evaluate((name) => {
+    const canvas = document.getElementById(name);
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    return Array.from(data);
+  }, id);
+  const rgb = Buffer.alloc(rgba.length / 4 * 3);
+  for (let i = 0, o = 0; i < rgba.length; i += 4) {
+    rgb[o++] = rgba[i];
+    rgb[o++] = rgba[i + 1];
+    rgb[o++] = rgba[i + 2];
+  }
+  return rgb;
+}
+
+// A tap at screen pixel (x, y), in page coordinates through the canvas's scaling.
+export async function tap(page, x, y) {
+  const box = await (await page.$('#screen')).boundingBox();
+  await page.mouse.click(box.x + (x + 0.5) * box.width / width,
+                         box.y + (y + 0.5) * box.height / height);
+}
+
+// Rows top .. bottom - 1 of an RGB picture 240 pixels wide.
+export function rows(rgb, top, bottom) {
+  return rgb.subarray(top * width * 3, bottom * width * 3);
+}
+
+// ---- sound and pictures ----
+
+// A 16-bit mono WAV at rate of samples(i) in -1 .. 1.
+export function writeWav(file, rate, count, sample) {
+  const data = Buffer.alloc(count * 2);
+  for (let i = 0; i < count; i++) {
+    data.writeInt16LE(Math.round(Math.max(-1, Math.min(1, sample(i))) * 32767), i * 2);
+  }
+  const header = Buffer.alloc(44);
+  header.write('RIFF', 0);
+  header.writeUInt32LE(36 + data.length, 4);
+  header.write('WAVEfmt ', 8);
+  header.writeUInt32LE(16, 16);
+  header.writeUInt16LE(1, 20);
+  header.writeUInt16LE(1, 22);
+  header.writeUInt32LE(rate, 24);
+  header.writeUInt32LE(rate * 2, 28);
+  header.writeUInt16LE(2, 32);
+  header.writeUInt16LE(16, 34);
+  header.write('data', 36);
+  header.writeUInt32LE(data.length, 40);
+  fs.writeFileSync(file, Buffer.concat([header, data]));
+}
+
+// A string's steady tone at frequency: six harmonics, 1/k each, at 0.4 of full scale.
+export function stringTone(frequency, rate) {
+  return (i) => {
+    let v = 0;
+    for (let k = 1; k <= 6; k++) v += Math.sin(2 * Math.PI * k * frequency * i / rate) / k;
+    return 0.4 * v / 2.45;
+  };
+}
+
+// The frequency of a note on the tuner's scale (C1 = 32.7 Hz) plus cents.
+export function tunerPitch(octave, semitone, cents = 0) {
+  return 32.7 * 2 ** (octave - 1 + semitone / 12 + cents / 1200);
+}
+
+// The pixels of an 8-bit RGB or RGBA PNG (veldra-file's and the program's pictures) as RGB.
+export function readPng(file) {
+  const bytes = fs.readFileSync(file);
+  let at = 8, w = 0, h = 0, channels = 3;
+  const idat = [];
+  while (at < bytes.length) {
+    const length = bytes.readUInt32BE(at);
+    const type = bytes.toString('latin1', at + 4, at + 8);
+    const body = bytes.subarray(at + 8, at + 8 + length);
+    if (type === 'IHDR') {
+      w = body.readUInt32BE(0);
+      h = body.readUInt32BE(4);
+      if (body[8] !== 8 || body[12] !== 0 || (body[9] !== 2 && body[9] !== 6)) {
+        throw new Error(`${file}: not an 8-bit RGB(A) PNG`);
+      }
+      channels = body[9] === 6 ? 4 : 3;
+    }
+    if (type === 'IDAT') idat.push(body);
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = w * channels;
+  const out = Buffer.alloc(w * h * 3);
+  let previous = Buffer.alloc(stride);
+  for (let y = 0; y < h; y++) {
+    const filter = raw[y * (stride + 1)];
+    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
+    for (let x = 0; x < stride; x++) {
+      const a = x >= channels ? line[x - channels] : 0;
+      const b = previous[x];
+      const c = x >= channels ? previous[x - channels] : 0;
+      let add = 0;
+      if (filter === 1) add = a;
+      else if (filter === 2) add = b;
+      else if (filter === 3) add = (a + b) >> 1;
+      else if (filter === 4) {
+        const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+        add = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      }
+      line[x] = (line[x] + add) & 255;
+    }
+    for (let x = 0; x < w; x++) line.copy(out, (y * w + x) * 3, x * channels, x * channels + 3);
+    previous = line;
+  }
+  return { width: w, height: h, rgb: out };
+}
+
+// veldra-file's tuner in WebAssembly (tools/veldra-file/node_main.cpp), loaded in node.
+export async function loadTuner() {
+  const file = path.join(wasmBuild, 'tools/veldra-file/veldra-file-node');
+  const { default: create } = await import(pathToFileURL(`${file}.mjs`));
+  return create({ wasmBinary: fs.readFileSync(`${file}.wasm`) });
+}
+
+export function scratchFolder() {
+  return fs.mkdtempSync(path.join(os.tmpdir(), 'veldra-web-test-'));
+}
