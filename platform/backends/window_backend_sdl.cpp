@@ -262,6 +262,7 @@ class SdlBackEnd final : public WindowBackEnd {
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         if (surface == nullptr) return;
         if (layOut(surface)) from = 0, to = pictureRows_;
+        const bool whole = from == 0 && to == pictureRows_;  // also the bars, as after exposure
         if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
         if (surface->format->BytesPerPixel == 4) {
             paint<uint32_t>(surface, from, to);
@@ -269,7 +270,12 @@ class SdlBackEnd final : public WindowBackEnd {
             paint<uint16_t>(surface, from, to);
         }
         if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-        SDL_UpdateWindowSurface(window_);
+        // Only the rows painted go to the display server: the readout changes ten times a
+        // second and need not send the screen's picture along with it.
+        const SDL_Rect rows{offsetX_, offsetY_ + from * scale_, screenWidth * scale_,
+                            (to - from) * scale_};
+        if (whole || SDL_UpdateWindowSurfaceRects(window_, &rows, 1) != 0)
+            SDL_UpdateWindowSurface(window_);
     }
 
     // Scale and offset of the picture in a surface of this size; the bars go black, and the
