@@ -231,8 +231,9 @@ class Microphone : public WaveInSource {
         want.freq = found == 0 && own.freq > 0 ? own.freq : rate_;
         want.channels = found == 0 && own.channels > 0 ? own.channels : 1;
         want.format = AUDIO_F32SYS;
-        // About 10 ms a chunk, so that blocks come back evenly.
-        want.samples = static_cast<Uint16>(want.freq >= 44100 ? 512 : 256);
+        // About 20 ms a chunk: half the wake-ups of 10 ms, and well inside the tenth of a
+        // second in which the needle must follow.
+        want.samples = static_cast<Uint16>(want.freq >= 44100 ? 1024 : 512);
         want.callback = [](void* self, Uint8* bytes, int count) {
             static_cast<Microphone*>(self)->heard(bytes, count);
         };
