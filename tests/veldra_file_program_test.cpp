@@ -398,6 +398,9 @@ TEST_F(VeldraFileProgramTest, AShortFileIsTunedWithOneWarningAndNoDecoderNotes) 
     writeSoundFile(file("whole.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, tone);
     const std::string flac = readWholeFile(file("whole.flac"));
     writeWholeFile(file("cut.flac"), flac.substr(0, flac.size() * 2 / 3));
+    writeSoundFile(file("whole.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 1, tone);
+    const std::string aiff = readWholeFile(file("whole.aiff"));
+    writeWholeFile(file("cut.aiff"), aiff.substr(0, aiff.size() * 2 / 3));
     writeSoundFile(file("whole.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 22050, 1, tone);
     std::string mp3 = readWholeFile(file("whole.mp3"));
     std::fill(mp3.begin() + 1500, mp3.begin() + 1700, 'A');
@@ -406,6 +409,7 @@ TEST_F(VeldraFileProgramTest, AShortFileIsTunedWithOneWarningAndNoDecoderNotes) 
         {"cut.wav", "2.0 s read of 5.3 s announced"},
         {"huge.wav", "0.2 s read of 97391.5 s announced"},
         {"cut.flac", " s read of 3.0 s announced"},
+        {"cut.aiff", "2.0 s read of 3.0 s announced"},
         {"damaged.mp3", " s read of 3.0 s announced"},
     };
     for (const auto& [name, said] : cases) {

@@ -267,8 +267,8 @@ bool SoundFileReader::Impl::openBytes() {
                          (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
     format.resampled = info.samplerate != outputRate;
     decoderTalks = isMpeg(info.format);
-    announcedFrames =
-        std::max<int64_t>(info.frames == SF_COUNT_MAX ? 0 : info.frames, announcedWavFrames(bytes));
+    announcedFrames = std::max<int64_t>(info.frames == SF_COUNT_MAX ? 0 : info.frames,
+                                        announcedHeaderFrames(bytes));
     if (format.resampled) {
         std::string why;
         if (!resampler.open(info.samplerate, outputRate, why))

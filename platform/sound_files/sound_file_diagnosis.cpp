@@ -44,6 +44,10 @@ uint32_t le32(const unsigned char* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
+uint32_t be32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
 bool isRiffWave(SoundBytes& bytes) {
     unsigned char header[12];
     return peekBytes(bytes, 0, header, 12) == 12 && std::memcmp(header, "RIFF", 4) == 0 &&
@@ -163,6 +167,9 @@ OpenDiagnosis diagnoseNoFrames(const SoundBytes& bytes, const std::string& logTe
     return {SoundFileProblem::Empty, "no sound in it"};
 }
 
+namespace {
+
+// A PCM or float WAV's data chunk, in whole frames.
 int64_t announcedWavFrames(SoundBytes& bytes) {
     const WavChunk data = findWavChunk(bytes, "data");
     const WavChunk fmt = findWavChunk(bytes, "fmt ");
@@ -176,6 +183,33 @@ int64_t announcedWavFrames(SoundBytes& bytes) {
         data.size == 0xFFFFFFFF)
         return -1;
     return data.size / blockAlign;
+}
+
+// An AIFF or AIFF-C file's COMM chunk counts its sample frames whatever the encoding.
+int64_t announcedAiffFrames(SoundBytes& bytes) {
+    unsigned char header[12];
+    if (peekBytes(bytes, 0, header, 12) != 12 || std::memcmp(header, "FORM", 4) != 0 ||
+        (std::memcmp(header + 8, "AIFF", 4) != 0 && std::memcmp(header + 8, "AIFC", 4) != 0))
+        return -1;
+    int64_t at = 12;
+    for (int chunks = 0; chunks < 10000; ++chunks) {
+        // A chunk's id and big-endian size, then COMM's channels and frames.
+        unsigned char head[14];
+        if (peekBytes(bytes, at, head, 14) != 14) return -1;
+        const uint32_t size = be32(head + 4);
+        if (std::memcmp(head, "COMM", 4) == 0) {
+            const uint32_t frames = be32(head + 10);
+            return size < 18 || frames == 0 || frames == 0xFFFFFFFF ? -1 : frames;
+        }
+        at += 8 + static_cast<int64_t>(size) + (size & 1);
+    }
+    return -1;
+}
+
+}  // namespace
+
+int64_t announcedHeaderFrames(SoundBytes& bytes) {
+    return std::max(announcedWavFrames(bytes), announcedAiffFrames(bytes));
 }
 
 }  // namespace veldra

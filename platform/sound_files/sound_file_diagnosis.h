@@ -29,10 +29,11 @@ struct OpenDiagnosis {
 // sfCode, sfText: what sf_error and sf_strerror said about the failed open.
 OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText);
 
-// The frames a PCM or float WAV's data chunk announces (its size in whole frames), or -1
-// for another file or a size that means "not known" (0, 0xFFFFFFFF). libsndfile corrects
-// its own count to what the file holds, so this is where a cut file's promise is kept.
-int64_t announcedWavFrames(SoundBytes& bytes);
+// The frames a PCM or float WAV's data chunk (its size in whole frames) or an AIFF's COMM
+// chunk announces, or -1 for another file or a count that means "not known" (0,
+// 0xFFFFFFFF). libsndfile corrects its own count to what these files hold, so this is
+// where a cut file's promise is kept.
+int64_t announcedHeaderFrames(SoundBytes& bytes);
 
 // A file that opened but declares no frames: empty, or cut off before its sound.
 // logText: libsndfile's log of the header it parsed.
