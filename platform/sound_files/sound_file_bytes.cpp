@@ -10,6 +10,9 @@
 namespace veldra {
 namespace {
 
+// What one system call reads ahead: about 1.5 s of the tuner's own sound.
+constexpr size_t readAheadBytes = 64 * 1024;
+
 SoundBytes& of(void* user) {
     return *static_cast<SoundBytes*>(user);
 }
@@ -79,12 +82,22 @@ int64_t peekBytes(SoundBytes& bytes, int64_t offset, void* into, int64_t count) 
     int64_t done = 0;
     auto* out = static_cast<unsigned char*>(into);
     while (done < n) {
-        const ssize_t got =
-            ::pread(bytes.fd, out + done, static_cast<size_t>(n - done), offset + done);
+        const int64_t at = offset + done;
+        const int64_t cacheEnd = bytes.cacheAt + bytes.cacheLength;
+        if (at >= bytes.cacheAt && at < cacheEnd) {
+            const int64_t k = std::min(n - done, cacheEnd - at);
+            std::memcpy(out + done, bytes.cache.get() + (at - bytes.cacheAt),
+                        static_cast<size_t>(k));
+            done += k;
+            continue;
+        }
+        if (!bytes.cache) bytes.cache = std::make_unique<unsigned char[]>(readAheadBytes);
+        const ssize_t got = ::pread(bytes.fd, bytes.cache.get(), readAheadBytes, at);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && bytes.readErrno == 0) bytes.readErrno = errno;
+        bytes.cacheAt = at;
+        bytes.cacheLength = std::max<int64_t>(got, 0);
         if (got <= 0) break;  // the file shrank under us, or the system refused: a short read
-        done += got;
     }
     return done;
 }

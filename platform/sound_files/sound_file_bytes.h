@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace veldra {
 
@@ -24,6 +25,11 @@ struct SoundBytes {
     int64_t position = 0;                   // where the next read starts
     bool readPastEnd = false;               // a read came back short: the source ended
     int readErrno = 0;                      // the first read the system refused: its errno
+    // A descriptor's bytes from cacheAt on, read ahead in one system call: libsndfile asks
+    // for a block at a time, and a call per block costs more than tuning the block.
+    std::unique_ptr<unsigned char[]> cache;
+    int64_t cacheAt = 0;
+    int64_t cacheLength = 0;
 };
 
 // Points the source at an open descriptor (taken over) of a file of the given length.
