@@ -63,13 +63,8 @@ int main(int argc, char** argv) {
     const char* chosen =
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
     const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
-    installWaveInSource(input.get());
     setInputStateListener(inputStateChanged);
-    const auto screen = std::make_unique<SystemScreen>();
-    startWindowSystem(*backEnd, *screen, builtInFonts().system());
-    const int32_t exitCode = programEntry(&programResources(), showNormal);
-    stopWindowSystem();
+    const int32_t exitCode = runProgram(*backEnd, input.get(), builtInFonts().system());
     setInputStateListener(nullptr);
-    installWaveInSource(nullptr);
     return exitCode;
 }

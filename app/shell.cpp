@@ -6,6 +6,7 @@
 #include "app/shell.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "app/desktop_readout.h"
 #include "app/resources.h"
@@ -64,6 +65,16 @@ int32_t programEntry(const ResourceTable* instance, int32_t showState) {
         }
     }
     return static_cast<int32_t>(message.wParam);
+}
+
+int32_t runProgram(WindowBackEnd& backEnd, WaveInSource* source, const SystemFonts& fonts) {
+    installWaveInSource(source);
+    const auto screen = std::make_unique<SystemScreen>();  // display memory: not on the stack
+    startWindowSystem(backEnd, *screen, fonts);
+    const int32_t exitCode = programEntry(&programResources(), showNormal);
+    stopWindowSystem();
+    installWaveInSource(nullptr);
+    return exitCode;
 }
 
 bool initInstance(const ResourceTable* instance, int32_t showState) {

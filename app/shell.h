@@ -57,6 +57,10 @@ inline constexpr uint32_t InputStateMessage = 961;
 void inputStateChanged(bool lost);
 
 int32_t programEntry(const ResourceTable* instance, int32_t showState);
+// The whole program on a window back end: source installed as the sound input and the
+// window system started around programEntry with the program's resources; returns its
+// exit code. The desktop's main, the browser's and tools/screens run it.
+int32_t runProgram(WindowBackEnd& backEnd, WaveInSource* source, const SystemFonts& fonts);
 bool initInstance(const ResourceTable* instance, int32_t showState);
 intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // The menu bar from description 102 with the image of bitmap 120; null on failure.

@@ -45,14 +45,9 @@ int main() {
     using namespace veldra;
     const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);
     const std::unique_ptr<WaveInSource> microphone = makeWebMicrophone();
-    installWaveInSource(microphone.get());
     setSoundDeliveredHook(captureStep);
-    const auto screen = std::make_unique<SystemScreen>();
-    startWindowSystem(*backEnd, *screen, builtInFonts().system());
-    const int32_t exitCode = programEntry(&programResources(), showNormal);
-    stopWindowSystem();
+    const int32_t exitCode = runProgram(*backEnd, microphone.get(), builtInFonts().system());
     setSoundDeliveredHook(nullptr);
-    installWaveInSource(nullptr);
     tellPageProgramEnded(exitCode);
     return exitCode;
 }

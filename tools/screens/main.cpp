@@ -88,19 +88,14 @@ std::string rectJson(const Rect& r) {
     return text;
 }
 
-// The program's start-up and message loop (as programEntry runs them) on backEnd, with
-// source as the sound input, from a fresh start, answering the start-up notice with Enter.
+// The program (runProgram) on backEnd with source as the sound input, from a fresh start,
+// answering the start-up notice with Enter.
 void runShell(ScriptBackEnd& backEnd, WaveInSource* source, const SystemFonts& fonts) {
     resetShell();
     resetTuner();
-    installWaveInSource(source);
-    SystemScreen screen;
-    startWindowSystem(backEnd, screen, fonts);
     backEnd.script.push_back({InputKind::KeyDown, 0, 0, keyReturn});
     backEnd.script.push_back({InputKind::KeyUp, 0, 0, keyReturn});
-    programEntry(&programResources(), showNormal);
-    stopWindowSystem();
-    installWaveInSource(nullptr);
+    runProgram(backEnd, source, fonts);
 }
 
 // The readout strips of Guitar readings from a cent below frequency to a cent above, in
