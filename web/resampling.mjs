@@ -29,29 +29,17 @@ const waveforms = {
 const frequencies = [82.41, 110.0, 146.83, 196.0, 246.94, 329.63, 440.0];
 const lead = 0.5;  // seconds of silence before the tone
 
-// Cents from frequency of the median stable reading in 1.0 .. 3.5 s of CSV lines; NaN for none.
+// Cents from frequency of the median stable reading in 1.0 .. 3.5 s of the tuner's lines;
+// NaN for none.
 function readingCents(lines, frequency) {
   const readings = [];
-  for (const line of lines.slice(1)) {
+  for (const line of lines) {
     const [, time, hz, stable] = line.split(',');
     if (stable === '1' && Number(time) >= 1.0 && Number(time) <= 3.5) readings.push(Number(hz));
   }
   if (readings.length === 0) return NaN;
   readings.sort((a, b) => a - b);
   return 1200 * Math.log2(readings[Math.floor(readings.length / 2)] / frequency);
-}
-
-// The tuner's CSV lines over 16-bit samples (WebAssembly, as the page runs it).
-function tune(tuner, samples) {
-  tuner._vfn_start(tuner.allocateUTF8(''));
-  const lines = ['header'];
-  const buffer = tuner._vfn_block_buffer() >> 1;
-  for (let at = 0; at + 220 <= samples.length; at += 220) {
-    tuner.HEAP16.set(samples.subarray(at, at + 220), buffer);
-    const line = tuner._vfn_block();
-    if (line !== 0) lines.push(tuner.UTF8ToString(line));
-  }
-  return lines;
 }
 
 // A float as the page's program makes it a sample (platform/sound_files/sample_conversion.h).
@@ -132,7 +120,7 @@ try {
         }
         const start = captured.findIndex((v) => v !== 0);
         const samples = Int16Array.from(captured.slice(start, start + 4 * 22050), toSample16);
-        const browserCents = readingCents(tune(tuner, samples), frequency);
+        const browserCents = readingCents(t.tunerLines(tuner, samples), frequency);
         rows.push({ rate, name, frequency, reference, desktop, browser: browserCents });
         console.log(`${rate} ${name.padEnd(8)} ${frequency.toFixed(2).padStart(6)} Hz: ` +
                     `sox ${reference.toFixed(2)}, desktop ${desktop.toFixed(2)}, browser ${browserCents.toFixed(2)} cents`);

@@ -218,6 +218,24 @@ export async function loadTuner() {
   return create({ wasmBinary: fs.readFileSync(`${file}.wasm`) });
 }
 
+// What that tuner prints for 16-bit samples at 22050 Hz: veldra-file's CSV lines without
+// their header, in the modes named as veldra-file's --mode takes them ('' for the start-up
+// mode); null when the modes are refused.
+export function tunerLines(tuner, samples, modes = '') {
+  const text = tuner.allocateUTF8(modes);
+  const started = tuner._vfn_start(text);
+  tuner._free(text);
+  if (started !== 1) return null;
+  const lines = [];
+  const buffer = tuner._vfn_block_buffer() >> 1;
+  for (let at = 0; at + 220 <= samples.length; at += 220) {
+    tuner.HEAP16.set(samples.subarray(at, at + 220), buffer);
+    const line = tuner._vfn_block();
+    if (line !== 0) lines.push(tuner.UTF8ToString(line));
+  }
+  return lines;
+}
+
 export function scratchFolder() {
   return fs.mkdtempSync(path.join(os.tmpdir(), 'veldra-web-test-'));
 }

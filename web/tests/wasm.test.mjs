@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { loadTuner, root } from './support.mjs';
+import { loadTuner, root, tunerLines } from './support.mjs';
 
 const data = path.join(root, 'tests/data');
 
@@ -26,16 +26,9 @@ test('the WebAssembly tuner prints every reference line as the native one does',
     const [name, modes] = file.replace(/\.csv$/, '').split('.');
     const sound = samples(path.join(data, `${name}.wav`));
     const modeNames = modes === 'startup' ? '' : modes.replace(/-/g, ',');
-    const text = tuner.allocateUTF8(modeNames);
-    assert.equal(tuner._vfn_start(text), 1, file);
-    tuner._free(text);
-    const lines = ['block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle'];
-    const buffer = tuner._vfn_block_buffer() >> 1;
-    for (let at = 0; at + 220 <= sound.length; at += 220) {
-      tuner.HEAP16.set(sound.subarray(at, at + 220), buffer);
-      const line = tuner._vfn_block();
-      if (line !== 0) lines.push(tuner.UTF8ToString(line));
-    }
+    const lines = tunerLines(tuner, sound, modeNames);
+    assert.ok(lines !== null, file);
+    lines.unshift('block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle');
     const want = fs.readFileSync(path.join(data, file), 'utf8').trimEnd().split('\n');
     assert.deepEqual(lines, want, file);
   }
