@@ -18,6 +18,7 @@
 #include "tests/support/program_window.h"
 #include "tests/support/pulse_session.h"
 #include "tests/support/scratch_files.h"
+#include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"
 
 namespace veldra {
@@ -25,18 +26,16 @@ namespace {
 
 // Where veldra-file's picture of the file puts the needle after two seconds of it.
 void expectedNeedle(const std::string& path, double& x, double& y) {
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
-    ASSERT_TRUE(startHeadlessTuner(window, loadBitmapResource(backgroundResource)));
-    SoundFileReader reader{sampleRate};
-    ASSERT_TRUE(reader.open(path)) << reader.error().message;
-    int16_t block[captureBlockSamples];
-    for (int b = 0; b < 2 * sampleRate / captureBlockSamples; ++b) {
-        ASSERT_EQ(reader.read(block, captureBlockSamples), captureBlockSamples);
-        analyzeBlock(block, captureBlockSamples, false);
-    }
-    ASSERT_TRUE(needleCentre(screen.snapshot(), x, y));
-    closeDisplay();
+    constexpr int64_t twoSeconds = 2 * sampleRate / captureBlockSamples;
+    bool found = false;
+    const int64_t blocks = tuneFile(path, loadBitmapResource(backgroundResource),
+                                    [&](int64_t tuned, const HeadlessScreen& screen) {
+                                        if (tuned < twoSeconds) return true;
+                                        found = needleCentre(screen.snapshot(), x, y);
+                                        return false;
+                                    });
+    ASSERT_EQ(blocks, twoSeconds);
+    ASSERT_TRUE(found);
 }
 
 class PulseEndToEndTest : public ::testing::Test {

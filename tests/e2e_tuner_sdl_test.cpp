@@ -71,17 +71,9 @@ double backgroundShare(const Picture& p) {
 
 // The frequency the tuner shows after two seconds of the file, as veldra-file reads it.
 float readingOf(const std::string& path) {
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
-    startHeadlessTuner(window, Bitmap{0, 0, nullptr});
-    SoundFileReader reader{sampleRate};
-    reader.open(path);
-    int16_t block[captureBlockSamples];
-    for (int b = 0; b < 2 * sampleRate / captureBlockSamples; ++b) {
-        reader.read(block, captureBlockSamples);
-        analyzeBlock(block, captureBlockSamples, false);
-    }
-    closeDisplay();
+    tuneFile(path, Bitmap{0, 0, nullptr}, [](int64_t blocks, const HeadlessScreen&) {
+        return blocks < 2 * sampleRate / captureBlockSamples;
+    });
     return pipelineState().shownFrequency;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
 #include "tests/support/scratch_files.h"
+#include "tests/support/tuner_setup.h"
 #include "tests/support/xvfb_session.h"
 #include "tuner/tuner.h"
 
@@ -54,23 +55,16 @@ constexpr Waveform waveforms[] = {{"sine", sine},
 
 // Cents from the true pitch of the median stable reading in 1.0 .. 3.5 s; NaN for none.
 double readingCents(const std::string& path, double frequency) {
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
-    EXPECT_TRUE(startHeadlessTuner(window, Bitmap{0, 0, nullptr}));
-    SoundFileReader reader{sampleRate};
-    EXPECT_TRUE(reader.open(path)) << reader.error().message;
     std::vector<double> readings;
-    int16_t block[captureBlockSamples];
-    int32_t refreshes = pipelineState().dialRefreshes;
-    for (int64_t b = 1; reader.read(block, captureBlockSamples) == captureBlockSamples; ++b) {
-        analyzeBlock(block, captureBlockSamples, false);
-        const double seconds = static_cast<double>(b) * captureBlockSamples / sampleRate;
-        if (pipelineState().dialRefreshes == refreshes) continue;
+    int32_t refreshes = 0;  // the tuner's fresh start counts from none
+    tuneFile(path, Bitmap{0, 0, nullptr}, [&](int64_t blocks, const HeadlessScreen&) {
+        const double seconds = static_cast<double>(blocks) * captureBlockSamples / sampleRate;
+        if (pipelineState().dialRefreshes == refreshes) return true;
         refreshes = pipelineState().dialRefreshes;
         if (pipelineState().shownStable && seconds >= 1.0 && seconds <= 3.5)
             readings.push_back(pipelineState().shownFrequency);
-    }
-    closeDisplay();
+        return true;
+    });
     if (readings.empty()) return NAN;
     std::sort(readings.begin(), readings.end());
     return 1200.0 * std::log2(readings[readings.size() / 2] / frequency);

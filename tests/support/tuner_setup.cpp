@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "platform/screen/screen.h"
+#include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 
 namespace veldra {
@@ -16,6 +17,23 @@ void startTunerModules() {
     screen.fill(0);
     window.place(defaultWindowRect);
     ASSERT_TRUE(startHeadlessTuner(window, Bitmap{0, 0, nullptr}));
+}
+
+int64_t tuneFile(const std::string& path, const Bitmap& background,
+                 const std::function<bool(int64_t blocks, const HeadlessScreen&)>& afterBlock) {
+    HeadlessScreen screen;
+    HeadlessWindow window(screen);
+    int64_t blocks = 0;
+    EXPECT_TRUE(startHeadlessTuner(window, background));
+    SoundFileReader reader{sampleRate};
+    EXPECT_TRUE(reader.open(path)) << reader.error().message;
+    int16_t block[captureBlockSamples];
+    while (reader.read(block, captureBlockSamples) == captureBlockSamples) {
+        analyzeBlock(block, captureBlockSamples, false);
+        if (!afterBlock(++blocks, screen)) break;
+    }
+    closeDisplay();
+    return blocks;
 }
 
 std::vector<int16_t> pluckedString(double frequency, double seconds, double amplitude) {

@@ -6,11 +6,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
+
+#include "platform/screen/screen.h"
 
 namespace veldra {
 
 void startTunerModules();
+
+// The tuner from a fresh start on a headless screen with the background picture, over a
+// sound file read as veldra-file reads it, block by block until the file ends or afterBlock
+// (given the blocks tuned so far and the screen) returns false; then the display closes.
+// Returns the blocks tuned; a tuner or file that cannot be had fails the test.
+int64_t tuneFile(const std::string& path, const Bitmap& background,
+                 const std::function<bool(int64_t blocks, const HeadlessScreen&)>& afterBlock);
 
 // A plucked string at 22050 samples per second: ten harmonics falling off as 1/k, the
 // higher ones dying away faster, with a 4 ms attack, the sum scaled by amplitude.
