@@ -77,10 +77,9 @@ WavChunk findWavChunk(SoundBytes& bytes, const char* id) {
     return {false, false, 0, 0};
 }
 
-// The format tag of a WAV file's complete format chunk, or -1. For the extensible format
-// the tag comes from the sub-format.
-int32_t wavFormatTag(SoundBytes& bytes) {
-    const WavChunk fmt = findWavChunk(bytes, "fmt ");
+// The format tag of a WAV file's complete format chunk (found by findWavChunk), or -1.
+// For the extensible format the tag comes from the sub-format.
+int32_t wavFormatTag(SoundBytes& bytes, const WavChunk& fmt) {
     if (!fmt.found || fmt.size < 16) return -1;
     unsigned char body[40];
     const int64_t want = fmt.size >= 40 ? 40 : 16;
@@ -135,8 +134,6 @@ bool mentionsEncoding(const std::string& text) {
 }  // namespace
 
 OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText) {
-    if (bytes.readErrno != 0)
-        return {SoundFileProblem::NotReadable, std::strerror(bytes.readErrno)};
     if (sfCode == SF_ERR_SYSTEM) return {SoundFileProblem::NotReadable, sfText};
     const bool known = startsLikeSoundFile(bytes);
     const bool endedEarly = isOgg(bytes) ? oggPagesCutOff(bytes) : bytes.readPastEnd;
@@ -148,7 +145,7 @@ OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::stri
     if (endedEarly || findWavChunk(bytes, "data").cutOff)
         return {SoundFileProblem::Truncated, "the file ends inside its header"};
     // libsndfile calls an unknown WAV codec a malformed format chunk; the tag says more.
-    const int32_t tag = wavFormatTag(bytes);
+    const int32_t tag = wavFormatTag(bytes, findWavChunk(bytes, "fmt "));
     if (tag >= 0 && !decodableWavTag(tag)) {
         char detail[40];
         std::snprintf(detail, sizeof detail, "WAV format tag 0x%04X", static_cast<unsigned>(tag));
@@ -176,7 +173,7 @@ int64_t announcedWavFrames(SoundBytes& bytes) {
     unsigned char body[16];
     if (!data.found || !fmt.found || fmt.size < 16 || peekBytes(bytes, fmt.body, body, 16) != 16)
         return -1;
-    const int32_t tag = wavFormatTag(bytes);
+    const int32_t tag = wavFormatTag(bytes, fmt);
     const uint32_t blockAlign = body[12] | body[13] << 8;
     // 0 and 0xFFFFFFFF are what recorders write while the length is not yet known.
     if ((tag != 0x0001 && tag != 0x0003) || blockAlign == 0 || data.size == 0 ||
@@ -187,10 +184,6 @@ int64_t announcedWavFrames(SoundBytes& bytes) {
 
 // An AIFF or AIFF-C file's COMM chunk counts its sample frames whatever the encoding.
 int64_t announcedAiffFrames(SoundBytes& bytes) {
-    unsigned char header[12];
-    if (peekBytes(bytes, 0, header, 12) != 12 || std::memcmp(header, "FORM", 4) != 0 ||
-        (std::memcmp(header + 8, "AIFF", 4) != 0 && std::memcmp(header + 8, "AIFC", 4) != 0))
-        return -1;
     int64_t at = 12;
     for (int chunks = 0; chunks < 10000; ++chunks) {
         // A chunk's id and big-endian size, then COMM's channels and frames.
@@ -209,7 +202,14 @@ int64_t announcedAiffFrames(SoundBytes& bytes) {
 }  // namespace
 
 int64_t announcedHeaderFrames(SoundBytes& bytes) {
-    return std::max(announcedWavFrames(bytes), announcedAiffFrames(bytes));
+    unsigned char head[12];
+    if (peekBytes(bytes, 0, head, 12) != 12) return -1;
+    if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0)
+        return announcedWavFrames(bytes);
+    if (std::memcmp(head, "FORM", 4) == 0 &&
+        (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0))
+        return announcedAiffFrames(bytes);
+    return -1;
 }
 
 }  // namespace veldra
