@@ -64,9 +64,8 @@ class Conversion {
                  std::string& error) {
         channels_ = channels;
         chunk_ = chunkFrames;
-        resampling_ = inputRate != outputRate;
-        if (resampling_ && !resampler_.open(inputRate, outputRate, error)) return false;
-        if (!resampling_) resampler_.close();
+        resampler_.close();
+        if (inputRate != outputRate && !resampler_.open(inputRate, outputRate, error)) return false;
         mono_.assign(static_cast<size_t>(chunk_), 0.0f);
         converted_.assign(static_cast<size_t>(chunk_), 0.0f);
         samples_.assign(static_cast<size_t>(chunk_), 0);
@@ -81,7 +80,7 @@ class Conversion {
             mixToMono(frames + static_cast<ptrdiff_t>(done) * channels_, channels_, n,
                       mono_.data());
             done += n;
-            if (!resampling_) {
+            if (!resampler_.isOpen()) {
                 deliver(mono_.data(), static_cast<size_t>(n), device);
                 continue;
             }
@@ -106,7 +105,6 @@ class Conversion {
 
     int32_t channels_ = 1;
     int32_t chunk_ = 0;  // frames converted at a time
-    bool resampling_ = false;
     Resampler resampler_;
     std::vector<float> mono_, converted_;
     std::vector<int16_t> samples_;
