@@ -28,10 +28,6 @@ constexpr ModeEntry catalogue[instrumentKindCount] = {
     {0, 0, 3},   // Singing
 };
 
-constexpr double c1Frequency = 32.7;  // Hz; the open strings are tuned from this C1
-
-// Twelve two-character cells, one per semitone from C.
-constexpr char noteAlphabet[] = "C C#D D#E F F#G G#A A#B ";
 constexpr char noteTemplate[4] = {'c', ' ', '0', '\0'};
 
 OctaveBounds octaveTable[instrumentKindCount] = {};

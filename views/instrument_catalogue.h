@@ -71,6 +71,12 @@ OctaveBounds octaveRange(InstrumentKind kind);
 // leaves name as it was.
 void instrumentName(std::string& name, InstrumentKind kind);
 
+// The scale's C1 in Hz, from which the open strings are tuned and notes are named.
+inline constexpr double c1Frequency = 32.7;
+
+// Twelve two-character note names, one per semitone from C.
+inline constexpr char noteAlphabet[] = "C C#D D#E F F#G G#A A#B ";
+
 // Writes the open-string frequencies of kind in Hz into out (room for 6) and returns
 // how many it wrote: 6, 4, 4, 2, 4 for Guitar, Violin, Cello, Erhu, Pipa, else 0.
 int32_t stringFrequencies(float out[maxStringCount], InstrumentKind kind);

@@ -6,8 +6,7 @@
 namespace veldra {
 namespace {
 
-constexpr double c0Frequency = 32.7 / 2;  // Hz: the tuner's scale has C1 = 32.7 Hz
-constexpr char noteAlphabet[] = "C C#D D#E F F#G G#A A#B ";
+constexpr double c0Frequency = c1Frequency / 2;  // Hz
 
 }  // namespace
 
