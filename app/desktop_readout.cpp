@@ -37,12 +37,16 @@ void updateDesktopReadout(const ReadoutInputs& inputs) {
     else if (isDrawingSuspended())
         now = Readout{ReadoutKind::Paused};
     if (state.drawn && now == state.shown) return;
-    const BuiltInFonts& fonts = builtInFonts();
-    drawReadout({state.pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
-                {&fonts.readoutNote, &fonts.readoutText}, now);
+    drawReadoutStrip(state.pixels, now);
     state.shown = now;
     state.drawn = true;
     showReadout(state.pixels);
+}
+
+void drawReadoutStrip(uint16_t* pixels, const Readout& readout) {
+    const BuiltInFonts& fonts = builtInFonts();
+    drawReadout({pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
+                {&fonts.readoutNote, &fonts.readoutText}, readout);
 }
 
 const Readout& desktopReadout() {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/fonts/fonts.h"
+#include "app/app.h"
 #include "platform/screen/screen.h"
 
 namespace veldra {
@@ -64,10 +64,8 @@ namespace veldra {
 }
 
 Picture readoutPicture(const Readout& readout) {
-    Picture strip(240 * readoutHeight, 0);
-    const BuiltInFonts& fonts = builtInFonts();
-    drawReadout({strip.data(), 1, 240, {0, 0, 240, readoutHeight}},
-                {&fonts.readoutNote, &fonts.readoutText}, readout);
+    Picture strip(readoutWidth * readoutHeight, 0);
+    drawReadoutStrip(strip.data(), readout);
     return strip;
 }
 

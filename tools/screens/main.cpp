@@ -102,14 +102,11 @@ void runShell(ScriptBackEnd& backEnd, WaveInSource* source, const SystemFonts& f
 // steps of a hundredth of a cent: each different one once.
 bool writeReadouts(const std::string& folder, double frequency) {
     if (!(frequency > 0)) return false;
-    const BuiltInFonts& fonts = builtInFonts();
     std::vector<std::vector<uint16_t>> strips;
     std::vector<uint16_t> strip(readoutWidth * readoutHeight);
     for (int32_t step = -100; step <= 100; ++step) {
         const auto reading = static_cast<float>(frequency * std::exp2(step / 120000.0));
-        drawReadout({strip.data(), 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
-                    {&fonts.readoutNote, &fonts.readoutText},
-                    {ReadoutKind::Reading, reading, InstrumentKind::Guitar});
+        drawReadoutStrip(strip.data(), {ReadoutKind::Reading, reading, InstrumentKind::Guitar});
         if (std::find(strips.begin(), strips.end(), strip) == strips.end()) strips.push_back(strip);
     }
     std::string error;
