@@ -3,20 +3,21 @@
 #include <cmath>
 #include <cstdio>
 
+#include "display/display.h"
 #include "views/note_reading.h"
+#include "views/tuning_dial.h"
 
 namespace veldra {
 namespace {
 
-constexpr ColourRef needleGreen = 0x5FFF5F;  // the needle's (95, 255, 95)
-constexpr ColourRef ringOrange = 0x007CF8;   // the rings' RGB565 0xFBE0 as 8-bit channels
-constexpr double inTune = 5.0;               // cents: green within, orange beyond
+constexpr ColourRef ringOrange = colourRefFromRgb565(scaleColour);
+constexpr double inTune = 5.0;  // cents: the needle's green within, the rings' orange beyond
 
 constexpr int32_t margin = 6;
 constexpr int32_t detailLeft = 82;  // where the cents and the string start, right of the note
 
 ColourRef centsColour(double cents) {
-    return std::fabs(cents) <= inTune ? needleGreen : ringOrange;
+    return std::fabs(cents) <= inTune ? needleColour : ringOrange;
 }
 
 void line(const PixelCanvas& strip, const GlyphFont& font, const char* text, int32_t x, int32_t y,

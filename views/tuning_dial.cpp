@@ -36,15 +36,12 @@ constexpr double semitone = 1.0 / 12.0;  // octaves; how far beyond the dial a n
 
 constexpr int32_t angleLimit = 1 << 20;  // 1024 octaves: far beyond any pitch the tuner hears
 
-struct Colour {
-    int32_t red, green, blue;
-};
-constexpr Colour markerColour = {71, 79, 255};      // blue
-constexpr Colour needleColour = {95, 255, 95};      // green
-constexpr Colour highlightColour = {255, 255, 15};  // yellow
+constexpr uint32_t markerColour = 0xFF4F47;     // blue (71, 79, 255), 0x00BBGGRR
+constexpr uint32_t highlightColour = 0x0FFFFF;  // yellow (255, 255, 15)
 
-void setColour(int32_t pen, Colour c) {
-    setInkColour(pen, c.red, c.green, c.blue);
+void setColour(int32_t pen, uint32_t colour) {
+    setInkColour(pen, static_cast<int32_t>(colour & 0xFF),
+                 static_cast<int32_t>((colour >> 8) & 0xFF), static_cast<int32_t>(colour >> 16));
 }
 
 // Pixels from one turn to the next.

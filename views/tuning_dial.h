@@ -27,6 +27,10 @@
 
 namespace veldra {
 
+// The needle's colour as a colour reference (0x00BBGGRR): green, (95, 255, 95). The
+// readout shows cents near the target in it.
+inline constexpr uint32_t needleColour = 0x5FFF5F;
+
 // What the last updateDial showed for the current pitch (for tools and tests).
 enum class DialReading : int32_t {
     None = 0,    // no needle: the pitch is not stable

@@ -94,4 +94,10 @@ inline constexpr uint16_t rgb565FromColourRef(ColourRef colour) {
     return rgb565(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
+// An RGB565 pixel as a colour reference, each channel's bits at the top of its byte.
+inline constexpr ColourRef colourRefFromRgb565(uint16_t pixel) {
+    return static_cast<ColourRef>((pixel >> 11) << 3 | ((pixel >> 5) & 0x3F) << 10 |
+                                  (pixel & 0x1F) << 19);
+}
+
 }  // namespace veldra
