@@ -31,6 +31,7 @@
 #include "tests/support/program_window.h"
 #include "tests/support/pulse_session.h"
 #include "tests/support/scratch_files.h"
+#include "tests/support/tuner_setup.h"
 
 namespace {
 

@@ -3,10 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sndfile.h>
-
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -16,20 +13,15 @@
 
 namespace veldra {
 
-PulseSession::PulseSession() {
-    char name[] = "/tmp/veldra-pulse-test-XXXXXX";  // mkdtemp makes it 0700
-    if (mkdtemp(name) != nullptr) folder_ = name;
-}
+PulseSession::PulseSession() = default;
 
 PulseSession::~PulseSession() {
     stopPlaying();
     kill();
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
 }
 
 std::vector<std::string> PulseSession::clientEnvironment() const {
-    return {"PULSE_SERVER=unix:" + folder_ + "/pulse/native"};
+    return {"PULSE_SERVER=unix:" + folder_.root() + "/pulse/native"};
 }
 
 bool PulseSession::run(const std::vector<std::string>& command, std::string& why) {
@@ -42,8 +34,7 @@ bool PulseSession::run(const std::vector<std::string>& command, std::string& why
 
 bool PulseSession::start(const std::vector<std::string>& inputs, size_t defaultInput,
                          std::string& why) {
-    if (folder_.empty()) return why = "no folder for the server", false;
-    std::ofstream config(folder_ + "/server.pa");
+    std::ofstream config(folder_.root() + "/server.pa");
     config << "load-module module-native-protocol-unix\n";
     for (size_t i = 0; i < inputs.size(); ++i) {
         config << "load-module module-null-sink sink_name=sink" << i << "\n"
@@ -53,9 +44,10 @@ bool PulseSession::start(const std::vector<std::string>& inputs, size_t defaultI
     config << "set-default-source input" << defaultInput << "\n";
     config.close();
     server_ = std::make_unique<ChildProcess>();
-    const std::vector<std::string> home = {"HOME=" + folder_, "XDG_RUNTIME_DIR=" + folder_};
+    const std::vector<std::string> home = {"HOME=" + folder_.root(),
+                                           "XDG_RUNTIME_DIR=" + folder_.root()};
     if (!server_->start({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--system=false",
-                         "-n", "-F", folder_ + "/server.pa"},
+                         "-n", "-F", folder_.root() + "/server.pa"},
                         home, why))
         return false;
     std::string notYet;
@@ -69,7 +61,7 @@ bool PulseSession::start(const std::vector<std::string>& inputs, size_t defaultI
     }
     recorders_.clear();
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const std::string file = folder_ + "/kept" + std::to_string(i) + ".raw";
+        const std::string file = folder_.root() + "/kept" + std::to_string(i) + ".raw";
         std::filesystem::remove(file);
         recorders_.push_back(std::make_unique<ChildProcess>());
         if (!recorders_.back()->start({"pacat", "--record", "--latency-msec=10", "--raw",
@@ -81,7 +73,7 @@ bool PulseSession::start(const std::vector<std::string>& inputs, size_t defaultI
     const bool flowing = eventually([&] {
         for (size_t i = 0; i < inputs.size(); ++i) {
             struct stat st {};
-            const std::string file = folder_ + "/kept" + std::to_string(i) + ".raw";
+            const std::string file = folder_.root() + "/kept" + std::to_string(i) + ".raw";
             if (::stat(file.c_str(), &st) != 0 || st.st_size == 0) return false;
         }
         return true;
@@ -103,17 +95,6 @@ bool PulseSession::play(size_t input, const std::string& file, std::string& why)
 
 void PulseSession::stopPlaying() {
     players_.clear();
-}
-
-void writeSteadyTone(const std::string& path, double frequency, double seconds) {
-    std::vector<float> frames;
-    for (int i = 0; i < static_cast<int>(44100 * seconds); ++i) {
-        double v = 0.0;
-        for (int k = 1; k <= 12; ++k)
-            v += std::sin(2 * M_PI * k * frequency * i / 44100.0) / k;
-        frames.insert(frames.end(), 2, static_cast<float>(0.25 * v));
-    }
-    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, frames);
 }
 
 }  // namespace veldra

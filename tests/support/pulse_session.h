@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_files.h"
 #include "tests/support/xvfb_session.h"
 
 namespace veldra {
@@ -42,14 +43,9 @@ class PulseSession {
   private:
     bool run(const std::vector<std::string>& command, std::string& why);  // waits for it
 
-    std::string folder_;  // the server's home; removed at the end
+    ScratchFolder folder_;  // the server's home (0700), removed after the server stops
     std::unique_ptr<ChildProcess> server_;
     std::vector<std::unique_ptr<ChildProcess>> recorders_, players_;
 };
-
-// A bowed-string-like tone for playing into an input: twelve harmonics falling as 1/k,
-// steady for seconds, at 44.1 kHz in stereo, so that it reaches the tuner through the
-// server's and the program's conversions.
-void writeSteadyTone(const std::string& path, double frequency, double seconds);
 
 }  // namespace veldra

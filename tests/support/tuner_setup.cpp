@@ -1,12 +1,14 @@
 #include "tests/support/tuner_setup.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <numbers>
 
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
+#include "tests/support/scratch_files.h"
 #include "tuner/tuner.h"
 
 namespace veldra {
@@ -47,6 +49,17 @@ std::vector<int16_t> pluckedString(double frequency, double seconds, double ampl
         samples[i] = static_cast<int16_t>(amplitude * std::min(1.0, t / 0.004) * v);
     }
     return samples;
+}
+
+void writeSteadyTone(const std::string& path, double frequency, double seconds) {
+    std::vector<float> frames;
+    for (int i = 0; i < static_cast<int>(44100 * seconds); ++i) {
+        double v = 0.0;
+        for (int k = 1; k <= 12; ++k)
+            v += std::sin(2 * M_PI * k * frequency * i / 44100.0) / k;
+        frames.insert(frames.end(), 2, static_cast<float>(0.25 * v));
+    }
+    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, frames);
 }
 
 }  // namespace veldra

@@ -27,4 +27,9 @@ int64_t tuneFile(const std::string& path, const Bitmap& background,
 // higher ones dying away faster, with a 4 ms attack, the sum scaled by amplitude.
 std::vector<int16_t> pluckedString(double frequency, double seconds, double amplitude = 12000.0);
 
+// A bowed-string-like tone for playing into a sound server's input: twelve harmonics falling as
+// 1/k, steady for seconds, at 44.1 kHz in stereo, so that it reaches the tuner through the server's
+// and the program's conversions.
+void writeSteadyTone(const std::string& path, double frequency, double seconds);
+
 }  // namespace veldra
