@@ -39,22 +39,19 @@ struct Result {
 
 class VeldraFileProgramTest : public ::testing::Test {
   protected:
-    // Starts the program next to this test's build (tools/veldra-file/veldra-file); its
-    // output goes through files, so nothing can block. inChild runs in the child before
-    // the program starts (limits, signals, descriptors). A run over 300 s is killed.
+    // Starts the program of this test's build; its output goes through files, so nothing
+    // can block. inChild runs in the child before the program starts (limits, signals,
+    // descriptors). A run over 300 s is killed.
     pid_t start(std::vector<std::string> args, const std::function<void()>& inChild = {}) const {
-        const std::string program = fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
-                                    "tools/veldra-file/veldra-file";
+        const std::string program = VELDRA_FILE_PROGRAM;
         args.insert(args.begin(), program);
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
         const std::string out = plumbing.path("stdout"), err = plumbing.path("stderr");
-        // Under LeakSanitizer: libsndfile 1.2.0 leaves the vorbis_info of an Ogg file it
-        // rejects (fuzz/lsan.supp), a leak that is the library's, not the program's.
-        writeWholeFile(plumbing.path("lsan.supp"), "leak:vorbis_info_init\n");
-        const std::string leaks = "print_suppressions=0:suppressions=" + plumbing.path("lsan.supp");
+        // Under LeakSanitizer the sound libraries' own leaks are theirs (fuzz/lsan.supp).
+        const std::string leaks = "print_suppressions=0:suppressions=" VELDRA_LSAN_SUPPRESSIONS;
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
