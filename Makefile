@@ -102,12 +102,16 @@ web: deps
 	$(EMSCRIPTEN_ENV) cmake --build $(WASM_BUILD) -j $(JOBS)
 	@echo "The site is in $(abspath $(WEB_SITE))"
 
+# The pinned puppeteer-core (web/package-lock.json), for the browser tests and the web
+# scripts; it downloads no browser: they drive Debian's Chromium.
+WEB_MODULES := web/node_modules/.package-lock.json
+$(WEB_MODULES): web/package-lock.json
+	cd web && npm ci --no-audit --no-fund
+
 # The browser tests (web/tests) start a server and a browser: once, against the optimised
-# native build's pictures, never under the sanitizers. npm installs the pinned
-# puppeteer-core (web/package-lock.json), which downloads no browser: Debian's Chromium.
-test-web: web
+# native build's pictures, never under the sanitizers.
+test-web: web $(WEB_MODULES)
 	cmake --build $(BUILD)/release -j $(JOBS) --target veldra-file veldra-screens
-	cd web && { [ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund; }
 	cd web && node --test tests/*.test.mjs
 
 test-asan:
