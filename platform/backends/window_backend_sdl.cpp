@@ -101,6 +101,15 @@ int toleratingErrorHandler(Display* display, XErrorEvent* error) {
     return defaultErrorHandler != nullptr ? defaultErrorHandler(display, error) : 0;
 }
 
+// With system events on, SDL queues every X event it handles as one; only our window's
+// destruction is wanted, so the rest are dropped before they reach the queue.
+int onlyOurDestruction(void*, SDL_Event* e) {
+    if (e->type != SDL_SYSWMEVENT) return 1;
+    const SDL_SysWMmsg& m = *e->syswm.msg;
+    return m.subsystem == SDL_SYSWM_X11 && m.msg.x11.event.type == DestroyNotify &&
+           m.msg.x11.event.xdestroywindow.window == ourWindow;
+}
+
 // Only a window someone can see will do. Left to itself SDL falls back, without a display,
 // to its offscreen driver, where the start-up notice would wait for a key forever. So the
 // driver is the one SDL_VIDEODRIVER names, or X11 or Wayland. Wayland is tried only with
@@ -138,6 +147,7 @@ class SdlBackEnd final : public WindowBackEnd {
     explicit SdlBackEnd(int32_t readoutRows) : pictureRows_(screenHeight + readoutRows) {}
 
     ~SdlBackEnd() override {
+        SDL_SetEventFilter(nullptr, nullptr);
         if (window_ != nullptr) SDL_DestroyWindow(window_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         if (hangUpTaken_) sigaction(SIGHUP, &hangUpBefore_, nullptr);
@@ -195,6 +205,7 @@ class SdlBackEnd final : public WindowBackEnd {
         if (SDL_GetWindowWMInfo(window_, &system) == SDL_TRUE &&
             system.subsystem == SDL_SYSWM_X11) {
             ourWindow = system.info.x11.window;
+            SDL_SetEventFilter(onlyOurDestruction, nullptr);
             SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);  // to hear of its destruction
         }
         SDL_StopTextInput();
@@ -349,11 +360,8 @@ class SdlBackEnd final : public WindowBackEnd {
             case SDL_QUIT:
                 event = {InputKind::CloseRequested};
                 return true;
-            case SDL_SYSWMEVENT:
-                if (e.syswm.msg->subsystem == SDL_SYSWM_X11 &&
-                    e.syswm.msg->msg.x11.event.type == DestroyNotify &&
-                    e.syswm.msg->msg.x11.event.xdestroywindow.window == ourWindow)
-                    windowGone = true;
+            case SDL_SYSWMEVENT:  // only our window's destruction passes the filter
+                windowGone = true;
                 return false;
             case SDL_APP_LOWMEMORY:
                 event = {InputKind::LowMemory};
