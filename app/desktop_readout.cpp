@@ -12,10 +12,17 @@ struct ReadoutState {
     bool drawn;             // the strip has been drawn and handed over at least once
     int32_t refreshesRead;  // the pipeline's dial refreshes when the reading was taken
     Readout reading;        // the last refresh's reading; Empty once paused or lost
+    ReadoutWords words;     // what the strip says: equal words, equal pixels
     uint16_t pixels[readoutWidth * readoutHeight];  // the strip, RGB565
 };
 
 ReadoutState state{};
+
+void drawStrip(uint16_t* pixels, const ReadoutWords& words) {
+    const BuiltInFonts& fonts = builtInFonts();
+    drawReadout({pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
+                {&fonts.readoutNote, &fonts.readoutText}, words);
+}
 
 }  // namespace
 
@@ -37,16 +44,18 @@ void updateDesktopReadout(const ReadoutInputs& inputs) {
     else if (isDrawingSuspended())
         now = Readout{ReadoutKind::Paused};
     if (state.drawn && now == state.shown) return;
-    drawReadoutStrip(state.pixels, now);
     state.shown = now;
+    // Most refreshes move the reading by less than the strip shows: nothing to draw then.
+    const ReadoutWords words = wordReadout(now);
+    if (state.drawn && words == state.words) return;
+    state.words = words;
+    drawStrip(state.pixels, words);
     state.drawn = true;
     showReadout(state.pixels);
 }
 
 void drawReadoutStrip(uint16_t* pixels, const Readout& readout) {
-    const BuiltInFonts& fonts = builtInFonts();
-    drawReadout({pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
-                {&fonts.readoutNote, &fonts.readoutText}, readout);
+    drawStrip(pixels, wordReadout(readout));
 }
 
 const Readout& desktopReadout() {

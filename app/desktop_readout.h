@@ -1,7 +1,7 @@
 // The readout strip below the handheld's screen in the desktop window (views/readout.h),
 // kept by the shell: after every message the main window handles, the reading of the last
 // dial refresh, or what stands in its way (the tuner paused, the input lost), drawn into
-// memory of its own when it changed and handed to the window system to show.
+// memory of its own when what it says changed and handed to the window system to show.
 //
 // Thread: main thread only. Drawing allocates nothing.
 #pragma once

@@ -16,8 +16,8 @@ constexpr double inTune = 5.0;  // cents: the needle's green within, the rings' 
 constexpr int32_t margin = 6;
 constexpr int32_t detailLeft = 82;  // where the cents and the string start, right of the note
 
-ColourRef centsColour(double cents) {
-    return std::fabs(cents) <= inTune ? needleColour : ringOrange;
+ColourRef centsColour(bool inTuneNow) {
+    return inTuneNow ? needleColour : ringOrange;
 }
 
 void line(const PixelCanvas& strip, const GlyphFont& font, const char* text, int32_t x, int32_t y,
@@ -32,42 +32,52 @@ void sentence(const PixelCanvas& strip, const GlyphFont& font, const char* text,
     drawText(strip, font, text, box, textCentre | textWordBreak, colourWhite, colourBlack);
 }
 
-void drawReading(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& r) {
-    const NoteReading note = nameNote(r.frequency);
+void drawReading(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& w) {
     const int32_t top = strip.clip.top, left = strip.clip.left;
-    line(strip, *fonts.note, note.name, left + margin,
+    line(strip, *fonts.note, w.note, left + margin,
          top + (readoutHeight - fonts.note->lineHeight) / 2, colourWhite);
-
-    char cents[8], text[40];
-    centsText(note.cents, cents);
-    std::snprintf(text, sizeof text, "%s cents", cents);
     const int32_t upper = top + readoutHeight / 2 - fonts.text->lineHeight;
     const int32_t lower = top + readoutHeight / 2;
-    line(strip, *fonts.text, text, left + detailLeft, upper, centsColour(note.cents));
-    std::snprintf(text, sizeof text, "%.1f Hz", static_cast<double>(r.frequency));
-    line(strip, *fonts.text, text, left + readoutWidth - margin - textWidth(*fonts.text, text),
-         upper, colourWhite);
-
-    const StringMatch string = nearestString(r.mode, r.frequency);
-    if (!string.found) return;
-    std::snprintf(text, sizeof text, "string %d, %s:", string.number, string.name);
-    line(strip, *fonts.text, text, left + detailLeft, lower, colourWhite);
-    centsText(string.cents, cents);
-    line(strip, *fonts.text, cents, left + readoutWidth - margin - textWidth(*fonts.text, cents),
-         lower, centsColour(string.cents));
+    line(strip, *fonts.text, w.cents, left + detailLeft, upper, centsColour(w.centsInTune));
+    line(strip, *fonts.text, w.hertz,
+         left + readoutWidth - margin - textWidth(*fonts.text, w.hertz), upper, colourWhite);
+    if (w.string[0] == '\0') return;
+    line(strip, *fonts.text, w.string, left + detailLeft, lower, colourWhite);
+    line(strip, *fonts.text, w.stringCents,
+         left + readoutWidth - margin - textWidth(*fonts.text, w.stringCents), lower,
+         centsColour(w.stringCentsInTune));
 }
 
 }  // namespace
 
-void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& readout) {
+ReadoutWords wordReadout(const Readout& readout) {
+    ReadoutWords w;
+    w.kind = readout.kind;
+    if (readout.kind != ReadoutKind::Reading) return w;
+    const NoteReading note = nameNote(readout.frequency);
+    std::snprintf(w.note, sizeof w.note, "%s", note.name);
+    char cents[8];
+    centsText(note.cents, cents);
+    std::snprintf(w.cents, sizeof w.cents, "%s cents", cents);
+    w.centsInTune = std::fabs(note.cents) <= inTune;
+    std::snprintf(w.hertz, sizeof w.hertz, "%.1f Hz", static_cast<double>(readout.frequency));
+    const StringMatch string = nearestString(readout.mode, readout.frequency);
+    if (!string.found) return w;
+    std::snprintf(w.string, sizeof w.string, "string %d, %s:", string.number, string.name);
+    centsText(string.cents, w.stringCents);
+    w.stringCentsInTune = std::fabs(string.cents) <= inTune;
+    return w;
+}
+
+void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& words) {
     const Rect area{strip.clip.left, strip.clip.top, strip.clip.left + readoutWidth,
                     strip.clip.top + readoutHeight};
     fillRect(strip, area, rgb565FromColourRef(colourBlack));
-    switch (readout.kind) {
+    switch (words.kind) {
         case ReadoutKind::Empty:
             return;
         case ReadoutKind::Reading:
-            drawReading(strip, fonts, readout);
+            drawReading(strip, fonts, words);
             return;
         case ReadoutKind::Paused:
             sentence(strip, *fonts.text, "paused:\nclick or press Space to tune", area);
@@ -76,6 +86,10 @@ void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Read
             sentence(strip, *fonts.text, "input lost, retrying", area);
             return;
     }
+}
+
+void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& readout) {
+    drawReadout(strip, fonts, wordReadout(readout));
 }
 
 }  // namespace veldra

@@ -43,8 +43,25 @@ struct ReadoutFonts {
     const GlyphFont* text;  // everything else
 };
 
+// The readout as the strip words it: two readouts whose words are equal draw the same
+// pixels, so a caller can skip drawing a reading that moved less than the strip shows.
+struct ReadoutWords {
+    ReadoutKind kind = ReadoutKind::Empty;
+    char note[4] = {};         // "A 2"
+    char cents[16] = {};       // "+4 cents"
+    char hertz[16] = {};       // "110.3 Hz"
+    char string[32] = {};      // "string 2, A 2:", empty in a mode without strings
+    char stringCents[8] = {};  // "+4"
+    bool centsInTune = false;  // within inTune cents of the note
+    bool stringCentsInTune = false;
+
+    bool operator==(const ReadoutWords&) const = default;
+};
+ReadoutWords wordReadout(const Readout& readout);
+
 // Draws the readout over the whole canvas (readoutWidth x readoutHeight from its clip's
 // top-left corner).
+void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& words);
 void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& readout);
 
 }  // namespace veldra
