@@ -32,6 +32,18 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 ok() { echo "ok: $*"; }
+# within TENTHS COMMAND...: true once the command succeeds, false after TENTHS tenths of a
+# second of trying.
+within() {
+  tries=$1
+  shift
+  until "$@"; do
+    tries=$((tries - 1))
+    [ $tries -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+icon_sizes="16 22 24 32 48 64 128 256"  # the hicolor theme's, as app/CMakeLists.txt installs
 
 field() { dpkg-deb -f "$deb" "$1"; }
 version=$(field Version)
@@ -50,7 +62,7 @@ usr/share/man/man1/veldra.1.gz
 usr/share/man/man1/veldra-file.1.gz
 usr/share/doc/veldra/copyright
 usr/share/doc/veldra/changelog.gz
-$(for n in 16 22 24 32 48 64 128 256; do echo "usr/share/icons/hicolor/${n}x$n/apps/$id.png"; done)
+$(for n in $icon_sizes; do echo "usr/share/icons/hicolor/${n}x$n/apps/$id.png"; done)
 EOF
 diff -u "$scratch/expected" "$scratch/contents" > "$scratch/diff" ||
   { cat "$scratch/diff"; fail "the package holds other files than these (- missing, + extra)"; }
@@ -128,7 +140,7 @@ for check in "validate --no-net $root/usr/share/metainfo/$id.metainfo.xml" \
   ok "appstreamcli $(echo "$check" | cut -d' ' -f1)"
 done
 
-for n in 16 22 24 32 48 64 128 256; do
+for n in $icon_sizes; do
   icon="$root/usr/share/icons/hicolor/${n}x$n/apps/$id.png"
   size=$(od -An -tu1 -j16 -N8 "$icon" | awk '{ print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8 }')
   [ "$size" = "${n}x$n" ] || fail "the ${n}x$n icon is $size"
@@ -163,12 +175,8 @@ EOF
 chmod +x "$scratch/bin/xdg-open"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$scratch/display" 2> "$scratch/xvfb.log" &
 xvfb=$!
-i=0
-until [ -s "$scratch/display" ]; do
-  i=$((i + 1))
-  [ $i -le 100 ] && kill -0 "$xvfb" 2>/dev/null || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
-  sleep 0.1
-done
+within 100 sh -c '[ -s "$1" ] || ! kill -0 "$2" 2>/dev/null' - "$scratch/display" "$xvfb" || :
+[ -s "$scratch/display" ] || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
 export DISPLAY=":$(cat "$scratch/display")"
 env -u WAYLAND_DISPLAY -u VELDRA_HELP_OPENER -u SDL_VIDEO_X11_WMCLASS \
   PATH="$scratch/bin:$PATH" XDG_RUNTIME_DIR="$scratch/runtime" SDL_VIDEODRIVER=x11 \
@@ -186,22 +194,13 @@ ok "veldra's window belongs to $id"
 # Help, one down its second item, Content.
 timeout 20 xdotool windowfocus --sync "$window" key Return
 timeout 20 xdotool windowfocus --sync "$window" key F10 Right Right Down Return
-i=0
-until [ -f "$scratch/opened" ]; do
-  i=$((i + 1))
-  [ $i -le 200 ] || { cat "$scratch/veldra.log"; fail "Help > Content started no xdg-open within 20 s"; }
-  sleep 0.1
-done
+within 200 test -f "$scratch/opened" ||
+  { cat "$scratch/veldra.log"; fail "Help > Content started no xdg-open within 20 s"; }
 page="file://$(realpath "$root/usr/share/veldra/Veldra.htm")#Main_Contents"
 [ "$(cat "$scratch/opened")" = "$page" ] ||
   fail "Help > Content opened '$(cat "$scratch/opened")', not $page"
 timeout 20 xdotool windowfocus --sync "$window" key ctrl+q
-i=0
-while kill -0 "$veldra" 2>/dev/null; do
-  i=$((i + 1))
-  [ $i -le 100 ] || fail "veldra did not end after Control+Q"
-  sleep 0.1
-done
+within 100 sh -c '! kill -0 "$1" 2>/dev/null' - "$veldra" || fail "veldra did not end after Control+Q"
 status=0
 wait "$veldra" || status=$?
 veldra=""
