@@ -63,8 +63,21 @@ endfunction()
 # Whether this build makes folder. The browser build (EMSCRIPTEN: em++, `make web`) makes
 # the libraries the page stands on, its own back end (platform/web) and programs (web,
 # and veldra-file's tuner for node), and nothing that needs SDL or a test framework; the
-# native build makes everything but the browser's folders.
+# native build makes everything but the browser's folders, the fuzz tree (VELDRA_FUZZ) only
+# the libraries, the glyph tables' maker and the fuzz targets, and the benchmarks need
+# Google Benchmark and a tree without sanitizers.
 function(veldra_builds_folder folder result)
+  if(VELDRA_FUZZ AND folder MATCHES "^(tools/.*|tests.*|bench)$" AND
+     NOT folder STREQUAL "tools/glyph-tables")
+    set(${result} FALSE PARENT_SCOPE)
+    return()
+  elseif(NOT VELDRA_FUZZ AND folder STREQUAL "fuzz")
+    set(${result} FALSE PARENT_SCOPE)
+    return()
+  elseif(folder STREQUAL "bench" AND NOT (benchmark_FOUND AND VELDRA_SANITIZE STREQUAL ""))
+    set(${result} FALSE PARENT_SCOPE)
+    return()
+  endif()
   if(EMSCRIPTEN)
     if(folder MATCHES "^(platform/backends|tools/artwork|tools/glyph-tables|tools/instruction-budget|tools/screens|tests.*|bench|fuzz)$")
       set(${result} FALSE PARENT_SCOPE)
