@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/screen/screen_png.h"
-
 namespace veldra {
 namespace {
 
@@ -134,11 +132,6 @@ std::vector<uint16_t> HeadlessScreen::snapshot() const {
             picture[y * screenWidth + x] = pixel(x, y);
     }
     return picture;
-}
-
-bool HeadlessScreen::writePng(const std::string& path, std::string& error) const {
-    const std::vector<uint16_t> picture = snapshot();
-    return writePngFile(path, picture.data(), screenWidth, screenHeight, error);
 }
 
 void HeadlessScreen::setBitsPerPixel(int32_t bits) {

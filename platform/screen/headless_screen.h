@@ -50,8 +50,6 @@ class HeadlessScreen final : public Screen {
     void fill(uint16_t colour);
     // All 240 x 320 pixels, row-major.
     std::vector<uint16_t> snapshot() const;
-    // Writes the screen to a PNG file (see screen_png.h); false with error set on failure.
-    bool writePng(const std::string& path, std::string& error) const;
 
     // Test controls.
     void setBitsPerPixel(int32_t bits);

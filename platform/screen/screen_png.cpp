@@ -125,9 +125,10 @@ int createTemporary(int folder, std::string& name) {
 }
 
 // Writes the encoded picture into the open temporary file, gives it the target's mode and
-// owner, and closes it; the caller removes the file when this fails.
+// owner, and closes it; the caller removes the file when this fails. Durable: synced to the
+// disk before it is closed.
 bool writeAndClose(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, int32_t height,
-                   const Target& target, std::string& reason) {
+                   const Target& target, std::string& reason, bool durable = true) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -140,7 +141,7 @@ bool writeAndClose(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, i
         reason = std::ferror(file) ? systemReason("write failed")
                                    : std::string("PNG encoding failed: ") + image.message;
     png_image_free(&image);
-    if (ok && (std::fflush(file) != 0 || fsync(fileno(file)) != 0)) {
+    if (ok && (std::fflush(file) != 0 || (durable && fsync(fileno(file)) != 0))) {
         ok = false;
         reason = systemReason("write failed");
     }
@@ -231,6 +232,27 @@ void PendingPng::discard() {
     temporary_.clear();
     if (folder_ >= 0) close(folder_);
     folder_ = -1;
+}
+
+bool writeNewPngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
+                     std::string& error) {
+    if (pixels == nullptr || width <= 0 || height <= 0) return fail(error, path, "empty picture");
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (file == nullptr) {
+        const std::string reason = systemReason("cannot create it");
+        if (fd >= 0) close(fd);
+        if (fd >= 0) unlink(path.c_str());
+        return fail(error, path, reason);
+    }
+    std::string reason;
+    const std::vector<uint8_t> rgb =
+        toRgb(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (!writeAndClose(file, rgb, width, height, Target{}, reason, false)) {
+        unlink(path.c_str());
+        return fail(error, path, reason);
+    }
+    return true;
 }
 
 bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,

@@ -29,6 +29,12 @@ namespace veldra {
 bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
                   std::string& error);
 
+// A new picture at path, where nothing may be yet (O_EXCL, no link followed), for a folder
+// of the caller's own that it puts in place as a whole: written straight, with no temporary
+// file and no sync of its own (the caller syncs once); removed again when the write fails.
+bool writeNewPngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
+                     std::string& error);
+
 // What is at a destination that writePngFile would accept.
 struct PngDestination {
     bool exists = false;  // a regular file is there (the link's target, for a link)

@@ -110,7 +110,7 @@ bool RunPictures::prepare(const InputIdentity* input, std::string& error, int& s
 bool RunPictures::writeFrame(const HeadlessScreen& screen, std::string& error) {
     if (framesDir_.empty()) return true;
     const std::string path = framesDir_ + "/" + staging_ + "/" + frameName(frames_ + 1);
-    if (!screen.writePng(path, error)) {
+    if (!writeNewPngFile(path, screen.snapshot().data(), screenWidth, screenHeight, error)) {
         // The message names the frame as the folder will hold it.
         error = framesDir_ + "/" + frameName(frames_ + 1) + error.substr(path.size());
         return false;
@@ -134,7 +134,13 @@ bool RunPictures::commit(std::string& error) {
     // The picture first: of the two, only its rename can meet something new in its way.
     if (picture_.pending() && !picture_.commit(error)) return false;
     if (!staging_.empty()) {
-        const int staged = openat(folder_, staging_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        // The frames were written without a sync each: one for them all before they show.
+        const int staged = openat(folder_, staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (staged < 0 || syncfs(staged) != 0) {
+            error = framesDir_ + ": cannot write the frames there (" + systemReason() + ")";
+            if (staged >= 0) close(staged);
+            return false;
+        }
         for (int64_t n = 1; n <= frames_; ++n) {
             const std::string name = frameName(n);
             if (renameat(staged, name.c_str(), folder_, name.c_str()) != 0) {
