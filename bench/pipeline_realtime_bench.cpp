@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 

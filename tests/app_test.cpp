@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/period_validator.h"
+#include "app/desktop_readout.h"
 #include "app/resources.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
@@ -20,6 +21,7 @@
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/window_fixture.h"
+#include "tuner/tuner.h"
 #include "views/instrument_info.h"
 #include "views/tuning_dial.h"
 
@@ -41,7 +43,7 @@ TEST_F(AppTest, StartUpShowsTheNoticeThenPaintsTheDialWithCaptureRunning) {
     whenIdle([&] {
         if (modalWindows().empty()) return false;
         titleDuringNotice = navigationBarTitle();
-        suspendedDuringNotice = isDrawingSuspended();
+        suspendedDuringNotice = tunerState().paused && isDrawingSuspended();
         EXPECT_EQ(BackgroundLayer.pixels[0], 0);
         backEnd.press(keyReturn);
         return true;
@@ -77,7 +79,7 @@ TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSingi
         clearTextCalls();
         postMessage(mainWindow(), messageCommand, command, 0);
         pump();
-        EXPECT_EQ(shellState().currentKind, kind);
+        EXPECT_EQ(tunerState().mode, kind);
         EXPECT_EQ(navigationBarTitle(), title);
         EXPECT_EQ(dialState().lowOctave, modeEntry(kind)->lowOctave);
         EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance),
@@ -99,11 +101,15 @@ TEST_F(AppTest, FocusLossMinimisingAndLowMemorySuspendUntilTheFocusComesBack) {
         pump();
         sendMessage(mainWindow(), messageSetFocus, 0, 0);
         sendMessage(mainWindow(), messageButtonDown, buttonStateDown, 0);
+        EXPECT_TRUE(tunerState().paused);
         EXPECT_TRUE(isDrawingSuspended());
+        EXPECT_EQ(desktopReadout().kind, ReadoutKind::Paused);  // the strip told by the tuner
         backEnd.queue({InputKind::FocusLost});  // a minimised window loses the focus too
         backEnd.queue({InputKind::FocusGained});
         pump();
+        EXPECT_FALSE(tunerState().paused);
         EXPECT_FALSE(isDrawingSuspended());
+        EXPECT_EQ(desktopReadout().kind, ReadoutKind::Empty);
     }
 }
 

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
 #include "platform/sound_files/sound_files.h"
 #include "platform/windows/windows.h"
 #include "tests/support/program_window.h"

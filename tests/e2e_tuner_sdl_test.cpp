@@ -24,8 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/resource_script.h"
 #include "app/resources.h"
+#include "audio/audio.h"
 #include "display/display.h"
 #include "platform/fonts/fonts.h"
 #include "platform/screen/screen_png.h"

@@ -29,7 +29,9 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
 #include "display/display.h"
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
@@ -176,8 +178,13 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
     resetHandoff();
     prepareHandoff(&window, consume);
     WaveInStream& stream = captureStream();
-    ASSERT_TRUE(openStream(stream, countOverflows, captureThreadPriority, captureBlocks,
-                           captureBlockBytes, 1, sampleRate, 16));
+    ASSERT_TRUE(openStream(stream, {.callback = countOverflows,
+                                    .priority = captureThreadPriority,
+                                    .blocks = captureBlocks,
+                                    .blockBytes = captureBlockBytes,
+                                    .channels = 1,
+                                    .rate = sampleRate,
+                                    .bits = 16}));
     ASSERT_TRUE(startStream(stream));
 
     Microphone mic;

@@ -2,6 +2,7 @@
 
 #include "analysis/analysis.h"
 #include "display/display.h"
+#include "tuner/tuner_internal.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -39,7 +40,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     const bool refresh = countTowardRefresh(s, count);
     // The phase above runs on through a pause, so the first refresh after it comes where
     // the uninterrupted count puts it.
-    if (isDrawingSuspended()) return;
+    if (tunerState().paused) return;
 
     const bool stable = trackBlock(block, count);
     double period = currentPeriod();
@@ -53,6 +54,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
         s.dialRefreshes += 1;
         s.shownFrequency = frequency;
         s.shownStable = stable;
+        tuner_internal::noteDialReading(frequency, stable);
     }
     drawTrace(block, count, backlog, listedPeriod);
     if (showFrame) {

@@ -1,6 +1,7 @@
 #include "tuner/mode_tuning.h"
 
 #include "analysis/analysis.h"
+#include "tuner/tuner_internal.h"
 
 namespace veldra {
 
@@ -17,6 +18,7 @@ void applyModeTuning(InstrumentKind kind) {
 void applyTunerMode(InstrumentKind kind) {
     setupInstrument(kind);
     applyModeTuning(kind);
+    tuner_internal::markTunerMode(kind);
 }
 
 }  // namespace veldra

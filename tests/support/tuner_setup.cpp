@@ -6,6 +6,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
 #include "tests/support/scratch_files.h"

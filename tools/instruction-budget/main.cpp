@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 

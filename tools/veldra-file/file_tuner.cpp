@@ -12,7 +12,10 @@
 #include <cstring>
 #include <string>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_pictures.h"
 #include "tools/veldra-file/file_report.h"
