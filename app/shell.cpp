@@ -202,7 +202,7 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     }
     switch (lowWord(wParam)) {
         case commandClose:
-            // Suspended as on any deactivation, then closed.
+            // Paused as on any deactivation, then closed.
             sendMessage(window, messageActivate, activationInactive,
                         reinterpret_cast<intptr_t>(window));
             sendMessage(window, messageClose, 0, 0);
