@@ -35,6 +35,7 @@
 
 #include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
 #include "display/display.h"
 #include "fuzz/byte_stream.h"
 #include "platform/screen/screen.h"

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "fuzz/byte_stream.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"

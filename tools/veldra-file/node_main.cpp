@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/app.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_options.h"
 #include "tools/veldra-file/file_report.h"
