@@ -1,6 +1,5 @@
 #include "app/desktop_readout.h"
 
-#include "platform/fonts/fonts.h"
 #include "platform/windows/windows.h"
 #include "tuner/tuner.h"
 
@@ -17,12 +16,6 @@ struct ReadoutState {
 };
 
 ReadoutState state{};
-
-void drawStrip(uint16_t* pixels, const ReadoutWords& words) {
-    const BuiltInFonts& fonts = builtInFonts();
-    drawReadout({pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
-                {&fonts.readoutNote, &fonts.readoutText}, words);
-}
 
 }  // namespace
 
@@ -49,13 +42,9 @@ void updateDesktopReadout(const ReadoutInputs& inputs) {
     const ReadoutWords words = wordReadout(now);
     if (state.drawn && words == state.words) return;
     state.words = words;
-    drawStrip(state.pixels, words);
+    drawReadoutStrip(state.pixels, words);
     state.drawn = true;
     showReadout(state.pixels);
-}
-
-void drawReadoutStrip(uint16_t* pixels, const Readout& readout) {
-    drawStrip(pixels, wordReadout(readout));
 }
 
 const Readout& desktopReadout() {

@@ -1,7 +1,8 @@
 // The readout strip below the handheld's screen in the desktop window (views/readout.h),
 // kept by the shell: after every message the main window handles, the reading of the last
 // dial refresh, or what stands in its way (the tuner paused, the input lost), drawn into
-// memory of its own when what it says changed and handed to the window system to show.
+// memory of its own when what it says changed (views/readout.h draws it) and handed to the
+// window system to show.
 //
 // Thread: main thread only. Drawing allocates nothing.
 #pragma once
@@ -18,10 +19,6 @@ struct ReadoutInputs {
 };
 
 void updateDesktopReadout(const ReadoutInputs& inputs);
-
-// The strip as the window shows it: readoutWidth x readoutHeight RGB565 pixels of readout,
-// in the built-in fonts. Allocates nothing.
-void drawReadoutStrip(uint16_t* pixels, const Readout& readout);
 
 // The readout shown last (for tests), and back to nothing shown.
 const Readout& desktopReadout();

@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "app/desktop_readout.h"
-#include "app/resources.h"
 #include "audio/audio.h"
 #include "platform/desktop/desktop.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra {
 namespace {
@@ -45,12 +45,6 @@ const ShellState& shellState() {
 void resetShell() {
     shell = startState();
     resetDesktopReadout();
-}
-
-std::string modeTitle(InstrumentKind kind) {
-    std::string name;
-    instrumentName(name, kind);
-    return "Veldra -- " + name;
 }
 
 // ---- entry and start-up ----

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "analysis/period_validator.h"
-#include "app/resources.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
@@ -21,6 +20,7 @@
 #include "tests/support/scratch_files.h"
 #include "tests/support/window_fixture.h"
 #include "views/instrument_info.h"
+#include "views/pictures.h"
 #include "views/tuning_dial.h"
 
 namespace veldra {

@@ -49,10 +49,10 @@
 #include <vector>
 
 #include "platform/canvas/canvas.h"
+#include "platform/chrome/chrome.h"
 #include "platform/kernel/kernel.h"
 #include "platform/screen/screen.h"
 #include "platform/windows/window_backend.h"
-#include "platform/windows/window_resources.h"
 
 namespace veldra {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/canvas/canvas.h"
+#include "platform/chrome/chrome.h"
 #include "platform/desktop/desktop.h"
-#include "platform/windows/window_chrome.h"
 #include "platform/windows/window_screen.h"
 #include "platform/windows/window_system.h"
 

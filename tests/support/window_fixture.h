@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "platform/backends/headless/headless.h"
 #include "platform/windows/window_screen.h"
 #include "platform/windows/window_system.h"
-#include "tests/support/headless_back_end.h"
 #include "tests/support/scripted_wave_in.h"
 
 namespace veldra {
