@@ -290,22 +290,6 @@ std::vector<WindowHandle> modalWindows();
 std::string messageBoxText(WindowHandle window);
 std::string messageBoxCaption(WindowHandle window);
 
-// A drawText call through a window's context (kept only while recording).
-struct TextCall {
-    WindowHandle window;
-    std::string text;
-    Rect rect;  // client coordinates
-    uint32_t flags;
-    ColourRef textColour;
-    ColourRef backgroundColour;
-};
-void recordTextCalls(bool on);
-const std::vector<TextCall>& textCalls();
-void clearTextCalls();
-
-// Makes the next createMenuBar calls fail (as a shell without resources would).
-void setMenuBarCreationFails(bool fails);
-
 // Queued messages addressed to the window system itself.
 inline constexpr uint32_t messageBringToFront =
     0x7FF0;  // from single_instance: wParam 1 with owned windows
