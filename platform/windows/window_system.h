@@ -4,7 +4,7 @@
 //
 // Sections: messages and keys / life of the system / windows / messages and the loop /
 // painting / the shell's calls (menu bar, navigation bar, full screen, dialogs'
-// initialisation, activation handlers) / dialogs and message boxes / for tests.
+// initialisation, activation handlers) / dialogs and message boxes / for tests and tools.
 //
 // Model. A window has a procedure that receives messages with the platform's numbers.
 // sendMessage calls the procedure at once; postMessage queues the message (any thread:
