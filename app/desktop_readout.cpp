@@ -1,6 +1,5 @@
 #include "app/desktop_readout.h"
 
-#include "platform/fonts/fonts.h"
 #include "platform/windows/windows.h"
 
 namespace veldra {
@@ -15,12 +14,6 @@ struct ReadoutState {
 
 ReadoutState state{};
 
-void drawStrip(uint16_t* pixels, const ReadoutWords& words) {
-    const BuiltInFonts& fonts = builtInFonts();
-    drawReadout({pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
-                {&fonts.readoutNote, &fonts.readoutText}, words);
-}
-
 }  // namespace
 
 void showDesktopReadout(const Readout& readout) {
@@ -29,13 +22,9 @@ void showDesktopReadout(const Readout& readout) {
     const ReadoutWords words = wordReadout(readout);
     if (state.drawn && words == state.words) return;
     state.words = words;
-    drawStrip(state.pixels, words);
+    drawReadoutStrip(state.pixels, words);
     state.drawn = true;
     showReadout(state.pixels);
-}
-
-void drawReadoutStrip(uint16_t* pixels, const Readout& readout) {
-    drawStrip(pixels, wordReadout(readout));
 }
 
 const Readout& desktopReadout() {

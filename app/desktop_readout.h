@@ -13,10 +13,6 @@ namespace veldra {
 // The tuner's readout listener.
 void showDesktopReadout(const Readout& readout);
 
-// The strip as the window shows it: readoutWidth x readoutHeight RGB565 pixels of readout,
-// in the built-in fonts. Allocates nothing.
-void drawReadoutStrip(uint16_t* pixels, const Readout& readout);
-
 // The readout shown last (for tests), and back to nothing shown.
 const Readout& desktopReadout();
 void resetDesktopReadout();

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "app/desktop_readout.h"
-#include "app/resources.h"
 #include "platform/desktop/desktop.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra {
 namespace {
@@ -42,12 +42,6 @@ const ShellState& shellState() {
 void resetShell() {
     shell = startState();
     resetDesktopReadout();
-}
-
-std::string modeTitle(InstrumentKind kind) {
-    std::string name;
-    instrumentName(name, kind);
-    return "Veldra -- " + name;
 }
 
 // ---- entry and start-up ----

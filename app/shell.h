@@ -69,9 +69,6 @@ WindowHandle createMenuBar(WindowHandle window);
 bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// "Veldra -- " and the mode's display name: the navigation bar's title in that mode.
-std::string modeTitle(InstrumentKind kind);
-
 // Read-only view, and back to the start values, for tests.
 const ShellState& shellState();
 void resetShell();

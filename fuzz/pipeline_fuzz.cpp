@@ -34,7 +34,6 @@
 #include <vector>
 
 #include "analysis/analysis.h"
-#include "app/app.h"
 #include "audio/audio.h"
 #include "display/display.h"
 #include "fuzz/byte_stream.h"
@@ -166,15 +165,11 @@ void pause(Run& run, ByteStream& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace veldra;
     using namespace veldra::fuzz;
-    static HeadlessScreen screen;
-    static HeadlessWindow window(screen);
+    static HeadlessTuner tuner;
     static std::vector<int16_t> buffer(longestBlock);
 
-    window.place(defaultWindowRect);
-    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) {
-        fail("the headless display did not open", 0, 0);
-    }
-    Run run{&screen, 0, 0, false};
+    if (!tuner.start()) fail("the headless display did not open", 0, 0);
+    Run run{&tuner.screen, 0, 0, false};
     ByteStream in(data, size);
     while (!in.empty() && run.samples < soundLimit) {
         switch (in.byte() % commandCount) {

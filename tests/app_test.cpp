@@ -12,18 +12,22 @@
 
 #include "analysis/period_validator.h"
 #include "app/desktop_readout.h"
-#include "app/resources.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
 #include "platform/desktop/desktop.h"
 #include "platform/desktop/single_instance.h"
+#include "platform/fonts/fonts.h"
+#include "platform/screen/screen.h"
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/window_fixture.h"
 #include "tuner/tuner.h"
+#include "views/instrument_catalogue.h"
 #include "views/instrument_info.h"
+#include "views/pictures.h"
 #include "views/tuning_dial.h"
+#include "views/window_bars.h"
 
 namespace veldra {
 namespace {
@@ -60,6 +64,31 @@ TEST_F(AppTest, StartUpShowsTheNoticeThenPaintsTheDialWithCaptureRunning) {
     EXPECT_EQ(handoffState().notifyWindow, mainWindow());
     EXPECT_NE(captureStream().thread, nullptr);
     EXPECT_EQ(mainWindow()->screenRect().bottom, 294);
+}
+
+// The bars veldra-file's pictures show (views' still picture, with no window system) are
+// the ones the window system draws for the shell, in the same built-in fonts: the menu
+// bar's buttons and image, and the navigation bar titled for each mode.
+TEST_F(AppTest, TheStillBarsAreTheWindowsOwn) {
+    stopWindowSystem();
+    ASSERT_TRUE(startWindowSystem(backEnd, screen, builtInFonts().system()));
+    ASSERT_TRUE(start());
+    for (const auto& [command, kind] : {std::pair{commandGuitar, InstrumentKind::Guitar},
+                                        std::pair{commandSinging, InstrumentKind::Singing}}) {
+        sendMessage(mainWindow(), messageCommand, command, 0);
+        pump();
+        HeadlessScreen still;
+        HeadlessWindow owner(still);
+        ASSERT_TRUE(still.openDisplay(owner, fullScreenDisplay));
+        drawWindowBars(still, modeTitle(kind));
+        int32_t differing = 0;
+        for (int32_t y = 0; y < screenHeight; ++y) {
+            if (y == navigationBarHeight) y = screenHeight - menuBarHeight;
+            for (int32_t x = 0; x < screenWidth; ++x)
+                differing += screen.pixel(x, y) != still.pixel(x, y) ? 1 : 0;
+        }
+        EXPECT_EQ(differing, 0) << modeTitle(kind);
+    }
 }
 
 // Guitar and Singing set their tuning values, the other modes inherit what is there:

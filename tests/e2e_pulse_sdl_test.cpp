@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "analysis/analysis.h"
-#include "app/app.h"
 #include "audio/audio.h"
 #include "platform/sound_files/sound_files.h"
 #include "platform/windows/windows.h"
@@ -22,6 +21,7 @@
 #include "tests/support/scratch_files.h"
 #include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra {
 namespace {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "analysis/level_tracker.h"
@@ -17,6 +18,7 @@
 #include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"
 #include "views/phase_trace.h"
+#include "views/pictures.h"
 
 namespace veldra {
 namespace {
@@ -150,6 +152,32 @@ TEST_F(PipelineRefreshTest, BeforeTheViewsAreSetUpTheReadoutSaysNothing) {
     EXPECT_TRUE(tunerState().paused);
     EXPECT_EQ(told, std::vector<Readout>{Readout{}});
     resetTuner();
+}
+
+// A headless tuner started again (veldra-file's and the browser's runs one after another)
+// starts as the first time did: the window where the start-up puts it, not moved a second
+// time; the dial's background captured; nothing counted.
+TEST(HeadlessTunerTest, EveryStartIsTheFirst) {
+    HeadlessTuner tuner;
+    ASSERT_TRUE(tuner.start());
+    const PlotWindow first = displayState().plot;
+    const std::vector<int16_t> tone = pluckedString(110.0, 1.0);
+    for (size_t at = 0; at + 220 <= tone.size(); at += 220)
+        analyzeBlock(&tone[at], 220, false);
+    ASSERT_GT(pipelineState().dialRefreshes, 0);
+
+    ASSERT_TRUE(tuner.start());
+    const PlotWindow again = displayState().plot;
+    EXPECT_EQ(std::make_tuple(again.left, again.top, again.width, again.height),
+              std::make_tuple(first.left, first.top, first.width, first.height));
+    EXPECT_EQ(tuner.window.screenRect().top, startupWindowRect.top);
+    EXPECT_EQ(tuner.window.screenRect().bottom, startupWindowRect.bottom);
+    EXPECT_EQ(pipelineState().dialRefreshes, 0);
+    const Bitmap background = loadBitmapResource(backgroundResource);
+    ASSERT_NE(background.pixels, nullptr);
+    EXPECT_EQ(std::memcmp(BackgroundLayer.pixels, background.pixels, sizeof(uint16_t) * 240 * 268),
+              0);
+    resetDisplay();
 }
 
 }  // namespace

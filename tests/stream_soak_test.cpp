@@ -30,7 +30,6 @@
 #include <vector>
 
 #include "analysis/analysis.h"
-#include "app/app.h"
 #include "audio/audio.h"
 #include "display/display.h"
 #include "platform/screen/screen.h"
@@ -169,14 +168,13 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
     ASSERT_EQ(pullDemoSound(demo, performance.data(), static_cast<int32_t>(performance.size())),
               static_cast<int32_t>(performance.size()));
 
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
-    ASSERT_TRUE(startHeadlessTuner(window, loadBitmapResource(backgroundResource)));
+    HeadlessTuner tuner;
+    ASSERT_TRUE(tuner.start());
     ScriptedWaveIn source;
     installWaveInSource(&source);
     clearWindowMessages();
     resetHandoff();
-    prepareHandoff(&window, consume);
+    prepareHandoff(&tuner.window, consume);
     WaveInStream& stream = captureStream();
     ASSERT_TRUE(openStream(stream, {.callback = countOverflows,
                                     .priority = captureThreadPriority,

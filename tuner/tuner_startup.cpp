@@ -74,16 +74,6 @@ void stopTuner() {
     }
 }
 
-bool startHeadlessTuner(HeadlessWindow& window, const Bitmap& background) {
-    resetTuner();
-    Rect plot{};
-    if (!startTunerDisplay(window, plot)) return false;
-    window.place(plot);
-    startTunerViews(window, background);
-    setAnalysisRate(sampleRate);
-    return true;
-}
-
 void resetTuner() {
     resetDetector();
     resetValidator();

@@ -12,8 +12,7 @@
 //                       at the capture rate
 //   stopTuner           when the window goes: capture stopped, display closed, hand-off
 //                       closed (in that order, so no callback finds the hand-off gone)
-//   startHeadlessTuner  all of the start-up on a headless window, without capture: how
-//                       veldra-file, the benchmarks, the fuzzers and the tests start
+//   (headless_tuner.h)  all of the start-up on a headless window, without capture
 //   resetTuner          every module back to its start values, as in a fresh process
 //                       (the tuner's state and its readout listener too)
 //
@@ -48,10 +47,6 @@ void startTunerViews(Window& window, const Bitmap& background);
 bool startTunerCapture(Window& window);
 
 void stopTuner();
-
-// resetTuner, then the whole start-up on window (placed at the plot rectangle), in the
-// start-up state. False when the headless display cannot be opened.
-bool startHeadlessTuner(HeadlessWindow& window, const Bitmap& background);
 
 void resetTuner();
 

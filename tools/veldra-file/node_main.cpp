@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "analysis/analysis.h"
-#include "app/app.h"
 #include "audio/audio.h"
 #include "display/display.h"
 #include "platform/sound_files/sound_files.h"
@@ -24,8 +23,7 @@
 
 namespace {
 
-veldra::HeadlessScreen screen;
-veldra::HeadlessWindow window(screen);
+veldra::HeadlessTuner tuner;
 int16_t block[veldra::captureBlockSamples];
 int64_t blocks = 0;         // blocks tuned since vfn_start
 int32_t refreshes = 0;      // the pipeline's dial refreshes as last seen
@@ -40,7 +38,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int32_t vfn_start(const char* modes) {
     using namespace veldra;
     closeDisplay();
-    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) return 0;
+    if (!tuner.start()) return 0;
     const std::string names = modes;
     for (size_t at = 0; at < names.size();) {
         size_t end = names.find(',', at);
