@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -240,6 +241,78 @@ TEST(ReadoutTest, TheNoteLargeAndTheCentsColouredByTheirDistance) {
         EXPECT_EQ(count(said, green, 0, 240) + count(said, orange, 0, 240), 0);
     }
     EXPECT_EQ(draw({}), std::vector<uint16_t>(readoutWidth * readoutHeight, 0));
+}
+
+// The colour and the meter follow the whole cents shown, not the fraction behind them: a
+// sweep over a semitone in hundredths of a cent, for the note and for the string.
+TEST(ReadoutTest, TheColourAndTheMeterAgreeWithTheNumberShown) {
+    int32_t greenFives = 0;  // "-5" and "+5" seen green (orange once, on the fraction)
+    for (int32_t step = -6000; step <= 6000; ++step) {
+        const auto frequency = static_cast<float>(110.0 * std::exp2(step / 120000.0));
+        const ReadoutWords w =
+            wordReadout({ReadoutKind::Reading, frequency, InstrumentKind::Guitar});
+        const int32_t cents = std::atoi(w.cents), stringCents = std::atoi(w.stringCents);
+        ASSERT_EQ(w.centsInTune, std::abs(cents) <= 5) << w.cents;
+        ASSERT_EQ(w.stringCentsInTune, std::abs(stringCents) <= 5) << w.stringCents;
+        ASSERT_EQ(w.meterCents, cents) << w.cents;
+        greenFives += std::abs(cents) == 5 && w.centsInTune;
+    }
+    EXPECT_GT(greenFives, 0);
+}
+
+// The fine meter: a tick every 5 cents from -50 to +50, equally spaced; the needle at c
+// cents on the tick of c where there is one and in proportion between them; the in-tune
+// zone from the tick of -5 to the tick of +5.
+TEST(ReadoutTest, TheMetersNeedleSitsWhereItsScaleSaysTheCents) {
+    const auto strip = [](int32_t cents) {
+        ReadoutWords w;
+        w.kind = ReadoutKind::Reading;
+        w.meterCents = cents;
+        w.centsInTune = std::abs(cents) <= 5;
+        std::vector<uint16_t> pixels(readoutWidth * readoutHeight);
+        drawReadoutStrip(pixels.data(), w);
+        return pixels;
+    };
+    constexpr uint16_t white = 0xFFFF, green = 0x5FEB, orange = 0xFBE0;
+    // A column's pixels of colour in the rows below the words.
+    const auto inColumn = [](const std::vector<uint16_t>& p, int32_t x, uint16_t colour) {
+        int32_t n = 0;
+        for (int32_t y = 40; y < readoutHeight; ++y)
+            n += p[y * readoutWidth + x] == colour;
+        return n;
+    };
+    // The ticks: white columns with the needle off at an end, the other end's from the
+    // other picture.
+    const std::vector<uint16_t> low = strip(-50), high = strip(50);
+    std::vector<int32_t> ticks;
+    for (int32_t x = 0; x < readoutWidth; ++x)
+        if (inColumn(x < readoutWidth / 2 ? high : low, x, white) > 0) ticks.push_back(x);
+    ASSERT_EQ(ticks.size(), 21u);
+    const int32_t spacing = ticks[1] - ticks[0];
+    for (size_t i = 1; i < ticks.size(); ++i)
+        ASSERT_EQ(ticks[i] - ticks[i - 1], spacing);
+    EXPECT_GE(spacing, 8);  // two pixels a cent at least, to read from a music stand
+
+    // The needle's columns: the ones holding its colour.
+    const auto needle = [&](int32_t cents) {
+        const std::vector<uint16_t> p = strip(cents);
+        const uint16_t colour = std::abs(cents) <= 5 ? green : orange;
+        std::vector<int32_t> xs;
+        for (int32_t x = 0; x < readoutWidth; ++x)
+            if (inColumn(p, x, colour) >= 15) xs.push_back(x);
+        return xs;
+    };
+    for (int32_t cents = -50; cents <= 50; ++cents) {
+        const std::vector<int32_t> xs = needle(cents);
+        ASSERT_EQ(xs.size(), 3u) << cents;  // 3 pixels wide, the whole meter tall
+        EXPECT_EQ(xs[1] * 5, ticks[0] * 5 + (cents + 50) * spacing) << cents;
+    }
+    // The zone: dark green from the -5 tick to the +5 tick, nowhere else.
+    const std::vector<uint16_t> p = strip(-50);
+    for (int32_t x = 0; x < readoutWidth; ++x) {
+        const bool zone = inColumn(p, x, 0x0300) > 0;
+        EXPECT_EQ(zone, x >= ticks[9] && x <= ticks[11]) << x;
+    }
 }
 
 }  // namespace

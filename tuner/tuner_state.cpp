@@ -31,11 +31,17 @@ void tellReadout() {
     if (state.listener != nullptr) state.listener(now);
 }
 
+// The reading is gone: the next one starts the steadying afresh.
+void forgetReading() {
+    state.reading = Readout{};
+    resetSteadyReading(state.steadied);
+}
+
 }  // namespace
 
 void pauseTuner() {
     state.paused = true;
-    state.reading = Readout{};
+    forgetReading();
     suspendDrawing();
     tellReadout();
 }
@@ -49,7 +55,7 @@ void resumeTuner() {
 void setInputLost(bool lost) {
     state.inputLost = lost;
     if (lost) {
-        state.reading = Readout{};
+        forgetReading();
         clearShownReading();
     }
     tellReadout();
@@ -87,9 +93,11 @@ void markTunerMode(InstrumentKind kind) {
 
 void noteDialReading(float frequency, bool stable) {
     // A refresh while the input is lost reads the silence the input left: nothing to say.
-    state.reading = stable && !state.inputLost
-                        ? Readout{ReadoutKind::Reading, frequency, state.mode}
-                        : Readout{};
+    if (stable && !state.inputLost)
+        state.reading = {ReadoutKind::Reading, steadyReading(state.steadied, frequency),
+                         state.mode};
+    else
+        forgetReading();
     tellReadout();
 }
 

@@ -14,8 +14,10 @@
 //   listenToReadout          who is told what the readout says: at once, then on each change
 //
 // What the readout says: nothing before the views are set up; "input lost" while it is;
-// "paused" while paused; otherwise the reading of the last dial refresh, which a pause or
-// a lost input empties (a reading from before them is stale).
+// "paused" while paused; otherwise the reading of the last dial refresh, steadied
+// (views/steady_reading.h) so that its whole cents hold still through vibrato and noise,
+// which a pause or a lost input empties (a reading from before them is stale). The dial
+// itself is given each refresh's reading as it is.
 //
 // Thread: main thread only; the listener is called on it, from inside these verbs and
 // from analyzeBlock.
@@ -23,6 +25,7 @@
 
 #include <cstdint>
 
+#include "views/steady_reading.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -35,9 +38,11 @@ struct TunerState {
     bool paused;               // set by pauseTuner, cleared by resumeTuner; read by analyzeBlock
     bool inputLost;            // set and cleared by setInputLost
     InstrumentKind mode;       // the mode tuned: Guitar at start, set by applyTunerMode
-    Readout reading;           // the last dial refresh's reading (Empty when it was not
-                               // stable); written by analyzeBlock, emptied by a pause or a
-                               // lost input
+    Readout reading;           // the last dial refresh's reading, steadied (Empty when it
+                               // was not stable); written by analyzeBlock, emptied by a
+                               // pause or a lost input
+    SteadyReading steadied;    // the stable readings behind reading; fed with it, emptied
+                               // with it
     Readout readout;           // what the readout says: written only where it is told
     ReadoutListener listener;  // told each change of readout; set by listenToReadout
 };

@@ -1,5 +1,6 @@
 #include "views/readout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -12,10 +13,21 @@ namespace veldra {
 namespace {
 
 constexpr ColourRef ringOrange = colourRefFromRgb565(scaleColour);
-constexpr double inTune = 5.0;  // cents: the needle's green within, the rings' orange beyond
+constexpr int32_t inTune = 5;  // whole cents: the needle's green within, the rings' orange beyond
 
+constexpr int32_t wordsHeight = 40;  // rows of the note, the cents and the string
 constexpr int32_t margin = 6;
 constexpr int32_t detailLeft = 82;  // where the cents and the string start, right of the note
+
+// The fine meter, in the rows below the words.
+constexpr int32_t meterCentre = readoutWidth / 2;  // x of 0 cents
+constexpr int32_t meterPixelsPerCent = 2;          // -50..+50 cents over x 20..220
+constexpr int32_t meterTop = wordsHeight + 2;
+constexpr int32_t meterBottom = readoutHeight - 2;      // exclusive; the needle's full height
+constexpr int32_t tickHeight = 6, longTickHeight = 10;  // every 5 cents, every 10
+constexpr int32_t needleHalfWidth = 1;                  // the needle is 3 pixels wide
+constexpr uint16_t zoneGreen = rgb565FromColourRef(0x006000);
+constexpr uint16_t baselineGrey = rgb565FromColourRef(0x808080);
 
 ColourRef centsColour(bool inTuneNow) {
     return inTuneNow ? needleColour : ringOrange;
@@ -33,12 +45,43 @@ void sentence(const PixelCanvas& strip, const GlyphFont& font, const char* text,
     drawText(strip, font, text, box, textCentre | textWordBreak, colourWhite, colourBlack);
 }
 
+// The cents shown as whole cents: the colour and the meter follow the number, not the
+// fraction behind it, so "-5" is never orange.
+long wholeCents(double cents) {
+    return std::lround(cents);
+}
+
+int32_t meterX(int32_t left, int32_t cents) {
+    return left + meterCentre + cents * meterPixelsPerCent;
+}
+
+void drawMeter(const PixelCanvas& strip, const ReadoutWords& w) {
+    const int32_t top = strip.clip.top, left = strip.clip.left;
+    fillRect(strip,
+             {meterX(left, -inTune), top + meterTop, meterX(left, inTune) + 1, top + meterBottom},
+             zoneGreen);
+    fillRect(strip,
+             {meterX(left, -50), top + meterBottom - 1, meterX(left, 50) + 1, top + meterBottom},
+             baselineGrey);
+    for (int32_t cents = -50; cents <= 50; cents += 5) {
+        const int32_t height = cents % 10 == 0 ? longTickHeight : tickHeight;
+        const int32_t x = meterX(left, cents);
+        fillRect(strip, {x, top + meterBottom - height, x + 1, top + meterBottom},
+                 rgb565FromColourRef(colourWhite));
+    }
+    const int32_t x = meterX(left, w.meterCents);
+    fillRect(strip,
+             {x - needleHalfWidth, top + meterTop, x + needleHalfWidth + 1, top + meterBottom},
+             rgb565FromColourRef(centsColour(w.centsInTune)));
+}
+
 void drawReading(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& w) {
     const int32_t top = strip.clip.top, left = strip.clip.left;
     line(strip, *fonts.note, w.note, left + margin,
-         top + (readoutHeight - fonts.note->lineHeight) / 2, colourWhite);
-    const int32_t upper = top + readoutHeight / 2 - fonts.text->lineHeight;
-    const int32_t lower = top + readoutHeight / 2;
+         top + (wordsHeight - fonts.note->lineHeight) / 2, colourWhite);
+    drawMeter(strip, w);
+    const int32_t upper = top + wordsHeight / 2 - fonts.text->lineHeight;
+    const int32_t lower = top + wordsHeight / 2;
     line(strip, *fonts.text, w.cents, left + detailLeft, upper, centsColour(w.centsInTune));
     line(strip, *fonts.text, w.hertz,
          left + readoutWidth - margin - textWidth(*fonts.text, w.hertz), upper, colourWhite);
@@ -60,13 +103,14 @@ ReadoutWords wordReadout(const Readout& readout) {
     char cents[8];
     centsText(note.cents, cents);
     std::snprintf(w.cents, sizeof w.cents, "%s cents", cents);
-    w.centsInTune = std::fabs(note.cents) <= inTune;
+    w.meterCents = static_cast<int32_t>(std::clamp(wholeCents(note.cents), -50L, 50L));
+    w.centsInTune = std::labs(wholeCents(note.cents)) <= inTune;
     std::snprintf(w.hertz, sizeof w.hertz, "%.1f Hz", static_cast<double>(readout.frequency));
     const StringMatch string = nearestString(readout.mode, readout.frequency);
     if (!string.found) return w;
     std::snprintf(w.string, sizeof w.string, "string %d, %s:", string.number, string.name);
     centsText(string.cents, w.stringCents);
-    w.stringCentsInTune = std::fabs(string.cents) <= inTune;
+    w.stringCentsInTune = std::labs(wholeCents(string.cents)) <= inTune;
     return w;
 }
 

@@ -1,10 +1,13 @@
 // The readout: what the dial shows, in words and numbers, for a strip below the handheld's
 // screen (in the desktop window, and in the browser): the note and its octave large; the
 // cents from the nearest note, and in a mode with strings the nearest open string and the
-// cents from it, as veldra-file's table says them; the frequency. Cents within 5 of their
-// target are drawn in the needle's green, beyond in the rings' orange, the rest in white on
-// black. When the dial shows no needle the strip is empty; when the tuner is paused or its
-// input is lost it says so, so that a still picture never looks live.
+// cents from it, as veldra-file's table says them; the frequency. Below the words a fine
+// meter: the cents from the note from -50 to +50, two pixels a cent, a tick every 5 cents
+// (taller every 10), the in-tune zone (within 5 cents) in dark green behind its needle.
+// Cents within 5 of their target, as whole cents shown, are drawn in the needle's green,
+// beyond in the rings' orange (the meter's needle likewise), the rest in white on black.
+// When the dial shows no needle the strip is empty; when the tuner is paused or its input
+// is lost it says so, so that a still picture never looks live.
 //
 // Drawn into memory with the built-in fonts by this one piece of code on every platform;
 // the platform shows the memory.
@@ -19,9 +22,10 @@
 
 namespace veldra {
 
-// The strip's size in the handheld's pixels: as wide as the screen, as tall as the note.
+// The strip's size in the handheld's pixels: as wide as the screen, as tall as the note's
+// words (40 rows) and the fine meter below them.
 inline constexpr int32_t readoutWidth = 240;
-inline constexpr int32_t readoutHeight = 40;
+inline constexpr int32_t readoutHeight = 64;
 
 enum class ReadoutKind : int32_t {
     Empty,      // the dial shows no needle
@@ -32,7 +36,7 @@ enum class ReadoutKind : int32_t {
 
 struct Readout {
     ReadoutKind kind = ReadoutKind::Empty;
-    float frequency = 0.0f;                        // Hz, for Reading
+    float frequency = 0.0f;                        // Hz, for Reading (steadied by the tuner)
     InstrumentKind mode = InstrumentKind::Guitar;  // whose strings are named
 
     bool operator==(const Readout&) const = default;
@@ -52,8 +56,9 @@ struct ReadoutWords {
     char hertz[16] = {};       // "110.3 Hz"
     char string[32] = {};      // "string 2, A 2:", empty in a mode without strings
     char stringCents[8] = {};  // "+4"
-    bool centsInTune = false;  // within inTune cents of the note
+    bool centsInTune = false;  // the whole cents shown within 5 of the note
     bool stringCentsInTune = false;
+    int32_t meterCents = 0;  // where the fine meter's needle stands: the cents shown, -50..50
 
     bool operator==(const ReadoutWords&) const = default;
 };
