@@ -25,7 +25,6 @@
 
 #include <cstdint>
 
-#include "views/steady_reading.h"
 #include "views/views.h"
 
 namespace veldra {
