@@ -6,11 +6,11 @@
 namespace veldra {
 namespace {
 
-constexpr double minimumMove = 4.0;       // cents: smaller moves wait for the mean
-constexpr double agreement = 2.0;         // cents, plus half the move's threshold: two
-                                          // readings of one new pitch agree this well
-constexpr double deadBand = 1.0;          // cents the mean must lie from what is shown
-constexpr double spreadShare = 1.0 / 16;  // of the window's spread, added to deadBand
+constexpr double minimumMove = 4.0;  // cents: smaller moves wait for the mean
+constexpr double agreement = 2.0;    // cents, plus half the move's threshold: two
+                                     // readings of one new pitch agree this well
+constexpr double deadBand = 0.25;    // cents the mean must lie from what is shown
+constexpr double spreadShare = 0.5;  // of the spread over the root of the readings, added
 
 struct WindowStats {
     double spread;      // interquartile range, cents
@@ -52,6 +52,7 @@ float steadyReading(SteadyReading& s, float frequency) {
     if (s.count == 0) return restart(s, cents, frequency);
 
     const double spread = windowStats(s).spread;
+    const double band = deadBand + spreadShare * spread / std::sqrt(static_cast<double>(s.count));
     const double previous = s.recent[(s.next + steadyWindow - 1) % steadyWindow];
     const double threshold = std::max(minimumMove, spread);
     const double off = cents - s.shownCents, previousOff = previous - s.shownCents;
@@ -64,7 +65,7 @@ float steadyReading(SteadyReading& s, float frequency) {
     s.next = (s.next + 1) % steadyWindow;
     s.count = std::min(s.count + 1, steadyWindow);
     const double mean = windowStats(s).middleMean;
-    if (std::fabs(mean - s.shownCents) > deadBand + spreadShare * spread) {
+    if (std::fabs(mean - s.shownCents) > band) {
         s.shownCents = mean;
         s.shownFrequency = static_cast<float>(std::exp2(mean / 1200.0));
     }

@@ -10,9 +10,10 @@
 //     vibrato's readings swing to both sides of its centre, so they never qualify; a note
 //     changed or a peg turned does within two refreshes. The window restarts at the newest;
 //   - otherwise what is shown moves to the window's interquartile mean (the mean of its
-//     middle half, so a stray reading pulls nothing) only when that lies more than
-//     deadBand cents plus a sixteenth of the window's spread away: the wider the readings
-//     swing, the more it takes to change the number.
+//     middle half, so a stray reading pulls nothing) only when that lies further away than
+//     the mean itself may wander: a quarter of a cent plus half the window's spread over
+//     the root of its count. The wider the readings swing, and the fewer there are, the
+//     more it takes to change the number; a steady tone's is held to a quarter cent.
 //
 // Units: cents (1200 per octave) from 1 Hz, in double precision; frequencies in Hz.
 // Thread: any, one record per caller. No allocation.
