@@ -250,7 +250,7 @@ TEST(EndToEndStartTest, WithoutADisplayTheProgramSaysSoAndEnds) {
 }
 
 // On a 4K screen the window starts at the largest scale that fits 90 % of its height,
-// strip included (5: 1200 x 1800); a scale it cannot use is said, and the fitting one used.
+// strip included (5: 1200 x 1920); a scale it cannot use is said, and the fitting one used.
 TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
     ProgramWindow veldra;
     std::string why;
@@ -261,7 +261,8 @@ TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
     ASSERT_TRUE(xdotool(veldra.session, {"getwindowgeometry", std::to_string(veldra.window)}, &why,
                         stepTimeoutMs, &geometry))
         << why;
-    EXPECT_NE(geometry.find("Geometry: 1200x1800"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Geometry: 1200x" + std::to_string(5 * pictureRows)), std::string::npos)
+        << geometry;
     ASSERT_TRUE(veldra.xdo({"windowclose", std::to_string(veldra.window)}));
     EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0);
     EXPECT_EQ(veldra.program.errorOutput(),
