@@ -140,13 +140,14 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         out.flush();
         ok = outputTaken(out, error, signal);
     }
-    // Everything is written. It goes into place in one step that a signal does not cut: a
-    // signal that comes meanwhile is acted on once the outputs are in place.
+    // Everything is written. It goes into place as a whole or not at all: a failure or a
+    // signal during the commit puts back what was there (file_pictures.h). The commit
+    // leaves the ending signals held: once the outputs are in place the run has succeeded,
+    // and a signal that comes after it is too late to make it a failure.
+    if (ok) ok = endingSignal() == 0 && pictures.commit(error);
     holdEndingSignals(true);
-    if (ok && endingSignal() == 0) ok = pictures.commit(error);
-    if (!ok || endingSignal() != 0) pictures.discard();
-    holdEndingSignals(false);
-    if (endingSignal() != 0) signal = endingSignal();
+    if (!ok) pictures.discard();
+    if (!ok && endingSignal() != 0) signal = endingSignal();
     if (signal != 0) {
         out.flush();
         endBySignal(signal);
