@@ -422,7 +422,7 @@ TEST_F(VeldraFileProgramTest, ASignalDuringTheCommitPutsEverythingBack) {
     const std::string frames = file("frames"), png = file("out.png");
     fs::create_directory(frames);
     // Enough earlier frames that moving them aside takes a while.
-    for (int n = 1; n <= 4000; ++n)
+    for (int n = 1; n <= 2000; ++n)
         writeWholeFile(frames + "/" + frameName(n), "old");
     const auto before = contents(frames);
     const pid_t pid = start(
@@ -441,12 +441,57 @@ TEST_F(VeldraFileProgramTest, ASignalDuringTheCommitPutsEverythingBack) {
             if (e.path().filename().string().rfind("old-", 0) == 0) return true;
         return false;
     }));
+    // Stopped at once, so that the signal is sure to come while the frames are moving.
+    ::kill(pid, SIGSTOP);
     ::kill(pid, SIGINT);
+    ::kill(pid, SIGCONT);
     const Result r = finish(pid);
     EXPECT_EQ(r.signal, SIGINT);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(contents(frames), before);
     EXPECT_FALSE(fs::exists(png));
+}
+
+// Standard output opened on the sound file itself (1<> take.wav, >> take.wav) is refused
+// with 2 before anything is written, the recording untouched.
+TEST_F(VeldraFileProgramTest, StandardOutputThatIsTheInputIsRefused) {
+    const std::string wav = file("take.wav");
+    writeWholeFile(wav, readWholeFile(testDataPath("viola_C3.wav")));
+    const std::string before = readWholeFile(wav);
+    for (const int how : {O_RDWR, O_WRONLY | O_APPEND}) {
+        const Result r = run({"--csv", wav}, [&] { ::dup2(::open(wav.c_str(), how), 1); });
+        EXPECT_EQ(r.exitCode, 2);
+        expectOneErrorLine(r, wav + ": standard output is the sound file being tuned");
+        EXPECT_EQ(readWholeFile(wav), before);
+    }
+}
+
+// A symbolic link of another user in a shared sticky folder is refused as the --png
+// picture and as the --frames folder, whatever the kernel's protected_symlinks says: the
+// file and the folder it points at are left alone.
+TEST_F(VeldraFileProgramTest, AnotherUsersLinkInASharedFolderIsNoOutput) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can play a second user";
+    const std::string shared = sharedFolder(folder), aimed = file("aimed");
+    fs::create_directory(aimed);
+    ::chmod(aimed.c_str(), 0777);
+    writeWholeFile(aimed + "/picture.png", "mine");
+    ::chmod((aimed + "/picture.png").c_str(), 0666);
+    fs::create_symlink(aimed + "/picture.png", shared + "/out.png");
+    fs::create_directory_symlink(aimed, shared + "/frames");
+    const auto before = contents(aimed);
+    const std::string wav = testDataPath("viola_C3.wav");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--png", shared + "/out.png", wav}, shared + "/out.png: cannot be written ("},
+        {{"--frames", shared + "/frames", wav},
+         shared + "/frames: cannot use it as the frames folder ("},
+    };
+    for (const auto& [args, said] : cases) {
+        const Result r = run(args, asAnotherUser());
+        EXPECT_EQ(r.exitCode, 1);
+        expectOneErrorLine(
+            r, said + "a symbolic link of another user in a folder everybody may write)");
+        EXPECT_EQ(contents(aimed), before);
+    }
 }
 
 // A file that holds less than its header announces is tuned as far as it goes, with one

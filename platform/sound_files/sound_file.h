@@ -55,6 +55,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sound_files/printable_text.h"
+
 namespace veldra {
 
 // Why a file could not be read. None while the reader is healthy.
@@ -131,11 +133,6 @@ class SoundFileReader {
 
 // The one-line reason for a problem, as used in the messages ("no such file", ...).
 const char* soundFileProblemText(SoundFileProblem problem);
-
-// text with its control characters written as escapes (a newline as \n, a tab as \t, the
-// rest as \xHH), so that a file name or a library's words print as one line and cannot
-// send the terminal an escape sequence. Everything else, UTF-8 included, is left as it is.
-std::string printableText(std::string_view text);
 
 // Decoder messages: libsndfile's MP3 decoder (libmpg123) writes notes about the frames it
 // skips straight to the process's standard error, which no libsndfile call turns off. With

@@ -71,6 +71,10 @@ bool RunPictures::prepare(const InputIdentity* input, std::string& error, int& s
         }
     }
     if (framesDir_.empty()) return true;
+    if (const std::string refused = outputLinkRefused(framesDir_); !refused.empty()) {
+        error = framesDir_ + ": cannot use it as the frames folder (" + refused + ")";
+        return false;
+    }
     if (mkdir(framesDir_.c_str(), 0777) == 0) {
         madeFolder_ = true;
     } else if (errno != EEXIST) {

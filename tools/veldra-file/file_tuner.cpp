@@ -3,6 +3,7 @@
 #include "tools/veldra-file/file_tuner.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -175,6 +176,12 @@ int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& er
     if (stat(options.input.c_str(), &file) != 0)
         return fail(err, options.input + ": " + std::strerror(errno));
     const InputIdentity input{file.st_dev, file.st_ino};
+    // Standard output opened on the sound file itself (1<> take.wav, >> take.wav) would
+    // write the table into the recording.
+    struct stat output {};
+    if (fstat(STDOUT_FILENO, &output) == 0 && output.st_dev == file.st_dev &&
+        output.st_ino == file.st_ino)
+        return fail(err, options.input + ": standard output is the sound file being tuned", 2);
     return runTuner(source, options, &input, out, err);
 }
 
