@@ -50,6 +50,15 @@ void forEachEntry(int folder, const std::function<void(const char*)>& each) {
     closedir(entries);
 }
 
+// Renames name from one folder to the same name in another, where nothing may be: false
+// with errno EEXIST when something is there.
+bool moveToFreeName(int from, int to, const std::string& name) {
+    if (renameat2(from, name.c_str(), to, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL) return false;
+    // A file system without the flag: the name was freed a moment ago, by the commit.
+    return renameat(from, name.c_str(), to, name.c_str()) == 0;
+}
+
 std::string systemReason() {
     return std::strerror(errno);
 }
@@ -182,8 +191,7 @@ bool RunPictures::commit(std::string& error) {
             const std::string name = frameName(n);
             if (stopped()) {
                 ok = false;
-            } else if (renameat2(staged, name.c_str(), folder_, name.c_str(), RENAME_NOREPLACE) !=
-                       0) {
+            } else if (!moveToFreeName(staged, folder_, name)) {
                 error = framesDir_ + "/" + name + ": cannot be put in place (" +
                         (errno == EEXIST ? std::string("something appeared there meanwhile")
                                          : systemReason()) +
