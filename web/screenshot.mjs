@@ -11,7 +11,7 @@ const server = await t.serve(t.site);
 const browser = await t.launch({ wav });
 try {
   const page = await t.open(browser, server.url);
-  await page.setViewport({ width: 480, height: 720 });  // the screen and the strip, doubled
+  await page.setViewport({ width: 480, height: 768 });  // the screen and the strip, doubled
   await page.keyboard.press('Enter');
   await t.waitFor(page, () => window.veldraPage.refreshes() >= 25);
   await page.screenshot({ path: file });
