@@ -20,6 +20,7 @@ constexpr int32_t margin = 6;
 constexpr int32_t detailLeft = 82;  // where the cents and the string start, right of the note
 
 // The fine meter, in the rows below the words.
+constexpr int32_t meterReach = 50;                 // cents either side of the note
 constexpr int32_t meterCentre = readoutWidth / 2;  // x of 0 cents
 constexpr int32_t meterPixelsPerCent = 2;          // -50..+50 cents over x 20..220
 constexpr int32_t meterTop = wordsHeight + 2;
@@ -45,8 +46,8 @@ void sentence(const PixelCanvas& strip, const GlyphFont& font, const char* text,
     drawText(strip, font, text, box, textCentre | textWordBreak, colourWhite, colourBlack);
 }
 
-// The cents shown as whole cents: the colour and the meter follow the number, not the
-// fraction behind it, so "-5" is never orange.
+// The cents shown as whole cents, rounded as centsText rounds them: the colour and the
+// meter follow the number, not the fraction behind it, so "-5" is never orange.
 long wholeCents(double cents) {
     return std::lround(cents);
 }
@@ -61,9 +62,10 @@ void drawMeter(const PixelCanvas& strip, const ReadoutWords& w) {
              {meterX(left, -inTune), top + meterTop, meterX(left, inTune) + 1, top + meterBottom},
              zoneGreen);
     fillRect(strip,
-             {meterX(left, -50), top + meterBottom - 1, meterX(left, 50) + 1, top + meterBottom},
+             {meterX(left, -meterReach), top + meterBottom - 1, meterX(left, meterReach) + 1,
+              top + meterBottom},
              baselineGrey);
-    for (int32_t cents = -50; cents <= 50; cents += 5) {
+    for (int32_t cents = -meterReach; cents <= meterReach; cents += 5) {
         const int32_t height = cents % 10 == 0 ? longTickHeight : tickHeight;
         const int32_t x = meterX(left, cents);
         fillRect(strip, {x, top + meterBottom - height, x + 1, top + meterBottom},
@@ -103,7 +105,8 @@ ReadoutWords wordReadout(const Readout& readout) {
     char cents[8];
     centsText(note.cents, cents);
     std::snprintf(w.cents, sizeof w.cents, "%s cents", cents);
-    w.meterCents = static_cast<int32_t>(std::clamp(wholeCents(note.cents), -50L, 50L));
+    w.meterCents = static_cast<int32_t>(
+        std::clamp(wholeCents(note.cents), -long{meterReach}, long{meterReach}));
     w.centsInTune = std::labs(wholeCents(note.cents)) <= inTune;
     std::snprintf(w.hertz, sizeof w.hertz, "%.1f Hz", static_cast<double>(readout.frequency));
     const StringMatch string = nearestString(readout.mode, readout.frequency);
