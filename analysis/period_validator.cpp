@@ -110,6 +110,10 @@ void validatePeriod(float x) {
     }
 }
 
+void dropPitch() {
+    resetMachine(state);
+}
+
 double currentPeriod() {
     return static_cast<double>(state.smoothedPeriod);
 }

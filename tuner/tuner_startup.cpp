@@ -4,6 +4,7 @@
 #include "audio/audio.h"
 #include "display/display.h"
 #include "tuner/block_pipeline.h"
+#include "tuner/digital_silence.h"
 #include "tuner/tuner_internal.h"
 #include "tuner/tuner_state.h"
 #include "views/views.h"
@@ -78,6 +79,7 @@ void resetTuner() {
     resetDetector();
     resetValidator();
     resetBlockPipeline();
+    resetDigitalSilence();
     resetDisplay();
     resetDial();
     resetTrace();
