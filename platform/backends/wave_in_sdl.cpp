@@ -404,15 +404,13 @@ class Microphone : public WaveInSource {
             return 1;
         offer_ = *offer;
         if (!offer_.audio) {
-            std::fprintf(stderr, "veldra: no sound system: %s\n", offer_.why.c_str());
+            tellInputFailure("no sound system: " + offer_.why);
             return 0;
         }
         if (nameContains_.empty()) return 1 + static_cast<uint32_t>(offer_.names.size());
         if (findNamed(offer_.names, nameContains_).empty()) {
-            std::fprintf(
-                stderr,
-                "veldra: no input's name contains \"%s\" (%s); veldra --list-inputs lists them\n",
-                nameContains_.c_str(), offer_.driver.c_str());
+            tellInputFailure("no input's name contains \"" + nameContains_ + "\" (" +
+                             offer_.driver + "); veldra --list-inputs lists them");
             return 0;
         }
         return 1;
@@ -440,8 +438,8 @@ class Microphone : public WaveInSource {
             capture_->tell(true, "the sound server does not answer; " + label(input) +
                                      " counts as lost, trying again every second");
         } else if (!outcome->opened) {
-            std::fprintf(stderr, "veldra: cannot open %s (%s): %s\n", label(input).c_str(),
-                         outcome->driver.c_str(), outcome->why.c_str());
+            tellInputFailure("cannot open " + label(input) + " (" + outcome->driver +
+                             "): " + outcome->why);
             capture_->allowReports(false);
             device_.reset();
         }

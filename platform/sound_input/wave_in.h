@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace veldra {
 
@@ -137,6 +138,13 @@ void installWaveInSource(WaveInSource* source);
 using InputStateListener = void (*)(bool lost);
 void setInputStateListener(InputStateListener listener);
 void reportInputState(bool lost);
+
+// Why the input could not be opened, for a player who never sees standard error: a source
+// that refuses a device tells why through tellInputFailure, which writes "veldra: <why>"
+// on standard error and keeps why; inputFailure is the last kept (empty when none since the
+// source was installed), for the program to show where the player looks. Any thread.
+void tellInputFailure(const std::string& why);
+std::string inputFailure();
 
 uint32_t waveInDeviceCount();
 WaveInDevice* waveInOpen(uint32_t index, const WaveFormat& format, uint32_t threadId);
