@@ -228,7 +228,8 @@ const GlyphFont font = makeBlockFont();
 
 // 7 cells fit in 42 pixels. The spaces at a break belong to no line; spaces inside a
 // line, and at the edges of a whole line, stay. A word wider than the rectangle keeps a
-// line of its own; newlines end lines and empty lines count.
+// line of its own, or is broken where it stops fitting (a path after a '/'); newlines end
+// lines and empty lines count.
 TEST(TextLayoutTest, BreaksBeforeTheWordThatDoesNotFit) {
     using Lines = std::vector<std::string>;
     const struct {
@@ -236,6 +237,7 @@ TEST(TextLayoutTest, BreaksBeforeTheWordThatDoesNotFit) {
         int32_t width;
         bool wordBreak;
         Lines expected;
+        bool breakLongWords = false;
     } cases[] = {
         {"aaa bbb ccc", 42, true, {"aaa bbb", "ccc"}},
         {"aaa bbb ccc", 41, true, {"aaa", "bbb", "ccc"}},
@@ -243,14 +245,24 @@ TEST(TextLayoutTest, BreaksBeforeTheWordThatDoesNotFit) {
         {"aaa bbb ccc", 42, false, {"aaa bbb ccc"}},
         {"a verylongword b", 30, true, {"a", "verylongword", "b"}},
         {"one\n\ntwo\n", 200, true, {"one", "", "two"}},
+        {"a verylongword b", 30, true, {"a", "veryl", "ongwo", "rd b"}, true},
+        {"It is /usr/share/veldra/Veldra.htm",
+         60,
+         true,
+         {"It is", "/usr/", "share/", "veldra/", "Veldra.htm"},
+         true},
+        {"x\xC3\xA9\xC3\xA9\xC3\xA9", 12, true, {"x\xC3\xA9", "\xC3\xA9\xC3\xA9"}, true},
     };
     for (const auto& c : cases) {
         const std::string_view text = c.text;
         Lines lines;
-        layOutText(font, text, c.width, c.wordBreak, [&](const TextLine& l) {
-            lines.emplace_back(text.substr(l.begin, l.end - l.begin));
-            EXPECT_EQ(l.width, textWidth(font, lines.back()));
-        });
+        layOutText(
+            font, text, c.width, c.wordBreak,
+            [&](const TextLine& l) {
+                lines.emplace_back(text.substr(l.begin, l.end - l.begin));
+                EXPECT_EQ(l.width, textWidth(font, lines.back()));
+            },
+            c.breakLongWords);
         EXPECT_EQ(lines, c.expected) << text << " in " << c.width;
     }
     EXPECT_EQ(textHeight(font, "one\n\ntwo\n", 200, true), 3 * blockLineHeight);
