@@ -2,6 +2,7 @@
 // boxes, and text layout in glyph fonts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,28 @@ TEST_F(DialogTest, AMessageBoxHoldsBackOnlyThePaintOfWhatItCoversAndAnswersItsBu
     EXPECT_EQ(showMessageBox(owner, "Sound input failed!", "Fatal error", 48), 1);
     EXPECT_EQ(ownerPaints, 0u);                                // under the box: held back
     EXPECT_EQ(menuBarPixel, rgb565FromColourRef(chromeFace));  // beside it: painted
+}
+
+// A path too wide for the box is broken where it stops fitting, and all of it is shown: in
+// the block font, one block of ink per character in the text's rectangle.
+TEST_F(DialogTest, AMessageBoxShowsAWholePath) {
+    const std::string text =
+        "No web browser could show the help page. It is "
+        "/home/somebody/.local/share/a-folder-with-a-rather-long-name/veldra/Veldra.htm";
+    const Rect area = layOutMessageBox(blockSystemFonts(), text, true).text;
+    int32_t inked = -1;
+    whenUp([&] {
+        const auto& picture = backEnd.lastPicture();
+        inked = 0;
+        for (int32_t y = area.top; y < area.bottom; ++y)
+            for (int32_t x = area.left; x < area.right; ++x)
+                inked += picture[y * 240 + x] == rgb565FromColourRef(chromeText);
+        backEnd.press(keyReturn);
+    });
+    EXPECT_EQ(showMessageBox(owner, text, "Help", 48), 1);
+    const auto characters =
+        std::count_if(text.begin(), text.end(), [](char c) { return c != ' '; });
+    EXPECT_EQ(inked, characters * blockInkColumns * blockInkRows);
 }
 
 TEST_F(DialogTest, TheQuitMessageOrTheOwnersEndEndTheLoop) {
