@@ -392,7 +392,10 @@ class Microphone : public WaveInSource {
     }
     ~Microphone() override {
         if (device_) close(device_.get());
-        thread_.post([capture = capture_] { capture->stopAudio(); });
+        thread_.post([capture = capture_] {
+            capture->stopAudio();
+            SDL_TLSCleanup();  // SDL's own per-thread data (its error text) ends with the thread
+        });
         thread_.end(closingPatience);
     }
 
@@ -496,6 +499,7 @@ bool listCaptureDevices(CaptureDevices& devices, std::string& error) {
             capture->startAudio();
             *offer = capture->offer(true);
             capture->stopAudio();
+            SDL_TLSCleanup();
         },
         callPatience);
     thread.end(closingPatience);
