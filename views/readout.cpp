@@ -106,8 +106,9 @@ void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Read
             sentence(strip, *fonts.text, "input lost:\nit cannot be read further", area);
             return;
         case ReadoutKind::InputFailed: {
-            char text[readoutReasonCapacity + 24];
-            std::snprintf(text, sizeof text, "sound input failed: %s", words.reason);
+            char text[readoutReasonCapacity + 24] = "sound input failed";
+            if (words.reason[0] != '\0')
+                std::snprintf(text, sizeof text, "sound input failed: %s", words.reason);
             sentence(strip, *fonts.text, text, area);
             return;
         }
