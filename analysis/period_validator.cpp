@@ -144,4 +144,12 @@ void resetValidator() {
     state = startState();
 }
 
+void restartValidator() {
+    const PeriodValidator before = state;
+    state = startState();
+    state.periodTolerance = before.periodTolerance;
+    state.smoothingSpan = before.smoothingSpan;
+    state.listingHoldTime = before.listingHoldTime;
+}
+
 }  // namespace veldra

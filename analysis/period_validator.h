@@ -64,4 +64,8 @@ const PeriodValidator& validatorState();
 // Puts the validator back to its start values (tuning values included).
 void resetValidator();
 
+// Forgets every pitch heard (the start values) and keeps the tuning values the mode
+// commands set: a fresh start on a sound that has nothing to do with the one before.
+void restartValidator();
+
 }  // namespace veldra

@@ -28,8 +28,8 @@ namespace {
 
 // The input-state reports, as the program's listener would get them.
 std::atomic<int> lostReports{0}, backReports{0};
-void countReport(bool lost) {
-    ++(lost ? lostReports : backReports);
+void countReport(InputState state) {
+    ++(state == InputState::Lost ? lostReports : backReports);
 }
 
 // A second of a counter from 7, as the disk driver's raw floats.

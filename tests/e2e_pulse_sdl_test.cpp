@@ -159,9 +159,9 @@ TEST_F(PulseEndToEndTest, AServerThatHangsHangsNothing) {
     EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2));
 }
 
-// No sound system: the failure box, then status 1 with SDL's reason, and from ALSA's
-// library (which SDL falls back to) not a word of its own; the command line answers as
-// veldra-file's does.
+// No sound system: the failure box, the readout saying why, then status 1 with SDL's
+// reason, and from ALSA's library (which SDL falls back to) not a word of its own; the
+// command line answers as veldra-file's does.
 TEST_F(PulseEndToEndTest, NoServerIsAFailureWithItsReason) {
     std::string why;
     writeWholeFile(folder.path("alsa.conf"), "");  // ALSA without a single device
@@ -177,6 +177,15 @@ TEST_F(PulseEndToEndTest, NoServerIsAFailureWithItsReason) {
         ASSERT_TRUE(veldra.waitFor("the failure box", [&](const Picture& p) {
             return std::count(p.begin(), p.end(), caption) > 200;
         }));
+        // Below it the readout says why, as standard error did, not "paused".
+        const std::string told = veldra.program.errorOutput();
+        const size_t line = told.find(said);
+        ASSERT_NE(line, std::string::npos) << told;
+        const std::string reason =
+            told.substr(line + 8, told.find('\n', line) - line - 8);  // after "veldra: "
+        const Picture why = readoutPicture(failedInputReadout(reason));
+        ASSERT_TRUE(veldra.waitFor("the reason in the readout",
+                                   [&](const Picture& p) { return showsReadout(p, why); }));
         ASSERT_TRUE(veldra.key("Return"));  // "Sound input failed!"
         EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 1);
         const std::string output = veldra.program.errorOutput();

@@ -145,6 +145,37 @@ TEST_F(PipelineRefreshTest, TheReadoutIsToldTheReadingPauseAndLostInputAsTheyCha
     EXPECT_EQ(told.size(), 4u);
 }
 
+// An input lost for good says so. One that comes back starts from a clean tuner: nothing
+// heard before the loss is read again, not even in the silence it may bring first, and the
+// mode's tuning values stay. A failed input's reason is said whatever happens after.
+TEST_F(PipelineRefreshTest, AnInputBackStartsFromACleanTunerAndAFailedOneSaysWhy) {
+    told.clear();
+    listenToReadout(hear);
+    applyTunerMode(InstrumentKind::Guitar);
+    const PeriodValidator tuning = validatorState();
+    for (int32_t b = 0; b < 300 && !(feed(loudSquare(50)) && validatorState().recentCount > 0);
+         ++b) {
+    }
+    ASSERT_TRUE(pipelineState().shownStable);
+    ASSERT_GT(validatorState().recentCount, 0);
+    setInputLost(true, true);
+    EXPECT_EQ(told.back(), Readout{ReadoutKind::InputEnded});
+    setInputLost(false);
+    feed(1, 30, silence);  // 0.3 s of the zeros a quiet input brings
+    EXPECT_FALSE(pipelineState().shownStable);
+    EXPECT_EQ(validatorState().recentCount, 0);
+    EXPECT_EQ(told.back(), Readout{});
+    EXPECT_EQ(validatorState().periodTolerance, tuning.periodTolerance);
+    EXPECT_EQ(validatorState().smoothingSpan, tuning.smoothingSpan);
+    const Readout failed = failedInputReadout("no sound system: Connection refused");
+    setInputFailed("no sound system: Connection refused");
+    pauseTuner();
+    setInputLost(true);
+    EXPECT_EQ(told.back(), failed);
+    EXPECT_EQ(tunerState().readout, failed);
+    listenToReadout(nullptr);
+}
+
 // Before the views are set up (the first paint) the readout says nothing, paused or not.
 TEST_F(PipelineRefreshTest, BeforeTheViewsAreSetUpTheReadoutSaysNothing) {
     resetTuner();

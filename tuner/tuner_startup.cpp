@@ -75,6 +75,14 @@ void stopTuner() {
     }
 }
 
+void restartAnalysis() {
+    const int32_t rate = detectorState().analysisRate;
+    resetDetector();
+    setAnalysisRate(rate);
+    restartValidator();
+    resetDigitalSilence();
+}
+
 void resetTuner() {
     resetDetector();
     resetValidator();

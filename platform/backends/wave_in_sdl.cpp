@@ -224,7 +224,7 @@ class Capture {
             lost_ = true;
             nextTry_ = Clock::now() + retryEvery;
         } else if (outcome.callerGaveUp) {
-            tell(false, label(input_) + " is back");
+            tell(InputState::Present, label(input_) + " is back");
         }
     }
 
@@ -241,11 +241,12 @@ class Capture {
         if (!lost_) {
             if (const char* why = lossReason(now)) {
                 lost_ = true;
-                tell(true, "lost " + label(input_) + " (" + why + "); trying again every second");
+                tell(InputState::Lost,
+                     "lost " + label(input_) + " (" + why + "); trying again every second");
                 nextTry_ = now + retryEvery;
             }
         } else if (now >= nextTry_) {
-            if (reopen()) tell(false, label(input_) + " is back");
+            if (reopen()) tell(InputState::Present, label(input_) + " is back");
             nextTry_ = Clock::now() + retryEvery;
         }
     }
@@ -259,11 +260,11 @@ class Capture {
         reportsAllowed_ = allowed;
     }
     // line on standard error and the input's new state to the program, unless reports are off.
-    void tell(bool lost, const std::string& line) {
+    void tell(InputState state, const std::string& line) {
         std::lock_guard<std::mutex> hold(reportMutex_);
         if (!reportsAllowed_) return;
         std::fprintf(stderr, "veldra: %s\n", line.c_str());
-        reportInputState(lost);
+        reportInputState(state);
     }
 
   private:
@@ -438,8 +439,8 @@ class Microphone : public WaveInSource {
         std::lock_guard<std::mutex> hold(outcome->mutex);
         if (!outcome->ended) {
             outcome->callerGaveUp = true;
-            capture_->tell(true, "the sound server does not answer; " + label(input) +
-                                     " counts as lost, trying again every second");
+            capture_->tell(InputState::Lost, "the sound server does not answer; " + label(input) +
+                                                 " counts as lost, trying again every second");
         } else if (!outcome->opened) {
             tellInputFailure("cannot open " + label(input) + " (" + outcome->driver +
                              "): " + outcome->why);

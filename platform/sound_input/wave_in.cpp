@@ -151,8 +151,8 @@ void setInputStateListener(InputStateListener listener) {
     stateListener.store(listener);
 }
 
-void reportInputState(bool lost) {
-    if (InputStateListener listener = stateListener.load()) listener(lost);
+void reportInputState(InputState state) {
+    if (InputStateListener listener = stateListener.load()) listener(state);
 }
 
 uint32_t waveInDeviceCount() {

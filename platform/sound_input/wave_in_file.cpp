@@ -35,7 +35,7 @@ class FileSound : public SoundProducer {
                 failed_ = true;
                 std::fprintf(stderr, "veldra: lost the input %s; it is not read again\n",
                              reader_->error().message.c_str());
-                reportInputState(true);
+                reportInputState(InputState::LostForGood);
             }
             break;
         }
