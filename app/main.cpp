@@ -36,6 +36,17 @@ int listInputs() {
     return 0;
 }
 
+// The program's end with code. A sound thread left stuck in a sound server that does not
+// answer (soundThreadAbandoned) must not have the process's destructors run under it: by
+// now the orderly parts are done, so the process leaves at once.
+int leave(int code) {
+    if (veldra::soundThreadAbandoned()) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,7 +66,7 @@ int main(int argc, char** argv) {
             std::printf("veldra %s\n", VELDRA_VERSION);
             return 0;
         case ProgramAction::ListInputs:
-            return listInputs();
+            return leave(listInputs());
         case ProgramAction::Run:
             break;
     }
@@ -66,9 +77,10 @@ int main(int argc, char** argv) {
     }
     const char* chosen =
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
-    const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
+    std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
     setInputStateListener(inputStateChanged);
     const int32_t exitCode = runProgram(*backEnd, input.get(), builtInFonts().system());
     setInputStateListener(nullptr);
-    return exitCode;
+    input.reset();
+    return leave(exitCode);
 }
