@@ -1,6 +1,7 @@
 #include "tuner/block_pipeline.h"
 
 #include "analysis/analysis.h"
+#include "conditioning/conditioning.h"
 #include "display/display.h"
 #include "views/views.h"
 
@@ -14,6 +15,11 @@ constexpr PipelineState startState() {
 }
 
 PipelineState state = startState();
+
+// The conditioned copy of a block. The capture's blocks and veldra-file's are 220 samples;
+// room for 0.4 s takes the longest the fuzzer makes in one piece.
+constexpr int32_t conditionedCapacity = sampleRate * 2 / 5;
+int16_t conditioned[conditionedCapacity];
 
 // Advances the refresh phase by count samples; true when this block is a refresh point.
 // The accumulator ends in 1..interval. A block longer than the interval passes more than
@@ -41,7 +47,21 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     // the uninterrupted count puts it.
     if (isDrawingSuspended()) return;
 
-    const bool stable = trackBlock(block, count);
+    // What the analysis and the trace read: the conditioned copy, or the block itself with
+    // conditioning off. A block longer than the copy's room goes through in parts, each
+    // analysed and traced; the last part stands for the block in what follows.
+    const int16_t* samples = block;
+    if (conditionerState().enabled) {
+        for (; count > conditionedCapacity;
+             block += conditionedCapacity, count -= conditionedCapacity) {
+            conditionBlock(block, conditioned, conditionedCapacity);
+            trackBlock(conditioned, conditionedCapacity);
+            drawTrace(conditioned, conditionedCapacity, backlog, recentPeriod(0));
+        }
+        conditionBlock(block, conditioned, count);
+        samples = conditioned;
+    }
+    const bool stable = trackBlock(samples, count);
     double period = currentPeriod();
     const double listedPeriod = recentPeriod(0);  // 0.0 while none is listed
     const bool showFrame = refresh && !backlog;
@@ -54,7 +74,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
         s.shownFrequency = frequency;
         s.shownStable = stable;
     }
-    drawTrace(block, count, backlog, listedPeriod);
+    drawTrace(samples, count, backlog, listedPeriod);
     if (showFrame) {
         presentFrame();
         fadeInk();

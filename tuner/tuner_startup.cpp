@@ -2,7 +2,9 @@
 
 #include "analysis/analysis.h"
 #include "audio/audio.h"
+#include "conditioning/conditioning.h"
 #include "tuner/block_pipeline.h"
+#include "tuner/mode_tuning.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -38,6 +40,7 @@ void startTunerViews(Window& window, const Bitmap& background) {
     setDialGeometry(dialCentreX, dialCentreY, dialInnerRadius, dialOuterRadius);
     captureBackground(window, background);
     setupInstrument(InstrumentKind::Guitar);
+    applyConditioningRange(InstrumentKind::Guitar);
 }
 
 bool startTunerCapture(WindowHandle window) {
@@ -75,6 +78,7 @@ void resetTuner() {
     resetDetector();
     resetValidator();
     resetBlockPipeline();
+    resetConditioner();
     resetDisplay();
     resetDial();
     resetTrace();

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "conditioning/conditioning.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_pictures.h"
 #include "tools/veldra-file/file_report.h"
@@ -78,6 +79,7 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         closeDisplay();
         return fail(err, "cannot open the headless display");
     }
+    setConditioning(!options.raw);
     InstrumentKind kind = InstrumentKind::Guitar;
     for (InstrumentKind mode : options.modes) {
         applyTunerMode(mode);
