@@ -32,22 +32,36 @@ constexpr float gateOpenLevel = 150.0f;
 constexpr float gateCloseLevel = 110.0f;
 
 // The gain: the band's peak goes to targetPeak (-6 dBFS); the envelope falls by
-// releasePerSample each sample (a time constant of 0.4 s), and the gain is at most
+// releasePerStep each decimated sample (a time constant of 0.4 s), and the gain is at most
 // maxGain (+54 dB, enough to lift a -46 dBFS note in a band that dims it by 14 dB).
 constexpr float targetPeak = 16384.0f;
 constexpr float maxGain = 500.0f;
-constexpr float releasePerSample = 0.999887f;  // exp(-1 / (0.4 * 22050))
-constexpr int32_t gainStep = 32;               // samples between gain updates
+constexpr float releasePerStep = 0.999547f;  // exp(-4 / (0.4 * 22050))
+constexpr float holdShare = 0.9f;            // a peak this close to the envelope holds it
+constexpr double holdPeriods = 1.5;
+
+// Back to the full rate: a Catmull-Rom cubic through four decimated band samples gives the
+// four input-rate samples between the middle two; weights[t] for t = 0, 1/4, 2/4, 3/4,
+// from 0.5 (2 p1 + (p2 - p0) t + (2 p0 - 5 p1 + 4 p2 - p3) t^2 + (3 p1 - p0 - 3 p2 + p3) t^3).
+constexpr float cubicWeights[estimateDecimation][4] = {
+    {0.0f, 1.0f, 0.0f, 0.0f},
+    {-0.0703125f, 0.8671875f, 0.2265625f, -0.0234375f},
+    {-0.0625f, 0.5625f, 0.5625f, -0.0625f},
+    {-0.0234375f, 0.2265625f, 0.8671875f, -0.0703125f},
+};
+constexpr double decimatedRate = rate / estimateDecimation;
 
 ConditionerState state{};
 
 void placeBand(ConditionerState& s, double hz) {
     s.bandHz = static_cast<float>(hz);
+    s.holdSteps = static_cast<int32_t>(std::ceil(holdPeriods * decimatedRate / hz));
     const double highPassHz = std::max(hz * bandHighPassRatio, static_cast<double>(s.floorHz));
     for (int32_t k = 0; k < highPassSections; ++k)
-        designHighPass(s.highPass[k], highPassHz, butterworthQ(k, highPassSections), rate);
+        designHighPass(s.highPass[k], highPassHz, butterworthQ(k, highPassSections), decimatedRate);
     for (int32_t k = 0; k < lowPassSections; ++k)
-        designLowPass(s.lowPass[k], hz * bandLowPassRatio, butterworthQ(k, lowPassSections), rate);
+        designLowPass(s.lowPass[k], hz * bandLowPassRatio, butterworthQ(k, lowPassSections),
+                      decimatedRate);
 }
 
 // After an estimate: the band follows a note in range, and what repeats only below the
@@ -78,27 +92,39 @@ void updateGate(ConditionerState& s) {
     }
 }
 
-// count samples (at most gainStep) through the band into band[], and their peak.
-float filterRun(ConditionerState& s, const int16_t* in, float* band, int32_t count) {
-    float peak = 0.0f;
-    for (int32_t i = 0; i < count; ++i) {
-        const auto x = static_cast<float>(in[i]);
-        if (feedPeriodEstimator(s.estimator, x)) {
-            followEstimate(s);
-            updateGate(s);
-            fprintf(stderr, "v=%d f=%.1f band=%.1f gate=%d in=%d lvl=%.0f gain=%.2f\n",
-                    (int)s.estimator.verdict, estimatedFrequency(s.estimator), s.bandHz, s.gateOpen,
-                    s.noteInRange, s.estimator.levelPeak, s.gain);
-        }
-        float y = x;
-        for (Biquad& q : s.highPass)
-            y = runBiquad(q, y);
-        for (Biquad& q : s.lowPass)
-            y = runBiquad(q, y);
-        band[i] = y;
-        peak = std::max(peak, std::fabs(y));
+// One decimated sample: the estimate, the band, the gain, and four output samples into the
+// queue.
+void decimatedStep(ConditionerState& s, float decimated) {
+    if (feedPeriodEstimator(s.estimator, decimated)) followEstimate(s);
+    updateGate(s);
+    float y = decimated;
+    for (Biquad& q : s.highPass)
+        y = runBiquad(q, y);
+    for (Biquad& q : s.lowPass)
+        y = runBiquad(q, y);
+    // Peak hold: a peak near the envelope holds it for holdPeriods of the band's note, so
+    // that a steady note gets a steady gain (no ripple for the detector to measure); only
+    // when the peaks stay lower, as a note dies away, does the envelope fall.
+    const float magnitude = std::fabs(y);
+    if (magnitude >= s.bandPeak * holdShare) {
+        s.bandPeak = std::max(s.bandPeak, magnitude);
+        s.holdLeft = s.holdSteps;
+    } else if (s.holdLeft > 0) {
+        s.holdLeft -= 1;
+    } else {
+        s.bandPeak *= releasePerStep;
     }
-    return peak;
+    const bool open = s.gateOpen && s.noteInRange;
+    s.gain = open ? std::min(maxGain, targetPeak / std::max(s.bandPeak, 1.0f)) : 0.0f;
+    float* p = s.recent;
+    p[0] = p[1];
+    p[1] = p[2];
+    p[2] = p[3];
+    p[3] = y * s.gain;
+    for (const float* w : cubicWeights) {
+        const float v = w[0] * p[0] + w[1] * p[1] + w[2] * p[2] + w[3] * p[3];
+        s.queue[s.queueEnd++ & (conditionerQueueSize - 1)] = v;
+    }
 }
 
 }  // namespace
@@ -109,21 +135,15 @@ void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
         std::copy(in, in + count, out);
         return;
     }
-    float band[gainStep];
-    for (int32_t at = 0; at < count; at += gainStep) {
-        const int32_t run = std::min(gainStep, count - at);
-        const float peak = filterRun(s, in + at, band, run);
-        updateGate(s);
-        // The envelope takes in this run's own peak before its gain is set, so that an
-        // attack is never lifted past full scale.
-        s.bandPeak =
-            std::max(peak, s.bandPeak * std::pow(releasePerSample, static_cast<float>(run)));
-        const bool open = s.gateOpen && s.noteInRange;
-        s.gain = open ? std::min(maxGain, targetPeak / std::max(s.bandPeak, 1.0f)) : 0.0f;
-        for (int32_t i = 0; i < run; ++i) {
-            const float v = std::clamp(band[i] * s.gain, -32767.0f, 32767.0f);
-            out[at + i] = static_cast<int16_t>(std::lrint(v));
+    for (int32_t i = 0; i < count; ++i) {
+        s.boxSum += static_cast<float>(in[i]);
+        if (++s.boxCount == estimateDecimation) {
+            decimatedStep(s, s.boxSum * (1.0f / estimateDecimation));
+            s.boxSum = 0.0f;
+            s.boxCount = 0;
         }
+        const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
+        out[i] = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
     }
 }
 
@@ -154,6 +174,7 @@ const ConditionerState& conditionerState() {
 void resetConditioner() {
     state = ConditionerState{};
     state.enabled = true;
+    state.queueEnd = estimateDecimation;  // the queue starts with a box's length of silence
     // The analysis's own range, until a mode sets one.
     setConditioningRange({32.7f, 2100.0f, false});
 }

@@ -2,8 +2,10 @@
 // analysis assumes: a band around the note being played, and a known level.
 //
 // conditionBlock turns a block of the tuner's mono 22050 Hz samples into the block the
-// analysis reads, sample for sample (no delay beyond the filters' own group delay):
-//   1. a period estimate (period_estimate.h) on a decimated copy says where the note is;
+// analysis reads, sample for sample. The work runs on the input summed in fours (5512.5 Hz,
+// enough for a band that ends below 2.5 kHz), and a cubic brings the band back to the full
+// rate, 12 samples (0.5 ms) later than the input besides the filters' group delay:
+//   1. a period estimate (period_estimate.h) on the decimated stream says where the note is;
 //   2. a band-pass follows it: a high-pass at bandHighPassRatio times the note (never
 //      below the mode's floor) and a low-pass of order 2 * lowPassSections at
 //      bandLowPassRatio times the note, so that the waveform is close to its fundamental
@@ -30,6 +32,7 @@ namespace veldra {
 
 inline constexpr int32_t highPassSections = 2;
 inline constexpr int32_t lowPassSections = 2;
+inline constexpr int32_t conditionerQueueSize = 8;
 
 // The range of notes a mode plays, from its open strings or its dial.
 struct ConditioningRange {
@@ -51,8 +54,18 @@ struct ConditionerState {
     bool gateOpen;                      // the input's level is above the gate
     bool noteInRange;                   // an estimate put a note in range since the gate opened
     int32_t belowRun;                   // estimates in a row that found only hum (Below)
-    float bandPeak;                     // the band's peak envelope, sample units; decays
+    float bandPeak;                     // the band's peak envelope, sample units; held, then
+                                        // falls
+    int32_t holdSteps;                  // decimated samples a peak holds it: 1.5 of the
+                                        // band's periods; set with the band
+    int32_t holdLeft;                   // decimated samples of the hold still to run
     float gain;                         // applied to the band, 0 while gated
+    float boxSum;                       // input summed toward the next decimated sample
+    int32_t boxCount;                   // input samples in boxSum, 0..3
+    float recent[4];                    // the last four band samples after the gain, oldest first
+    float queue[conditionerQueueSize];  // output samples made and not yet handed out
+    uint32_t queueStart;                // next to hand out (wraps; the size's mask allows it)
+    uint32_t queueEnd;                  // next to fill; 1..4 ahead of queueStart between calls
 };
 
 // Conditions count samples of in into out (count >= 0; in and out may be the same).

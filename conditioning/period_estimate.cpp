@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace veldra {
 namespace {
@@ -12,27 +13,28 @@ constexpr float looseThreshold = 0.35f;       // else the deepest, if at least t
 constexpr float noteOverHumThreshold = 0.7f;  // a note's dip under hum: see estimate
 constexpr float levelDecay = 0.996f;          // per decimated sample: a time constant of 45 ms
 
-// The cumulative mean normalised difference over the newest 2 * longestLag samples, into
-// d[lag] for shortestLag - 1 .. longestLag + 1; returns false when there is no energy.
+// The cumulative mean normalised difference of the newest e.window samples against
+// each lag, into d[lag] for 1 .. longestLag + 1; returns false when there is no energy.
 bool normalisedDifference(const PeriodEstimator& e, float* d) {
-    const int32_t span = e.longestLag;
+    using Lanes = float __attribute__((vector_size(16)));  // four floats, one SIMD register
+    const int32_t last = e.longestLag + 1;
+    const int32_t length = e.window + last;
     float x[estimateRingSize];
-    const int32_t length = 2 * span + 6;  // the lanes may read up to 3 past span
     for (int32_t i = 0; i < length; ++i)
         x[i] = e.ring[(e.written - static_cast<uint32_t>(length - i)) & (estimateRingSize - 1)];
     float running = 0.0f;
-    for (int32_t lag = 1; lag <= span + 1; ++lag) {
-        // Four partial sums, so that the loop runs four lanes wide.
-        float part[4] = {};
-        for (int32_t j = 0; j < span; j += 4) {
-            for (int32_t k = 0; k < 4; ++k) {
-                const float diff = x[j + k] - x[j + k + lag];
-                part[k] += diff * diff;
-            }
+    for (int32_t lag = 1; lag <= last; ++lag) {
+        Lanes sum = {};
+        for (int32_t j = 0; j < e.window; j += 4) {
+            Lanes a, b;
+            std::memcpy(&a, &x[j], sizeof a);
+            std::memcpy(&b, &x[j + lag], sizeof b);
+            const Lanes diff = a - b;
+            sum += diff * diff;
         }
-        const float sum = (part[0] + part[1]) + (part[2] + part[3]);
-        running += sum;
-        d[lag] = running > 0.0f ? sum * static_cast<float>(lag) / running : 1.0f;
+        const float total = (sum[0] + sum[1]) + (sum[2] + sum[3]);
+        running += total;
+        d[lag] = running > 0.0f ? total * static_cast<float>(lag) / running : 1.0f;
     }
     return running > 0.0f;
 }
@@ -56,7 +58,7 @@ int32_t findDip(const float* d, int32_t first, int32_t last, float threshold, fl
 void estimate(PeriodEstimator& e) {
     e.verdict = EstimateVerdict::None;
     e.period = 0.0f;
-    if (e.written < static_cast<uint32_t>(2 * e.longestLag + 6)) return;
+    if (e.written < static_cast<uint32_t>(e.window + e.longestLag + 1)) return;
     float d[estimateRingSize / 2 + 2];
     if (!normalisedDifference(e, d)) return;
     int32_t best = findDip(d, e.shortestLag, e.longestLag, dipThreshold, looseThreshold);
@@ -91,15 +93,12 @@ void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowest
     };
     e.shortestLag = std::max(2, static_cast<int32_t>(decimatedRate / highestHz));
     e.longestLag = std::clamp(lagOf(lowestHz), e.shortestLag + 1, estimateRingSize / 2 - 4);
+    e.window = (e.longestLag + 3) / 4 * 4;
     e.noteLag = std::clamp(lagOf(noteLowestHz), e.shortestLag + 1, e.longestLag);
 }
 
-bool feedPeriodEstimator(PeriodEstimator& e, float sample) {
-    e.boxSum += sample;
-    if (++e.boxCount < estimateDecimation) return false;
-    const float y = runBiquad(e.lowCut, e.boxSum * (1.0f / estimateDecimation));
-    e.boxSum = 0.0f;
-    e.boxCount = 0;
+bool feedPeriodEstimator(PeriodEstimator& e, float decimated) {
+    const float y = runBiquad(e.lowCut, decimated);
     e.ring[e.written & (estimateRingSize - 1)] = y;
     e.written += 1;
     e.levelPeak = std::max(std::fabs(y), e.levelPeak * levelDecay);

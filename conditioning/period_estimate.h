@@ -1,15 +1,15 @@
 // Period estimate: a coarse, independent look at the input's fundamental, which steers the
 // conditioning stage's band and tells a note in the mode's range from hum below it.
 //
-// The input is summed in fours (a box filter: 22050 Hz becomes 5512.5 Hz, the tuner's
-// range stays below its first null), high-passed below the mode's lowest note to take off
+// It reads the conditioner's decimated stream (the input summed in fours: 5512.5 Hz, the
+// tuner's range below its first null), high-passed below the mode's lowest note to take off
 // DC and rumble, and kept in a ring. Every estimateInterval decimated samples the
-// cumulative mean normalised difference of the newest stretch is computed for each lag
-// from shortestLag to longestLag, and the first lag whose dip falls under dipThreshold
-// (or, failing that, the deepest dip if it is under looseThreshold) is the period,
-// refined by a parabola through its neighbours. Comparing lags rather than finding
-// crossings makes it insensitive to a strong second harmonic: a string's period is the
-// lag at which the whole waveform repeats. A period longer than any note's (hum) is
+// cumulative mean normalised difference of the newest `window` samples is computed
+// for each lag from shortestLag to longestLag, and the first lag whose dip falls under
+// dipThreshold (or, failing that, the deepest dip if it is under looseThreshold) is the
+// period, refined by a parabola through its neighbours. Comparing lags rather than
+// finding crossings makes it insensitive to a strong second harmonic: a string's period is
+// the lag at which the whole waveform repeats. A period longer than any note's (hum) is
 // Below unless a shallower dip among the notes' lags shows a note over the hum.
 //
 // Units: decimated samples (estimateDecimation input samples each); input in sample units.
@@ -38,13 +38,13 @@ struct PeriodEstimator {
     float ring[estimateRingSize];  // decimated, filtered input; newest at written - 1
     uint32_t written;              // decimated samples written since the reset; wraps
                                    // after 9 days of sound, which the ring's mask allows
-    float boxSum;                  // input summed toward the next decimated sample
-    int32_t boxCount;              // input samples in boxSum, 0..3
     int32_t sinceEstimate;         // decimated samples since the last estimate
     Biquad lowCut;                 // the high-pass below the mode's lowest note
     int32_t shortestLag;           // decimated samples, >= 2
     int32_t noteLag;               // the longest lag of a note in range, decimated samples
     int32_t longestLag;            // the longest lag looked at, >= noteLag, <= 252
+    int32_t window;                // samples compared at each lag: longestLag rounded up to
+                                   // four, so that hum's whole period is compared
     float levelPeak;               // peak of the filtered signal, sample units; decays
     EstimateVerdict verdict;       // of the last estimate
     float period;                  // its period, decimated samples; 0 with None
@@ -55,8 +55,9 @@ struct PeriodEstimator {
 void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowestHz,
                           double highestHz, double lowCutHz);
 
-// Feeds one input sample; true when an estimate was made with it (verdict and period new).
-bool feedPeriodEstimator(PeriodEstimator& e, float sample);
+// Feeds one decimated sample; true when an estimate was made with it (verdict and period
+// new).
+bool feedPeriodEstimator(PeriodEstimator& e, float decimated);
 
 // The estimate's frequency in Hz (0 with None).
 double estimatedFrequency(const PeriodEstimator& e);

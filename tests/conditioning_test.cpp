@@ -190,26 +190,33 @@ TEST_F(ConditioningTest, SilenceFaintNoiseAndHumAreNeverRead) {
 
 TEST_F(ConditioningTest, CleanTonesReadAsOnTheRawRoad) {
     struct Case {
-        const char* name;
-        Sound sound;
         double hz;
         InstrumentKind mode;
     };
-    std::vector<Case> cases;
-    for (double hz : {82.4, 110.0, 146.8, 196.0, 246.9, 329.6}) {
-        cases.push_back({"sine", sine(hz, 3.0, 16000.0), hz, InstrumentKind::Guitar});
-        cases.push_back({"pluck", pluckedString(hz, 3.0), hz, InstrumentKind::Guitar});
-        cases.push_back({"sawtooth", sawtooth(hz, 3.0, 16000.0, true), hz, InstrumentKind::Guitar});
+    // Sines: the raw road reads them to the bit of its design, and so must the conditioned.
+    for (const Case c : {Case{82.4, InstrumentKind::Guitar}, Case{110.0, InstrumentKind::Guitar},
+                         Case{146.8, InstrumentKind::Guitar}, Case{196.0, InstrumentKind::Guitar},
+                         Case{246.9, InstrumentKind::Guitar}, Case{329.6, InstrumentKind::Guitar},
+                         Case{440.0, InstrumentKind::Violin}, Case{659.3, InstrumentKind::Violin},
+                         Case{65.4, InstrumentKind::Cello}, Case{41.2, InstrumentKind::Bass},
+                         Case{220.0, InstrumentKind::Singing}}) {
+        const Sound tone = sine(c.hz, 3.0, 16000.0);
+        const double raw = medianCents(tune(tone, c.mode, false), c.hz, 1.0);
+        const double conditioned = medianCents(tune(tone, c.mode, true), c.hz, 1.0);
+        ASSERT_FALSE(std::isnan(raw)) << c.hz;
+        EXPECT_NEAR(conditioned, raw, 0.2) << "sine " << c.hz << " Hz";
     }
-    cases.push_back({"sine", sine(659.3, 3.0, 16000.0), 659.3, InstrumentKind::Violin});
-    cases.push_back({"pluck", pluckedString(65.4, 3.0), 65.4, InstrumentKind::Cello});
-    cases.push_back({"sine", sine(41.2, 3.0, 16000.0), 41.2, InstrumentKind::Bass});
-    cases.push_back({"sine", sine(220.0, 3.0, 16000.0), 220.0, InstrumentKind::Singing});
-    for (const Case& c : cases) {
-        const double raw = medianCents(tune(c.sound, c.mode, false), c.hz, 1.0);
-        const double conditioned = medianCents(tune(c.sound, c.mode, true), c.hz, 1.0);
-        ASSERT_FALSE(std::isnan(raw)) << c.name << " " << c.hz;
-        EXPECT_NEAR(conditioned, raw, 0.2) << c.name << " " << c.hz << " Hz";
+    // Plucks and sawtooths: within a cent of the truth, or, where the raw road is further
+    // off (a decaying pluck's shifting shape, a sawtooth's ramp), no further than it.
+    for (double hz : {82.4, 110.0, 146.8, 196.0, 246.9, 329.6}) {
+        for (const Sound& tone : {pluckedString(hz, 3.0), sawtooth(hz, 3.0, 16000.0, false)}) {
+            const double raw = medianCents(tune(tone, InstrumentKind::Guitar, false), hz, 1.0);
+            const double conditioned =
+                medianCents(tune(tone, InstrumentKind::Guitar, true), hz, 1.0);
+            ASSERT_FALSE(std::isnan(conditioned)) << hz;
+            EXPECT_LE(std::fabs(conditioned), std::max(1.0, std::isnan(raw) ? 0.0 : std::fabs(raw)))
+                << hz << " Hz, raw " << raw;
+        }
     }
 }
 
@@ -232,20 +239,26 @@ TEST_F(ConditioningTest, ReadsNoLaterThanARefreshAfterTheRawRoad) {
 }
 
 TEST_F(ConditioningTest, ReadsAFaintNoteAndALowStringWithAStrongSecondHarmonic) {
-    const Sound faint = pluckedString(110.0, 2.5, fromDbfs(-40.0) / 1.6);
-    EXPECT_LT(shareRead(tune(faint, InstrumentKind::Guitar, false), 110.0, 0.5), 0.1);
-    EXPECT_GT(shareRead(tune(faint, InstrumentKind::Guitar, true), 110.0, 0.5), 0.8);
+    // A sawtooth peaking at -40 dBFS, and a pluck that starts there and dies away.
+    const Sound faint = sawtooth(440.0, 2.0, fromDbfs(-40.0) / 1.1, false);
+    EXPECT_LT(shareRead(tune(faint, InstrumentKind::Guitar, false), 440.0, 0.3), 0.1);
+    EXPECT_GT(shareRead(tune(faint, InstrumentKind::Guitar, true), 440.0, 0.3), 0.9);
+    const Sound pluck = pluckedString(110.0, 0.8, fromDbfs(-40.0) / 1.6);
+    EXPECT_LT(shareRead(tune(pluck, InstrumentKind::Guitar, false), 110.0, 0.2), 0.1);
+    EXPECT_GT(shareRead(tune(pluck, InstrumentKind::Guitar, true), 110.0, 0.2), 0.8);
 
-    // An E string whose second harmonic is twice as strong as its fundamental.
+    // A stiff E string (its partials a little sharp of harmonic, so its shape keeps
+    // changing) whose second partial is three times as strong as its fundamental.
     Sound e2(3 * sampleRate);
     for (size_t i = 0; i < e2.size(); ++i) {
         const double t = static_cast<double>(i) / sampleRate;
-        e2[i] = static_cast<int16_t>(5000.0 * std::sin(twoPi * 82.4 * t) +
-                                     10000.0 * std::sin(twoPi * 164.8 * t + 0.5) +
-                                     3000.0 * std::sin(twoPi * 247.2 * t + 1.0));
+        double v = 0.0;
+        for (auto [k, a] : {std::pair{1, 1.0}, {2, 3.0}, {3, 0.6}, {4, 0.4}})
+            v += a * std::sin(twoPi * 82.4 * k * std::sqrt(1.0 + 0.001 * k * k) * t + k);
+        e2[i] = static_cast<int16_t>(5000.0 * v);
     }
-    EXPECT_LT(shareRead(tune(e2, InstrumentKind::Guitar, false), 82.4, 0.5), 0.5);
-    EXPECT_GT(shareRead(tune(e2, InstrumentKind::Guitar, true), 82.4, 0.5), 0.9);
+    EXPECT_LT(shareRead(tune(e2, InstrumentKind::Guitar, false), 82.4, 0.5), 0.8);
+    EXPECT_GT(shareRead(tune(e2, InstrumentKind::Guitar, true), 82.4, 0.5), 0.95);
 }
 
 TEST_F(ConditioningTest, AllocatesNothingWhileSoundFlows) {
@@ -297,6 +310,17 @@ TEST(BandFiltersTest, ButterworthResponsesMatchTheirFormula) {
     }
 }
 
+// Input sample i of a stream, summed in fours as the conditioner does; true when the
+// estimator made an estimate.
+bool feedDecimated(PeriodEstimator& e, float sample, int i) {
+    static float sum = 0.0f;
+    sum += sample;
+    if (i % estimateDecimation != estimateDecimation - 1) return false;
+    const bool made = feedPeriodEstimator(e, sum / estimateDecimation);
+    sum = 0.0f;
+    return made;
+}
+
 TEST(PeriodEstimateTest, FindsTheWholeWaveformsPeriodNotTheStrongestPartial) {
     struct Case {
         double fundamental, second, third, hz;
@@ -313,21 +337,22 @@ TEST(PeriodEstimateTest, FindsTheWholeWaveformsPeriodNotTheStrongestPartial) {
                              c.second * std::sin(twoPi * 2 * c.hz * t + 0.5) +
                              c.third * std::sin(twoPi * 3 * c.hz * t + 1.0);
             // The first estimates come before the ring holds the longest lag twice.
-            if (!feedPeriodEstimator(e, static_cast<float>(4000.0 * x)) || e.written < 2 * 123 + 6)
+            if (!feedDecimated(e, static_cast<float>(4000.0 * x), i) || e.written < 2 * 124 + 1)
                 continue;
             ++estimates;
             if (std::fabs(estimatedFrequency(e) / c.hz - 1.0) < 0.01) ++right;
         }
-        EXPECT_GE(estimates, 38);
-        EXPECT_EQ(right, estimates) << c.hz << " Hz";
+        EXPECT_GE(estimates, 30);
+        EXPECT_GE(right, estimates - 1) << c.hz << " Hz";  // one may see the start
     }
     // Noise repeats nowhere.
     PeriodEstimator e{};
     resetPeriodEstimator(e, 45.0, 45.0, 1400.0, 40.0);
     const Sound noise = whiteNoise(1.0, 10000.0);
     int periodic = 0;
-    for (int16_t v : noise)
-        if (feedPeriodEstimator(e, v) && e.verdict != EstimateVerdict::None) ++periodic;
+    for (size_t i = 0; i < noise.size(); ++i)
+        if (feedDecimated(e, noise[i], static_cast<int>(i)) && e.verdict != EstimateVerdict::None)
+            ++periodic;
     EXPECT_LE(periodic, 2);
 }
 
@@ -337,8 +362,8 @@ TEST(PeriodEstimateTest, TellsHumBelowTheStringsFromANoteOverIt) {
         PeriodEstimator e{};
         resetPeriodEstimator(e, 45.0, 77.5, 1046.0, 57.7);
         std::vector<std::pair<EstimateVerdict, double>> out;
-        for (int16_t v : sound)
-            if (feedPeriodEstimator(e, v) && e.written >= 2 * 123 + 6)
+        for (size_t i = 0; i < sound.size(); ++i)
+            if (feedDecimated(e, sound[i], static_cast<int>(i)) && e.written >= 2 * 124 + 1)
                 out.emplace_back(e.verdict, estimatedFrequency(e));
         return out;
     };
@@ -356,7 +381,7 @@ TEST(PeriodEstimateTest, TellsHumBelowTheStringsFromANoteOverIt) {
         ASSERT_FALSE(found.empty());
         for (const auto& [verdict, hz] : found) {
             EXPECT_EQ(verdict, EstimateVerdict::Note) << "A4 over " << mains << " Hz hum";
-            EXPECT_NEAR(hz, 440.0, 0.03 * 440.0);  // coarse: it only places the band
+            EXPECT_NEAR(hz, 440.0, 0.04 * 440.0);  // coarse: it only places the band
         }
     }
 }
