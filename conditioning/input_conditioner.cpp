@@ -11,8 +11,8 @@ constexpr double rate = 22050.0;  // the analysis's rate, samples per second
 // The band around a note of f Hz: high-pass at f * bandHighPassRatio, low-pass at
 // f * bandLowPassRatio. A second harmonic sits at 2 f, an octave above the low-pass
 // corner's 1.35 f by less than one: it loses about 24 dB against the fundamental.
-constexpr double bandHighPassRatio = 0.75;
-constexpr double bandLowPassRatio = 1.35;
+constexpr double bandHighPassRatio = 0.6;
+constexpr double bandLowPassRatio = 1.15;
 constexpr double bandMoveRatio = 0.04;  // the band moves when the note strays further
 
 // The high-pass never goes below floorRatio times the lowest note. The estimate looks down
@@ -24,12 +24,16 @@ constexpr double estimateFloorRatio = 0.7;
 constexpr double humFloorHz = 45.0;
 constexpr double inRangeRatio = 0.94;
 constexpr int32_t belowRunToShut = 3;  // estimates, 70 ms
+// The band holds a note an octave below the estimate while the note's own period still
+// repeats this well, unless the level rose by attackRatio since the last estimate.
+constexpr float octaveHoldThreshold = 0.25f;
+constexpr float attackRatio = 2.0f;
 
 // The gate, on the estimator's filtered level in sample units: open at 150 (-46.8 dBFS),
-// closed again under 110 (-49.5 dBFS): noise peaking at -50 dBFS stays out, a note
-// peaking at -40 dBFS gets in.
+// closed again under 65 (-54 dBFS): noise peaking at -50 dBFS stays out, a note peaking
+// at -40 dBFS gets in and is read as it dies away.
 constexpr float gateOpenLevel = 150.0f;
-constexpr float gateCloseLevel = 110.0f;
+constexpr float gateCloseLevel = 65.0f;
 
 // The gain: the band's peak goes to targetPeak (-6 dBFS); the envelope falls by
 // releasePerStep each decimated sample (a time constant of 0.4 s), and the gain is at most
@@ -68,6 +72,8 @@ void placeBand(ConditionerState& s, double hz) {
 // range (hum, outside Bass) keeps the gate shut.
 void followEstimate(ConditionerState& s) {
     const PeriodEstimator& e = s.estimator;
+    const float lastLevel = s.lastLevel;
+    s.lastLevel = e.levelPeak;
     if (e.verdict == EstimateVerdict::None) return;
     if (e.verdict == EstimateVerdict::Below) {
         // One estimate that loses a note in hum does not cut the note off; a run does.
@@ -79,7 +85,14 @@ void followEstimate(ConditionerState& s) {
     s.noteInRange = true;
     const double f = estimatedFrequency(e);
     const double moved = f / static_cast<double>(s.bandHz);
-    if (moved > 1.0 + bandMoveRatio || moved < 1.0 - bandMoveRatio) placeBand(s, f);
+    if (moved <= 1.0 + bandMoveRatio && moved >= 1.0 - bandMoveRatio) return;
+    // A string whose fundamental dies away before its second harmonic looks an octave
+    // up; while the waveform still repeats at the held note's period and no new attack
+    // came, the band stays with the note.
+    const bool octaveUp = std::fabs(moved - 2.0) < 2.0 * bandMoveRatio;
+    const bool attack = e.levelPeak > attackRatio * lastLevel;
+    if (octaveUp && !attack && differenceAt(e, s.bandHz) < octaveHoldThreshold) return;
+    placeBand(s, f);
 }
 
 void updateGate(ConditionerState& s) {

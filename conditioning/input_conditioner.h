@@ -54,6 +54,7 @@ struct ConditionerState {
     bool gateOpen;                      // the input's level is above the gate
     bool noteInRange;                   // an estimate put a note in range since the gate opened
     int32_t belowRun;                   // estimates in a row that found only hum (Below)
+    float lastLevel;                    // the estimator's level at the last estimate
     float bandPeak;                     // the band's peak envelope, sample units; held, then
                                         // falls
     int32_t holdSteps;                  // decimated samples a peak holds it: 1.5 of the

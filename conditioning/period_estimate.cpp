@@ -8,10 +8,11 @@ namespace veldra {
 namespace {
 
 constexpr double decimatedRate = 22050.0 / estimateDecimation;
-constexpr float dipThreshold = 0.15f;         // a dip this deep is a period: take the first
-constexpr float looseThreshold = 0.35f;       // else the deepest, if at least this deep
-constexpr float noteOverHumThreshold = 0.7f;  // a note's dip under hum: see estimate
-constexpr float levelDecay = 0.996f;          // per decimated sample: a time constant of 45 ms
+constexpr float dipThreshold = 0.15f;    // a dip this deep is a period: take the first
+constexpr float looseThreshold = 0.35f;  // else the deepest, if at least this deep
+constexpr float noteOverHumThreshold = 0.7f;
+constexpr float nearDeepest = 0.1f;   // see findDip  // a note's dip under hum: see estimate
+constexpr float levelDecay = 0.996f;  // per decimated sample: a time constant of 45 ms
 
 // The cumulative mean normalised difference of the newest e.window samples against
 // each lag, into d[lag] for 1 .. longestLag + 1; returns false when there is no energy.
@@ -39,27 +40,52 @@ bool normalisedDifference(const PeriodEstimator& e, float* d) {
     return running > 0.0f;
 }
 
-// The first lag in first..last whose dip is under threshold, moved on to the bottom of
-// that dip; or the deepest lag if it is under loose; -1 without either.
+// The parabola through d at lag and its neighbours: where its bottom lies (an offset in
+// -0.5..0.5 from lag) and how deep it is there. Short periods fall between whole lags,
+// and the bottom between them is deeper than either.
+struct Vertex {
+    float shift;
+    float depth;
+};
+
+Vertex vertexAt(const float* d, int32_t lag) {
+    const float a = d[lag - 1], b = d[lag], c = d[lag + 1];
+    const float curve = a - 2.0f * b + c;
+    if (curve <= 0.0f) return {0.0f, b};
+    const float shift = std::clamp(0.5f * (a - c) / curve, -0.5f, 0.5f);
+    return {shift, b - 0.25f * (a - c) * shift};
+}
+
+bool isDip(const float* d, int32_t lag) {
+    return d[lag] <= d[lag - 1] && d[lag] <= d[lag + 1];
+}
+
+// The first dip in first..last whose bottom is under threshold, or within nearDeepest of
+// the deepest dip's (a note whose vibrato blurs its own period still repeats best there
+// among its multiples); or the deepest dip if its bottom is under loose; -1 without any.
 int32_t findDip(const float* d, int32_t first, int32_t last, float threshold, float loose) {
+    int32_t deepest = -1;
+    float deepestDepth = 2.0f;
     for (int32_t lag = first; lag <= last; ++lag) {
-        if (d[lag] < threshold) {
-            while (lag < last && d[lag + 1] < d[lag])
-                ++lag;
-            return lag;
+        if (!isDip(d, lag)) continue;
+        const float depth = vertexAt(d, lag).depth;
+        if (depth < deepestDepth) {
+            deepest = lag;
+            deepestDepth = depth;
         }
     }
-    int32_t best = first;
-    for (int32_t lag = first; lag <= last; ++lag)
-        if (d[lag] < d[best]) best = lag;
-    return d[best] < loose ? best : -1;
+    if (deepest < 0) return -1;
+    const float enough = std::max(threshold, deepestDepth + nearDeepest);
+    for (int32_t lag = first; lag <= deepest; ++lag)
+        if (isDip(d, lag) && vertexAt(d, lag).depth < enough && deepestDepth < loose) return lag;
+    return -1;
 }
 
 void estimate(PeriodEstimator& e) {
     e.verdict = EstimateVerdict::None;
     e.period = 0.0f;
     if (e.written < static_cast<uint32_t>(e.window + e.longestLag + 1)) return;
-    float d[estimateRingSize / 2 + 2];
+    float* d = e.difference;
     if (!normalisedDifference(e, d)) return;
     int32_t best = findDip(d, e.shortestLag, e.longestLag, dipThreshold, looseThreshold);
     if (best < 0) return;
@@ -67,19 +93,15 @@ void estimate(PeriodEstimator& e) {
     if (best > e.noteLag) {
         // Hum repeats far better than a note over it; a note's dip among its own lags,
         // even a shallow one, still says that a note is there.
-        // A dip that runs on past the notes' lags is the hum's own flank, not a note's.
-        const int32_t note = findDip(d, e.shortestLag, e.noteLag, noteOverHumThreshold, 0.0f);
-        if (note < 0 || d[note + 1] < d[note]) {
+        const int32_t note =
+            findDip(d, e.shortestLag, e.noteLag, noteOverHumThreshold, noteOverHumThreshold);
+        if (note < 0) {
             e.verdict = EstimateVerdict::Below;
         } else {
             best = note;
         }
     }
-    // The parabola through the dip and its neighbours places it between lags.
-    const float a = d[best - 1], b = d[best], c = d[best + 1];
-    const float curve = a - 2.0f * b + c;
-    const float shift = curve > 0.0f ? 0.5f * (a - c) / curve : 0.0f;
-    e.period = static_cast<float>(best) + std::clamp(shift, -0.5f, 0.5f);
+    e.period = static_cast<float>(best) + vertexAt(d, best).shift;
 }
 
 }  // namespace
@@ -106,6 +128,16 @@ bool feedPeriodEstimator(PeriodEstimator& e, float decimated) {
     e.sinceEstimate = 0;
     estimate(e);
     return true;
+}
+
+float differenceAt(const PeriodEstimator& e, double hz) {
+    if (e.verdict == EstimateVerdict::None) return 1.0f;
+    const auto lag = static_cast<int32_t>(std::lround(decimatedRate / hz));
+    if (lag < 2 || lag > e.longestLag) return 1.0f;
+    float deepest = 1.0f;
+    for (int32_t k = std::max(2, lag - 1); k <= std::min(e.longestLag, lag + 1); ++k)
+        if (isDip(e.difference, k)) deepest = std::min(deepest, vertexAt(e.difference, k).depth);
+    return deepest;
 }
 
 double estimatedFrequency(const PeriodEstimator& e) {

@@ -48,6 +48,8 @@ struct PeriodEstimator {
     float levelPeak;               // peak of the filtered signal, sample units; decays
     EstimateVerdict verdict;       // of the last estimate
     float period;                  // its period, decimated samples; 0 with None
+    float difference[estimateRingSize / 2 + 2];  // the last estimate's normalised difference
+                                                 // by lag, 1 .. longestLag + 1
 };
 
 // Back to rest. Notes range from noteLowestHz to highestHz; the estimate looks down to
@@ -58,6 +60,10 @@ void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowest
 // Feeds one decimated sample; true when an estimate was made with it (verdict and period
 // new).
 bool feedPeriodEstimator(PeriodEstimator& e, float decimated);
+
+// How deep the last estimate's dip is near the period of hz (0 repeats exactly, 1 not at
+// all, also without an estimate): whether a note of hz still sounds.
+float differenceAt(const PeriodEstimator& e, double hz);
 
 // The estimate's frequency in Hz (0 with None).
 double estimatedFrequency(const PeriodEstimator& e);

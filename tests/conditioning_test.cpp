@@ -106,11 +106,22 @@ int firstRight(const std::vector<Refresh>& refreshes, double hz, double from) {
 }
 
 // ---- sounds at 22050 Hz, of `seconds`, peaking near `peak` sample units ----
+// A sine quantised with a sample unit of triangular dither, as a recording is: without it
+// the rounding error repeats with the period and biases the raw reading by up to half a
+// cent, which is no property of the tone.
 Sound sine(double hz, double seconds, double peak) {
     Sound s(static_cast<size_t>(seconds * sampleRate));
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i] =
-            static_cast<int16_t>(peak * std::sin(twoPi * hz * static_cast<double>(i) / sampleRate));
+    uint32_t x = 2463534242u;
+    const auto uniform = [&x] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return static_cast<double>(x) / 4294967296.0;
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double v = peak * std::sin(twoPi * hz * static_cast<double>(i) / sampleRate);
+        s[i] = static_cast<int16_t>(std::lround(v + uniform() - uniform()));
+    }
     return s;
 }
 
