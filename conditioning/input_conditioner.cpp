@@ -11,8 +11,8 @@ constexpr double rate = 22050.0;  // the analysis's rate, samples per second
 // The band around a note of f Hz: high-pass at f * bandHighPassRatio, low-pass at
 // f * bandLowPassRatio. A second harmonic sits at 2 f, an octave above the low-pass
 // corner's 1.35 f by less than one: it loses about 24 dB against the fundamental.
-constexpr double bandHighPassRatio = 0.6;
-constexpr double bandLowPassRatio = 1.15;
+constexpr double bandHighPassRatio = 0.75;
+constexpr double bandLowPassRatio = 1.25;
 constexpr double bandMoveRatio = 0.04;  // the band moves when the note strays further
 
 // The high-pass never goes below floorRatio times the lowest note. The estimate looks down
