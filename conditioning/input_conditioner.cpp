@@ -12,7 +12,7 @@ constexpr double rate = 22050.0;  // the analysis's rate, samples per second
 // f * bandLowPassRatio. A second harmonic sits at 2 f, an octave above the low-pass
 // corner's 1.35 f by less than one: it loses about 24 dB against the fundamental.
 constexpr double bandHighPassRatio = 0.75;
-constexpr double bandLowPassRatio = 1.25;
+constexpr double bandLowPassRatio = 1.35;
 constexpr double bandMoveRatio = 0.04;  // the band moves when the note strays further
 
 // The high-pass never goes below floorRatio times the lowest note. The estimate looks down
