@@ -148,15 +148,30 @@ void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
         std::copy(in, in + count, out);
         return;
     }
-    for (int32_t i = 0; i < count; ++i) {
+    const auto handOut = [&s](int16_t* to) {
+        const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
+        *to = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
+    };
+    int32_t i = 0;
+    // Whole boxes go four samples at a time: out gets the four samples the last box made
+    // (the queue holds exactly those when no box is open), then this box makes four more.
+    for (; s.boxCount == 0 && i + estimateDecimation <= count; i += estimateDecimation) {
+        float sum = 0.0f;
+        for (int32_t k = 0; k < estimateDecimation; ++k) {
+            sum += static_cast<float>(in[i + k]);
+            handOut(&out[i + k]);
+        }
+        decimatedStep(s, sum * (1.0f / estimateDecimation));
+    }
+    // A box left open by the block's end, or by an earlier block.
+    for (; i < count; ++i) {
         s.boxSum += static_cast<float>(in[i]);
         if (++s.boxCount == estimateDecimation) {
             decimatedStep(s, s.boxSum * (1.0f / estimateDecimation));
             s.boxSum = 0.0f;
             s.boxCount = 0;
         }
-        const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
-        out[i] = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
+        handOut(&out[i]);
     }
 }
 
