@@ -140,6 +140,12 @@ void decimatedStep(ConditionerState& s, float decimated) {
     }
 }
 
+// The oldest sample of the queue, as a sample of the block.
+void handOut(ConditionerState& s, int16_t* to) {
+    const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
+    *to = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
+}
+
 }  // namespace
 
 void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
@@ -148,10 +154,6 @@ void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
         std::copy(in, in + count, out);
         return;
     }
-    const auto handOut = [&s](int16_t* to) {
-        const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
-        *to = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
-    };
     int32_t i = 0;
     // Whole boxes go four samples at a time: out gets the four samples the last box made
     // (the queue holds exactly those when no box is open), then this box makes four more.
@@ -159,7 +161,7 @@ void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
         float sum = 0.0f;
         for (int32_t k = 0; k < estimateDecimation; ++k) {
             sum += static_cast<float>(in[i + k]);
-            handOut(&out[i + k]);
+            handOut(s, &out[i + k]);
         }
         decimatedStep(s, sum * (1.0f / estimateDecimation));
     }
@@ -171,7 +173,7 @@ void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
             s.boxSum = 0.0f;
             s.boxCount = 0;
         }
-        handOut(&out[i]);
+        handOut(s, &out[i]);
     }
 }
 
