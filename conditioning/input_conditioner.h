@@ -6,11 +6,12 @@
 // enough for a band that ends below 2.5 kHz), and a cubic brings the band back to the full
 // rate, 12 samples (0.5 ms) later than the input besides the filters' group delay:
 //   1. a period estimate (period_estimate.h) on the decimated stream says where the note is;
-//   2. a band-pass follows it: a high-pass at bandHighPassRatio times the note (never
-//      below the mode's floor) and a low-pass of order 2 * lowPassSections at
-//      bandLowPassRatio times the note, so that the waveform is close to its fundamental
-//      and its second harmonic cannot make two rises per period;
-//   3. an automatic gain brings the band's peak to targetPeak;
+//   2. a band-pass follows it: Butterworth high- and low-passes of order 4 at 0.75 and
+//      1.35 times the note (the high-pass never below the mode's floor), so that the
+//      waveform is close to its fundamental and its second harmonic cannot make two rises
+//      per period; an estimate an octave up while the held note's period still repeats
+//      (a string whose fundamental dies first) leaves the band where it is;
+//   3. an automatic gain brings the band's peak to -6 dBFS, held over 1.5 periods;
 //   4. a gate silences the output while the input's level is under the gate, and while no
 //      estimate has put a note in the mode's range since the gate opened: silence, faint
 //      noise and, outside Bass, mains hum (whose period lies below the lowest string)
