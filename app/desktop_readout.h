@@ -1,7 +1,7 @@
-// The readout strip below the handheld's screen in the desktop window (views/readout.h),
-// kept by the shell: after every message the main window handles, the reading of the last
-// dial refresh, or what stands in its way (the tuner paused, the input lost), drawn into
-// memory of its own when what it says changed and handed to the window system to show.
+// The readout strip below the handheld's screen in the desktop window (views/readout.h):
+// the tuner's readout listener (tuner_state.h), installed by the shell once the main
+// window exists. Told what the readout says, it draws the strip into memory of its own
+// when the words changed and hands it to the window system to show.
 //
 // Thread: main thread only. Drawing allocates nothing.
 #pragma once
@@ -10,18 +10,8 @@
 
 namespace veldra {
 
-// What the shell knows that the readout depends on.
-struct ReadoutInputs {
-    bool started;         // the first paint has run: the tuner is set up
-    bool inputLost;       // the sound input is lost and being tried again
-    InstrumentKind mode;  // whose strings are named
-};
-
-void updateDesktopReadout(const ReadoutInputs& inputs);
-
-// The strip as the window shows it: readoutWidth x readoutHeight RGB565 pixels of readout,
-// in the built-in fonts. Allocates nothing.
-void drawReadoutStrip(uint16_t* pixels, const Readout& readout);
+// The tuner's readout listener.
+void showDesktopReadout(const Readout& readout);
 
 // The readout shown last (for tests), and back to nothing shown.
 const Readout& desktopReadout();

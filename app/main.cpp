@@ -13,10 +13,10 @@
 #include "app/command_line.h"
 #include "app/resource_script.h"
 #include "app/shell.h"
-#include "conditioning/conditioning.h"
 #include "platform/backends/backends.h"
 #include "platform/fonts/fonts.h"
 #include "platform/windows/windows.h"
+#include "tuner/tuner.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "veldra: %s\n", error.c_str());
         return 1;
     }
-    setConditioning(!options.raw);
+    setInputConditioning(!options.raw);
     const char* chosen =
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
     const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));

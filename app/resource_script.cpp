@@ -4,7 +4,6 @@
 #include <array>
 #include <string>
 
-#include "app/resources.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -16,8 +15,12 @@ struct ResourceTable {
 namespace {
 
 constexpr std::pair<int32_t, std::string_view> strings[] = {
-    {titleString, "Veldra"}, {classNameString, "ORVANE"}, {instrumentString, "Instrument"},
-    {startString, "Start"},  {exitString, "Exit"},        {helpString, "Help"},
+    {titleString, "Veldra"},
+    {classNameString, "ORVANE"},
+    {instrumentString, menuBarFaces[instrumentButton].caption},
+    {startString, menuBarFaces[startButton].caption},
+    {exitString, "Exit"},
+    {helpString, menuBarFaces[helpButton].caption},
 };
 
 constexpr ResourceTable table{strings};
@@ -56,13 +59,20 @@ std::span<const MenuItem> instrumentItems() {
 
 const MenuItem helpItems[] = {{"About", commandAbout}, {"Content", commandContent}};
 
+// A button of the bar as the views draw it, with what it does.
+constexpr MenuBarButton working(int32_t button, uint16_t command, std::span<const MenuItem> items) {
+    MenuBarButton b = menuBarFaces[button];
+    b.command = command;
+    b.items = items;
+    return b;
+}
+
 const MenuBarDescription& menuBar() {
     static const MenuBarButton buttons[] = {
-        {stringOf(startString), commandStartMenu, MenuButtonKind::DropDown, startItems, -1},
-        {stringOf(instrumentString), commandInstrumentMenu, MenuButtonKind::DropDown,
-         instrumentItems(), -1},
-        {stringOf(helpString), commandHelpMenu, MenuButtonKind::DropDown, helpItems, -1},
-        {"", commandImageButton, MenuButtonKind::Plain, {}, 0},
+        working(startButton, commandStartMenu, startItems),
+        working(instrumentButton, commandInstrumentMenu, instrumentItems()),
+        working(helpButton, commandHelpMenu, helpItems),
+        working(imageButton, commandImageButton, {}),
     };
     static const MenuBarDescription description{menuResource, buttons};
     return description;

@@ -1,7 +1,8 @@
 // The program's resources other than pictures, as data with the platform's numbers: the
 // string table, the menu and menu-bar description 102, accelerator table 3 and the
 // dialog templates 103 (About) and 118 (the start-up notice). The pictures (icon 105,
-// bitmaps 120 and 124) come from resources.h.
+// bitmaps 120 and 124) and the menu bar's faces come with the views (views/pictures.h,
+// views/window_bars.h).
 //
 // A ResourceTable is what the program instance stands for: everything is loaded from
 // it by number. Its contents are constant and live for the whole program.
@@ -12,7 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/windows/windows.h"
+#include "platform/chrome/chrome.h"
 
 namespace veldra {
 

@@ -9,19 +9,16 @@
 #include <memory>
 
 #include "app/desktop_readout.h"
-#include "app/resources.h"
-#include "audio/audio.h"
 #include "platform/desktop/desktop.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra {
 namespace {
 
 // ---- state ----
 constexpr ShellState startState() {
-    ShellState s{};
-    s.currentKind = InstrumentKind::Guitar;
-    return s;
+    return ShellState{};
 }
 
 ShellState shell = startState();
@@ -45,12 +42,6 @@ const ShellState& shellState() {
 void resetShell() {
     shell = startState();
     resetDesktopReadout();
-}
-
-std::string modeTitle(InstrumentKind kind) {
-    std::string name;
-    instrumentName(name, kind);
-    return "Veldra -- " + name;
 }
 
 // ---- entry and start-up ----
@@ -106,9 +97,10 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         shell.exitCode = 1;
         return false;
     }
+    listenToReadout(showDesktopReadout);
     Rect r{};
     if (!startTunerDisplay(*shell.mainWindow, r)) {
-        std::fprintf(stderr, "veldra: cannot use the display: %s\n", displayState().refusal);
+        std::fprintf(stderr, "veldra: cannot use the display: %s\n", tunerDisplayRefusal());
         shell.exitCode = 1;
         return false;
     }
@@ -140,7 +132,7 @@ namespace {
 void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
     setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
-    if (!startTunerCapture(window)) {
+    if (!startTunerCapture(*window)) {
         // Standard error already names the input and why it failed.
         shell.exitCode = 1;
         showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxExclamation);
@@ -156,7 +148,7 @@ void paint(WindowHandle window) {
         if (context != nullptr) {
             context->setBackgroundColour(colourBlack);
             context->setTextColour(colourWhite);
-            drawInstrumentInfo(*context, client, shell.currentKind);
+            drawInstrumentInfo(*context, client, tunerState().mode);
         }
     } else {
         shell.firstPaintDone = 1;
@@ -180,14 +172,31 @@ void openHelp(WindowHandle window) {
 void modeCommand(WindowHandle window, InstrumentKind kind) {
     setNavigationBarText(window, modeTitle(kind));
     invalidateWindow(window, true);
-    shell.currentKind = kind;
     applyTunerMode(kind);
 }
 
+// The Instrument menu: each command and the mode it chooses.
+struct ModeCommand {
+    uint16_t command;
+    InstrumentKind kind;
+};
+constexpr ModeCommand modeCommands[] = {
+    {commandGuitar, InstrumentKind::Guitar},   {commandViolin, InstrumentKind::Violin},
+    {commandCello, InstrumentKind::Cello},     {commandErhu, InstrumentKind::Erhu},
+    {commandPipa, InstrumentKind::Pipa},       {commandBass, InstrumentKind::Bass},
+    {commandSinging, InstrumentKind::Singing}, {commandAlto, InstrumentKind::Alto},
+};
+
 intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
+    for (const ModeCommand& mode : modeCommands) {
+        if (mode.command == lowWord(wParam)) {
+            modeCommand(window, mode.kind);
+            return 0;
+        }
+    }
     switch (lowWord(wParam)) {
         case commandClose:
-            // Suspended as on any deactivation, then closed.
+            // Paused as on any deactivation, then closed.
             sendMessage(window, messageActivate, activationInactive,
                         reinterpret_cast<intptr_t>(window));
             sendMessage(window, messageClose, 0, 0);
@@ -196,30 +205,6 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
             if (const DialogTemplate* about = loadDialog(*shell.appInstance, aboutDialogResource)) {
                 dialogBox(*about, window, aboutDialogProc);
             }
-            return 0;
-        case commandGuitar:
-            modeCommand(window, InstrumentKind::Guitar);
-            return 0;
-        case commandViolin:
-            modeCommand(window, InstrumentKind::Violin);
-            return 0;
-        case commandCello:
-            modeCommand(window, InstrumentKind::Cello);
-            return 0;
-        case commandErhu:
-            modeCommand(window, InstrumentKind::Erhu);
-            return 0;
-        case commandPipa:
-            modeCommand(window, InstrumentKind::Pipa);
-            return 0;
-        case commandBass:
-            modeCommand(window, InstrumentKind::Bass);
-            return 0;
-        case commandSinging:
-            modeCommand(window, InstrumentKind::Singing);
-            return 0;
-        case commandAlto:
-            modeCommand(window, InstrumentKind::Alto);
             return 0;
         case commandContent:
             openHelp(window);
@@ -235,16 +220,16 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
 // ---- the input's state ----
 
 void inputState(bool lost) {
-    shell.inputLost = lost;
     char title[stringCapacity];
     loadString(*shell.appInstance, titleString, title, stringCapacity);
     setDesktopTitle(lost ? std::string(title) + ": input lost, retrying" : std::string(title));
-    if (lost) clearShownReading();
+    setInputLost(lost);
 }
 
 // ---- shut-down ----
 void shutDown() {
     stopTuner();
+    listenToReadout(nullptr);
     destroyWindow(shell.menuBar);
     postQuitMessage(shell.exitCode);
 }
@@ -253,9 +238,7 @@ void shutDown() {
 
 // ---- the window procedure ----
 
-namespace {
-
-intptr_t handleMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     switch (message) {
         case messageCreate:
             shell.menuBar = createMenuBar(window);
@@ -268,15 +251,15 @@ intptr_t handleMessage(WindowHandle window, uint32_t message, uintptr_t wParam, 
         case messageActivate:
             handleActivateMessage(window, wParam, lParam, &shell.activateInfo);
             if (lowWord(wParam) == activationInactive) {
-                suspendDrawing();
+                pauseTuner();
             } else {
-                resumeDrawing();
+                resumeTuner();
             }
             return 0;
         case messageKillFocus:
         case messageCancelMode:
         case messageHibernate:
-            suspendDrawing();
+            pauseTuner();
             return 0;
         case messagePaint:
             paint(window);
@@ -289,30 +272,20 @@ intptr_t handleMessage(WindowHandle window, uint32_t message, uintptr_t wParam, 
         case messageButtonDown:
             return 0;
         case messageButtonUp:
-            resumeDrawing();
+            resumeTuner();
             return 0;
         case messageKeyDown:
             // Space and Enter resume as a tap does, for a player without a mouse; with a
             // menu or a dialog up, the keys are theirs and never come here.
-            if (wParam == keySpace || wParam == keyReturn) resumeDrawing();
-            return 0;
-        case CaptureReadyMessage:
-            drainCapture();
+            if (wParam == keySpace || wParam == keyReturn) resumeTuner();
             return 0;
         case InputStateMessage:
             inputState(wParam != 0);
             return 0;
         default:
+            if (handleTunerMessage(message)) return 0;
             return defWindowProc(window, message, wParam, lParam);
     }
-}
-
-}  // namespace
-
-intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    const intptr_t result = handleMessage(window, message, wParam, lParam);
-    updateDesktopReadout({shell.firstPaintDone != 0, shell.inputLost, shell.currentKind});
-    return result;
 }
 
 // ---- dialogs ----

@@ -19,8 +19,10 @@
 // the menu bar, quit with the exit code: 0, or 1 after a failure (which standard error
 // names in one line; a failure reported as success would fool a script or a launcher).
 //
-// A lost input (InputStateMessage): the desktop window's title says so, the ink is cleared
-// so that no needle pretends, and the dial rests until the input is back.
+// Pause and resume, the capture's wake-ups and a lost input are the tuner's to act on
+// (tuner_state.h): the shell tells it, and the tuner tells the display, the pipeline and
+// the readout strip. A lost input (InputStateMessage): the desktop window's title says
+// so, and the tuner takes its marks off the dial until the input is back.
 //
 // Thread: main thread only. The shell's state is one record (ShellState); tests read it
 // and put it back with resetShell.
@@ -30,6 +32,7 @@
 #include <string>
 
 #include "app/resource_script.h"
+#include "platform/sound_input/sound_input.h"
 #include "platform/windows/windows.h"
 #include "tuner/tuner.h"
 
@@ -43,10 +46,8 @@ struct ShellState {
     Bitmap backgroundBitmap;           // picture 124, loaded at start-up
     ActivateInfo activateInfo;         // the shell's activation record; size 12 from create
     uint8_t firstPaintDone;            // 1 once the first paint ran its sequence
-    InstrumentKind currentKind;        // the mode shown; set by the mode commands
     int32_t exitCode;                  // the program's: 1 once the window, the display or the
                                        // input failed; set where it failed, read at the end
-    bool inputLost;                    // the input is lost; set by InputStateMessage
 };
 
 // The shell's own window message: the sound input was lost (wParam 1) or is back (0).
@@ -67,9 +68,6 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
 WindowHandle createMenuBar(WindowHandle window);
 bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
-
-// "Veldra -- " and the mode's display name: the navigation bar's title in that mode.
-std::string modeTitle(InstrumentKind kind);
 
 // Read-only view, and back to the start values, for tests.
 const ShellState& shellState();

@@ -18,7 +18,7 @@
 // call. A block stored while drainCapture is finishing may wait for the next block's
 // message: at most one block (10 ms) of delay, never lost sound.
 //
-// The stream is the program's one WaveInStream (captureStream()), which the shell opens
+// The stream is the program's one WaveInStream (captureStream()), which the tuner opens
 // with onCaptureEvent, 20 blocks of 440 bytes, mono, 16 bits, 22050 Hz, after
 // prepareHandoff, and stops before closeHandoff.
 //

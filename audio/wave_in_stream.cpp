@@ -107,20 +107,18 @@ WaveInStream::~WaveInStream() {
     stopStream(*this);
 }
 
-bool openStream(WaveInStream& s, CaptureCallback callback, uint32_t priority, uint16_t bufferCount,
-                uint32_t bytesPerBuffer, uint16_t channels, uint32_t samplesPerSecond,
-                uint16_t bitsPerSample) {
-    if (s.configured == 1 || priority > priorityIdle || bufferCount < 4 || bytesPerBuffer < 80 ||
-        channels == 0 || channels > 2 || (bitsPerSample != 8 && bitsPerSample != 16) ||
-        !supportedRate(samplesPerSecond)) {
+bool openStream(WaveInStream& s, const StreamSetup& setup) {
+    if (s.configured == 1 || setup.priority > priorityIdle || setup.blocks < 4 ||
+        setup.blockBytes < 80 || setup.channels == 0 || setup.channels > 2 ||
+        (setup.bits != 8 && setup.bits != 16) || !supportedRate(setup.rate)) {
         return false;
     }
-    s.bufferCount = bufferCount;
-    s.callback = callback;
-    s.priority = priority;
-    s.bytesPerBuffer = bytesPerBuffer;
-    s.format = pcmFormat(channels, samplesPerSecond, bitsPerSample);
-    s.ringSize = static_cast<uint32_t>(bufferCount) * bytesPerBuffer;
+    s.bufferCount = setup.blocks;
+    s.callback = setup.callback;
+    s.priority = setup.priority;
+    s.bytesPerBuffer = setup.blockBytes;
+    s.format = pcmFormat(setup.channels, setup.rate, setup.bits);
+    s.ringSize = static_cast<uint32_t>(setup.blocks) * setup.blockBytes;
     s.configured = 1;
     return true;
 }

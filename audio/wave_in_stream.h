@@ -79,12 +79,22 @@ struct WaveInStream {
     CaptureCallback callback;  // may be null: then nothing is reported
 };
 
-// Checks and stores the configuration. False, changing nothing, when: already configured;
-// priority > 7; bufferCount < 4; bytesPerBuffer < 80; channels not 1 or 2; bits not 8 or
-// 16; samplesPerSecond not 8000, 11025, 22050 or 44100.
-bool openStream(WaveInStream& stream, CaptureCallback callback, uint32_t priority,
-                uint16_t bufferCount, uint32_t bytesPerBuffer, uint16_t channels,
-                uint32_t samplesPerSecond, uint16_t bitsPerSample);
+// A stream's configuration, named field by field where it is set up:
+// openStream(stream, {.callback = ..., .priority = 3, .blocks = 20, .blockBytes = 440,
+//                     .channels = 1, .rate = 22050, .bits = 16}).
+struct StreamSetup {
+    CaptureCallback callback;  // may be null: then nothing is reported
+    uint32_t priority;         // capture-thread priority while recording, 0..7
+    uint16_t blocks;           // blocks in the ring (= device buffers), at least 4
+    uint32_t blockBytes;       // bytes in a block, at least 80
+    uint16_t channels;         // 1 or 2
+    uint32_t rate;             // samples per second: 8000, 11025, 22050 or 44100
+    uint16_t bits;             // per sample: 8 or 16
+};
+
+// Checks and stores the configuration. False, changing nothing, when the stream is
+// already configured or a field of setup is outside the range its comment gives.
+bool openStream(WaveInStream& stream, const StreamSetup& setup);
 
 // Creates the capture thread and the buffers, opens the first device that accepts the
 // format, queues every buffer and starts recording with the ring unanchored. False when

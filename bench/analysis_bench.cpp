@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "tuner/tuner.h"
 
 namespace {

@@ -9,6 +9,8 @@
 
 #include <chrono>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "platform/sound_input/sound_input.h"
 #include "tuner/tuner.h"
 
@@ -36,9 +38,13 @@ void BM_CaptureThreadCpuWhileRecording(benchmark::State& state) {
     const auto window = reinterpret_cast<WindowHandle>(uintptr_t{1});
     prepareHandoff(window, countBlock);
     WaveInStream& stream = captureStream();
-    if (stream.configured == 0 &&
-        !openStream(stream, onCaptureEvent, captureThreadPriority, captureBlocks, captureBlockBytes,
-                    1, sampleRate, 16)) {
+    if (stream.configured == 0 && !openStream(stream, {.callback = onCaptureEvent,
+                                                       .priority = captureThreadPriority,
+                                                       .blocks = captureBlocks,
+                                                       .blockBytes = captureBlockBytes,
+                                                       .channels = 1,
+                                                       .rate = sampleRate,
+                                                       .bits = 16})) {
         state.SkipWithError("openStream failed");
         return;
     }

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "conditioning/conditioning.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 
@@ -63,10 +64,8 @@ void reportRate(benchmark::State& state, int64_t samples) {
 
 void PipelineDemo(benchmark::State& state) {
     const std::vector<int16_t> sound = demoPerformance();
-    veldra::HeadlessScreen screen;
-    veldra::HeadlessWindow window(screen);
-    if (!veldra::startHeadlessTuner(window,
-                                    veldra::loadBitmapResource(veldra::backgroundResource))) {
+    veldra::HeadlessTuner tuner;
+    if (!tuner.start()) {
         state.SkipWithError("cannot open the headless display");
     }
     size_t at = 0;
@@ -82,10 +81,8 @@ void PipelineDemo(benchmark::State& state) {
 
 void PipelineFromFile(benchmark::State& state) {
     const std::string path = writeDemoWav(sampleRate, 1);
-    veldra::HeadlessScreen screen;
-    veldra::HeadlessWindow window(screen);
-    if (!veldra::startHeadlessTuner(window,
-                                    veldra::loadBitmapResource(veldra::backgroundResource))) {
+    veldra::HeadlessTuner tuner;
+    if (!tuner.start()) {
         state.SkipWithError("cannot open the headless display");
     }
     veldra::SoundFileReader reader{sampleRate};

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 

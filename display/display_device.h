@@ -14,8 +14,8 @@
 //
 // The start-up order is openDisplay, prepareDisplay, then on the first paint
 // captureBackground; closeDisplay when the window goes. While drawing is suspended,
-// presentFrame and captureBackground do nothing (and the pipeline skips its drawing,
-// reading isDrawingSuspended).
+// presentFrame and captureBackground do nothing. The tuner suspends and resumes drawing
+// as it pauses and resumes (its own state says whether the analysis runs).
 //
 // The screen must outlive its open display: close (or, in tests, resetDisplay) before the
 // screen goes away.
@@ -37,7 +37,8 @@ struct DisplayState {
     PlotWindow plot;          // set by setPlotWindow; all 0 before
     uint16_t inkColour;       // PenInk's colour, RGB565; set by setInkColour, 0xFFFF at start
     bool displayOpen;         // set by a successful openDisplay, cleared by closeDisplay
-    bool drawingSuspended;    // no screen output; written by suspend/resumeDrawing
+    bool drawingSuspended;    // no screen output; written by suspend/resumeDrawing, which
+                              // the tuner calls as it pauses and resumes
     bool fixedFrameBuffer;    // openDisplay found the fixed-frame-buffer model
     int32_t xPitch;           // pixels between horizontal neighbours in display memory; 1 at start
     int32_t yPitch;           // pixels between vertical neighbours in display memory; 1 at start

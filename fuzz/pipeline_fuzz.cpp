@@ -13,18 +13,18 @@
 //           spans from the longest period the validator takes (689 samples) to 65535;
 //           a shorter span lets the smoothing overshoot its candidates (the program only
 //           ever sets 2756 and 1378)
-//   pause   suspendDrawing or resumeDrawing
+//   pause   pauseTuner or resumeTuner
 // at most 10 s of sound per input.
 //
 // After every block it checks what must hold whatever the sound:
 //   - the refresh schedule: after n samples in all, (n - 1) / 2205 refresh points have
 //     passed; the block that passes one shows exactly one dial update and one frame,
-//     unless it carries backlog or drawing is suspended, and no other block shows any;
+//     unless it carries backlog or the tuner is paused, and no other block shows any;
 //     the accumulator holds the samples since the last point;
 //   - fadeInk ran once per frame (its accumulator is 40 per frame, modulo 100);
 //   - no point or glyph cell went off its layer (shapes that do not fit are dropped by
 //     the raster code, points and text are the callers' to keep on it);
-//   - while suspended, the detector and the validator do not move;
+//   - while paused, the detector and the validator do not move;
 //   - a needle lies on the dial or within a semitone of its ends.
 // The sanitizers (address, undefined behaviour) watch the rest.
 #include <algorithm>
@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
-#include "app/app.h"
+#include "audio/audio.h"
 #include "display/display.h"
 #include "fuzz/byte_stream.h"
 #include "platform/screen/screen.h"
@@ -154,9 +154,9 @@ void tuning(ByteStream& in) {
 void pause(Run& run, ByteStream& in) {
     run.suspended = (in.byte() & 1) != 0;
     if (run.suspended)
-        suspendDrawing();
+        pauseTuner();
     else
-        resumeDrawing();
+        resumeTuner();
 }
 
 }  // namespace
@@ -165,15 +165,11 @@ void pause(Run& run, ByteStream& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace veldra;
     using namespace veldra::fuzz;
-    static HeadlessScreen screen;
-    static HeadlessWindow window(screen);
+    static HeadlessTuner tuner;
     static std::vector<int16_t> buffer(longestBlock);
 
-    window.place(defaultWindowRect);
-    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) {
-        fail("the headless display did not open", 0, 0);
-    }
-    Run run{&screen, 0, 0, false};
+    if (!tuner.start()) fail("the headless display did not open", 0, 0);
+    Run run{&tuner.screen, 0, 0, false};
     ByteStream in(data, size);
     while (!in.empty() && run.samples < soundLimit) {
         switch (in.byte() % commandCount) {

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "fuzz/byte_stream.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
@@ -34,17 +36,13 @@ void expectClearError(const veldra::SoundFileError& error) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace veldra;
-    static HeadlessScreen screen;
-    static HeadlessWindow window(screen);
+    static HeadlessTuner tuner;
     SoundFileReader reader{sampleRate};
     if (!reader.openMemory(data, size, inputName)) {
         expectClearError(reader.error());
         return 0;
     }
-    window.place(defaultWindowRect);
-    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) {
-        fuzz::fail("the headless display did not open", 0, 0);
-    }
+    if (!tuner.start()) fuzz::fail("the headless display did not open", 0, 0);
     int16_t block[captureBlockSamples];
     for (int64_t b = 0;
          b < blockLimit && reader.read(block, captureBlockSamples) == captureBlockSamples; ++b) {

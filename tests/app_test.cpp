@@ -11,17 +11,23 @@
 #include <thread>
 
 #include "analysis/period_validator.h"
-#include "app/resources.h"
+#include "app/desktop_readout.h"
 #include "audio/capture_handoff.h"
 #include "display/display_device.h"
 #include "display/layers.h"
 #include "platform/desktop/desktop.h"
 #include "platform/desktop/single_instance.h"
+#include "platform/fonts/fonts.h"
+#include "platform/screen/screen.h"
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/window_fixture.h"
+#include "tuner/tuner.h"
+#include "views/instrument_catalogue.h"
 #include "views/instrument_info.h"
+#include "views/pictures.h"
 #include "views/tuning_dial.h"
+#include "views/window_bars.h"
 
 namespace veldra {
 namespace {
@@ -41,7 +47,7 @@ TEST_F(AppTest, StartUpShowsTheNoticeThenPaintsTheDialWithCaptureRunning) {
     whenIdle([&] {
         if (modalWindows().empty()) return false;
         titleDuringNotice = navigationBarTitle();
-        suspendedDuringNotice = isDrawingSuspended();
+        suspendedDuringNotice = tunerState().paused && isDrawingSuspended();
         EXPECT_EQ(BackgroundLayer.pixels[0], 0);
         backEnd.press(keyReturn);
         return true;
@@ -58,6 +64,31 @@ TEST_F(AppTest, StartUpShowsTheNoticeThenPaintsTheDialWithCaptureRunning) {
     EXPECT_EQ(handoffState().notifyWindow, mainWindow());
     EXPECT_NE(captureStream().thread, nullptr);
     EXPECT_EQ(mainWindow()->screenRect().bottom, 294);
+}
+
+// The bars veldra-file's pictures show (views' still picture, with no window system) are
+// the ones the window system draws for the shell, in the same built-in fonts: the menu
+// bar's buttons and image, and the navigation bar titled for each mode.
+TEST_F(AppTest, TheStillBarsAreTheWindowsOwn) {
+    stopWindowSystem();
+    ASSERT_TRUE(startWindowSystem(backEnd, screen, builtInFonts().system()));
+    ASSERT_TRUE(start());
+    for (const auto& [command, kind] : {std::pair{commandGuitar, InstrumentKind::Guitar},
+                                        std::pair{commandSinging, InstrumentKind::Singing}}) {
+        sendMessage(mainWindow(), messageCommand, command, 0);
+        pump();
+        HeadlessScreen still;
+        HeadlessWindow owner(still);
+        ASSERT_TRUE(still.openDisplay(owner, fullScreenDisplay));
+        drawWindowBars(still, modeTitle(kind));
+        int32_t differing = 0;
+        for (int32_t y = 0; y < screenHeight; ++y) {
+            if (y == navigationBarHeight) y = screenHeight - menuBarHeight;
+            for (int32_t x = 0; x < screenWidth; ++x)
+                differing += screen.pixel(x, y) != still.pixel(x, y) ? 1 : 0;
+        }
+        EXPECT_EQ(differing, 0) << modeTitle(kind);
+    }
 }
 
 // Guitar and Singing set their tuning values, the other modes inherit what is there:
@@ -77,7 +108,7 @@ TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSingi
         clearTextCalls();
         postMessage(mainWindow(), messageCommand, command, 0);
         pump();
-        EXPECT_EQ(shellState().currentKind, kind);
+        EXPECT_EQ(tunerState().mode, kind);
         EXPECT_EQ(navigationBarTitle(), title);
         EXPECT_EQ(dialState().lowOctave, modeEntry(kind)->lowOctave);
         EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance),
@@ -99,11 +130,15 @@ TEST_F(AppTest, FocusLossMinimisingAndLowMemorySuspendUntilTheFocusComesBack) {
         pump();
         sendMessage(mainWindow(), messageSetFocus, 0, 0);
         sendMessage(mainWindow(), messageButtonDown, buttonStateDown, 0);
+        EXPECT_TRUE(tunerState().paused);
         EXPECT_TRUE(isDrawingSuspended());
+        EXPECT_EQ(desktopReadout().kind, ReadoutKind::Paused);  // the strip told by the tuner
         backEnd.queue({InputKind::FocusLost});  // a minimised window loses the focus too
         backEnd.queue({InputKind::FocusGained});
         pump();
+        EXPECT_FALSE(tunerState().paused);
         EXPECT_FALSE(isDrawingSuspended());
+        EXPECT_EQ(desktopReadout().kind, ReadoutKind::Empty);
     }
 }
 

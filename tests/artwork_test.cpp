@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <tuple>
 
-#include "app/resources.h"
 #include "display/trig_tables.h"
+#include "views/pictures.h"
 #include "views/tuning_dial.h"
 
 namespace veldra {

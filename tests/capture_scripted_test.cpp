@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "audio/capture_handoff.h"
@@ -37,7 +38,13 @@ class StreamTest : public ::testing::Test {
         installWaveInSource(nullptr);
     }
     void openAndStart() {
-        ASSERT_TRUE(openStream(stream, countEvent, 3, 20, blockBytes, 1, 22050, 16));
+        ASSERT_TRUE(openStream(stream, {.callback = countEvent,
+                                        .priority = 3,
+                                        .blocks = 20,
+                                        .blockBytes = blockBytes,
+                                        .channels = 1,
+                                        .rate = 22050,
+                                        .bits = 16}));
         ASSERT_TRUE(startStream(stream));
     }
     // Records blocks of 220 samples equal to from .. to, each once the callback heard the
@@ -71,6 +78,44 @@ class StreamTest : public ::testing::Test {
     ScriptedWaveIn source;
     WaveInStream stream;
 };
+
+// A set-up with any field one step outside its range is refused and leaves the stream as
+// it was; one step inside is taken whole; and a configured stream takes no second one.
+TEST(StreamSetupTest, OpenStreamTakesASetupWithinItsRangesAndOnlyOnce) {
+    const StreamSetup edge{.callback = countEvent,
+                           .priority = 7,
+                           .blocks = 4,
+                           .blockBytes = 80,
+                           .channels = 2,
+                           .rate = 8000,
+                           .bits = 8};
+    const auto with = [&](auto field, auto value) {
+        StreamSetup setup = edge;
+        setup.*field = value;
+        return setup;
+    };
+    const StreamSetup outside[] = {
+        with(&StreamSetup::priority, 8u),          with(&StreamSetup::blocks, uint16_t{3}),
+        with(&StreamSetup::blockBytes, 79u),       with(&StreamSetup::channels, uint16_t{0}),
+        with(&StreamSetup::channels, uint16_t{3}), with(&StreamSetup::rate, 16000u),
+        with(&StreamSetup::bits, uint16_t{12}),
+    };
+    WaveInStream stream;
+    for (const StreamSetup& setup : outside) {
+        EXPECT_FALSE(openStream(stream, setup));
+        EXPECT_EQ(std::tuple(stream.configured, stream.bufferCount, stream.ringSize),
+                  std::tuple(0, uint16_t{0}, 0u));
+    }
+    ASSERT_TRUE(openStream(stream, edge));
+    EXPECT_EQ(std::tuple(stream.configured, stream.priority, stream.bufferCount,
+                         stream.bytesPerBuffer, stream.ringSize, stream.callback),
+              std::tuple(1, 7u, uint16_t{4}, 80u, 320u, &countEvent));
+    EXPECT_EQ(std::tuple(stream.format.channels, stream.format.samplesPerSecond,
+                         stream.format.bitsPerSample),
+              std::tuple(uint16_t{2}, 8000u, uint16_t{8}));
+    EXPECT_FALSE(openStream(stream, with(&StreamSetup::blocks, uint16_t{20})));
+    EXPECT_EQ(stream.bufferCount, 4);
+}
 
 // Reads before the anchor fail, as do reads of nothing or of more than is there, and
 // change nothing. Re-arming drops the three blocks; the fourth buffer's block anchors the
@@ -162,7 +207,13 @@ class HandoffTest : public ::testing::Test {
         installWaveInSource(&source);
         prepareHandoff(mainWindow, noteBlock);
         if (stream.configured == 0) {  // the program's one stream is configured for good
-            ASSERT_TRUE(openStream(stream, handOff, 3, 20, 440, 1, 22050, 16));
+            ASSERT_TRUE(openStream(stream, {.callback = handOff,
+                                            .priority = 3,
+                                            .blocks = 20,
+                                            .blockBytes = 440,
+                                            .channels = 1,
+                                            .rate = 22050,
+                                            .bits = 16}));
         }
         ASSERT_TRUE(startStream(stream));
     }

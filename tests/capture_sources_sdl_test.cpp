@@ -29,7 +29,13 @@ class SourcesTest : public ::testing::Test {
     bool start(std::unique_ptr<WaveInSource> chosen) {
         source = std::move(chosen);
         installWaveInSource(source.get());
-        return (stream.configured == 1 || openStream(stream, nullptr, 3, 20, 440, 1, 22050, 16)) &&
+        return (stream.configured == 1 || openStream(stream, {.callback = nullptr,
+                                                              .priority = 3,
+                                                              .blocks = 20,
+                                                              .blockBytes = 440,
+                                                              .channels = 1,
+                                                              .rate = 22050,
+                                                              .bits = 16})) &&
                startStream(stream);
     }
     // Reads blocks as they come (more than the ring holds, if need be) for up to 20 s;

@@ -13,6 +13,8 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "conditioning/conditioning.h"
 #include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"

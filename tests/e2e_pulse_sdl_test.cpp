@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "platform/sound_files/sound_files.h"
 #include "platform/windows/windows.h"
 #include "tests/support/program_window.h"
@@ -20,6 +21,7 @@
 #include "tests/support/scratch_files.h"
 #include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra {
 namespace {

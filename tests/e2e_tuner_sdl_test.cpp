@@ -24,18 +24,20 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/resource_script.h"
-#include "app/resources.h"
+#include "audio/audio.h"
 #include "display/display.h"
+#include "platform/chrome/window_chrome.h"
 #include "platform/fonts/fonts.h"
 #include "platform/screen/screen_png.h"
 #include "platform/sound_files/sound_files.h"
-#include "platform/windows/window_chrome.h"
 #include "tests/support/program_window.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"
 #include "views/instrument_info.h"
+#include "views/pictures.h"
 #include "views/tuning_dial.h"
 
 namespace veldra {

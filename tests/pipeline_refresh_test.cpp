@@ -1,4 +1,5 @@
-// The block pipeline's pacing: suspension, backlog, long blocks. (The
+// The block pipeline's pacing: pause, backlog, long blocks; and what the tuner's state
+// tells the readout. (The
 // refresh points of 220-sample blocks, 11, 21, ..., 431, 442, 452, and the 22050 Hz shown
 // before the first period are in every reference recording's CSV; the fuzz target holds
 // every block to one frame and one fade per refresh point.)
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "analysis/level_tracker.h"
@@ -15,7 +17,9 @@
 #include "display/display.h"
 #include "tests/support/surface_pixels.h"
 #include "tests/support/tuner_setup.h"
+#include "tuner/tuner.h"
 #include "views/phase_trace.h"
+#include "views/pictures.h"
 
 namespace veldra {
 namespace {
@@ -50,18 +54,20 @@ class PipelineRefreshTest : public ::testing::Test {
     const std::vector<int16_t> silence = std::vector<int16_t>(220, 0);
 };
 
-// While suspended nothing is analysed or drawn, but the refresh phase runs on: after the
+// While paused nothing is analysed or drawn, but the refresh phase runs on: after the
 // pause the next refresh comes where the uninterrupted count puts it.
-TEST_F(PipelineRefreshTest, SuspendedBlocksOnlyAdvanceTheRefreshPhase) {
+TEST_F(PipelineRefreshTest, PausedBlocksOnlyAdvanceTheRefreshPhase) {
     feed(1, 5, loudSquare(50));
     DetectorState detectorBefore;
     std::memcpy(&detectorBefore, &detectorState(), sizeof detectorBefore);
     const TraceState traceBefore = traceState();
     const int32_t inkBefore = countPixels(InkLayer), fadeBefore = displayState().fadeAccumulator;
-    suspendDrawing();
+    pauseTuner();
+    EXPECT_TRUE(isDrawingSuspended());  // the tuner tells the display too
     EXPECT_EQ(feed(6, 15, loudSquare(30)),
               std::vector<int32_t>{});  // block 11 falls into the pause
-    resumeDrawing();
+    resumeTuner();
+    EXPECT_FALSE(isDrawingSuspended());
     EXPECT_EQ(std::memcmp(&detectorBefore, &detectorState(), sizeof detectorBefore), 0);
     EXPECT_EQ(std::memcmp(&traceBefore, &traceState(), sizeof traceBefore), 0);
     EXPECT_EQ(countPixels(InkLayer), inkBefore);
@@ -98,6 +104,85 @@ TEST_F(PipelineRefreshTest, ABlockSpanningSeveralRefreshPointsKeepsTheSchedule) 
     EXPECT_EQ(feed(1, 30, silence), (std::vector<int32_t>{10, 20, 30}));
     feed(std::vector<int16_t>(22050 * 4, 0), true);  // 40 points in one backlog block
     EXPECT_EQ(pipelineState().refreshAccumulator, (13407 + 88200 - 1) % 2205 + 1);
+}
+
+std::vector<Readout> told;  // what the readout listener was told, in order
+void hear(const Readout& readout) {
+    told.push_back(readout);
+}
+
+// The listener hears what the readout says at once and then each change, and only
+// changes: the reading of a refresh with the mode tuned at the time; "paused" and "input
+// lost" over it, the reading they interrupted gone when they end, since it is stale.
+TEST_F(PipelineRefreshTest, TheReadoutIsToldTheReadingPauseAndLostInputAsTheyChange) {
+    told.clear();
+    listenToReadout(hear);
+    ASSERT_EQ(told, std::vector<Readout>{Readout{}});
+    const auto playUntilStable = [&] {
+        for (int32_t b = 0; b < 300 && !(feed(loudSquare(50)) && pipelineState().shownStable);
+             ++b) {
+        }
+        ASSERT_TRUE(pipelineState().shownStable);
+    };
+    applyTunerMode(InstrumentKind::Violin);
+    EXPECT_EQ(told.size(), 1u);  // a mode alone changes nothing shown
+    playUntilStable();
+    const Readout reading{ReadoutKind::Reading, pipelineState().shownFrequency,
+                          InstrumentKind::Violin};
+    EXPECT_EQ(told.back(), reading);
+    EXPECT_EQ(tunerState().readout, reading);
+
+    told.clear();
+    pauseTuner();
+    pauseTuner();
+    feed(1, 30, loudSquare(50));
+    EXPECT_EQ(told, std::vector<Readout>{Readout{ReadoutKind::Paused}});
+    resumeTuner();
+    setInputLost(true);
+    feed(1, 30, loudSquare(50));  // refreshes while lost read what the input left
+    setInputLost(false);
+    EXPECT_EQ(told, (std::vector<Readout>{Readout{ReadoutKind::Paused}, Readout{},
+                                          Readout{ReadoutKind::InputLost}, Readout{}}));
+    listenToReadout(nullptr);
+    playUntilStable();
+    EXPECT_EQ(told.size(), 4u);
+}
+
+// Before the views are set up (the first paint) the readout says nothing, paused or not.
+TEST_F(PipelineRefreshTest, BeforeTheViewsAreSetUpTheReadoutSaysNothing) {
+    resetTuner();
+    told.clear();
+    listenToReadout(hear);
+    pauseTuner();
+    EXPECT_TRUE(tunerState().paused);
+    EXPECT_EQ(told, std::vector<Readout>{Readout{}});
+    resetTuner();
+}
+
+// A headless tuner started again (veldra-file's and the browser's runs one after another)
+// starts as the first time did: the window where the start-up puts it, not moved a second
+// time; the dial's background captured; nothing counted.
+TEST(HeadlessTunerTest, EveryStartIsTheFirst) {
+    HeadlessTuner tuner;
+    ASSERT_TRUE(tuner.start());
+    const PlotWindow first = displayState().plot;
+    const std::vector<int16_t> tone = pluckedString(110.0, 1.0);
+    for (size_t at = 0; at + 220 <= tone.size(); at += 220)
+        analyzeBlock(&tone[at], 220, false);
+    ASSERT_GT(pipelineState().dialRefreshes, 0);
+
+    ASSERT_TRUE(tuner.start());
+    const PlotWindow again = displayState().plot;
+    EXPECT_EQ(std::make_tuple(again.left, again.top, again.width, again.height),
+              std::make_tuple(first.left, first.top, first.width, first.height));
+    EXPECT_EQ(tuner.window.screenRect().top, startupWindowRect.top);
+    EXPECT_EQ(tuner.window.screenRect().bottom, startupWindowRect.bottom);
+    EXPECT_EQ(pipelineState().dialRefreshes, 0);
+    const Bitmap background = loadBitmapResource(backgroundResource);
+    ASSERT_NE(background.pixels, nullptr);
+    EXPECT_EQ(std::memcmp(BackgroundLayer.pixels, background.pixels, sizeof(uint16_t) * 240 * 268),
+              0);
+    resetDisplay();
 }
 
 }  // namespace

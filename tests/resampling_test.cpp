@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
 #include "tests/support/scratch_files.h"

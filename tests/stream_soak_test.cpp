@@ -29,7 +29,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/app.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "display/display.h"
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
@@ -167,17 +168,21 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
     ASSERT_EQ(pullDemoSound(demo, performance.data(), static_cast<int32_t>(performance.size())),
               static_cast<int32_t>(performance.size()));
 
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
-    ASSERT_TRUE(startHeadlessTuner(window, loadBitmapResource(backgroundResource)));
+    HeadlessTuner tuner;
+    ASSERT_TRUE(tuner.start());
     ScriptedWaveIn source;
     installWaveInSource(&source);
     clearWindowMessages();
     resetHandoff();
-    prepareHandoff(&window, consume);
+    prepareHandoff(&tuner.window, consume);
     WaveInStream& stream = captureStream();
-    ASSERT_TRUE(openStream(stream, countOverflows, captureThreadPriority, captureBlocks,
-                           captureBlockBytes, 1, sampleRate, 16));
+    ASSERT_TRUE(openStream(stream, {.callback = countOverflows,
+                                    .priority = captureThreadPriority,
+                                    .blocks = captureBlocks,
+                                    .blockBytes = captureBlockBytes,
+                                    .channels = 1,
+                                    .rate = sampleRate,
+                                    .bits = 16}));
     ASSERT_TRUE(startStream(stream));
 
     Microphone mic;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/canvas/glyph_font.h"
-#include "platform/windows/window_chrome.h"
+#include "platform/chrome/window_chrome.h"
 #include "platform/windows/window_system.h"
 #include "tests/support/block_font.h"
 #include "tests/support/window_fixture.h"

@@ -3,6 +3,7 @@
 #include "analysis/analysis.h"
 #include "conditioning/conditioning.h"
 #include "display/display.h"
+#include "tuner/tuner_internal.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -45,7 +46,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     const bool refresh = countTowardRefresh(s, count);
     // The phase above runs on through a pause, so the first refresh after it comes where
     // the uninterrupted count puts it.
-    if (isDrawingSuspended()) return;
+    if (tunerState().paused) return;
 
     // What the analysis and the trace read: the conditioned copy, or the block itself with
     // conditioning off. A block longer than the copy's room goes through in parts, each
@@ -73,6 +74,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
         s.dialRefreshes += 1;
         s.shownFrequency = frequency;
         s.shownStable = stable;
+        tuner_internal::noteDialReading(frequency, stable);
     }
     drawTrace(samples, count, backlog, listedPeriod);
     if (showFrame) {
@@ -90,6 +92,10 @@ bool setRefreshDivisor(int32_t divisor) {
     if (divisor < 1 || divisor > sampleRate) return false;
     state.refreshDivisor = divisor;
     return true;
+}
+
+void setInputConditioning(bool on) {
+    setConditioning(on);
 }
 
 const PipelineState& pipelineState() {

@@ -4,7 +4,8 @@
 // order. Every block runs the level tracker (and through it the period validator) and
 // the phase-portrait trace; at each refresh point, ten per second of sound, the current
 // smoothed period becomes a frequency for the tuning dial and the composed frame goes to
-// the screen, after which the ink fades.
+// the screen, after which the ink fades, and the tuner's state hears the reading (what
+// the readout says).
 //
 // Refresh points are counted in samples, not in wall-clock time: one per
 // sampleRate / refreshDivisor samples (2205), whatever the blocks' size, so the
@@ -17,8 +18,8 @@
 // drawTrace; at a refresh point presentFrame, then fadeInk. The dial and the trace are
 // handed what they show: the frequency of the smoothed period, the stable flag and the
 // most recently listed period with its frequency.
-//   - While drawing is suspended (isDrawingSuspended) the block is counted toward the
-//     refresh phase but nothing else happens: no analysis, no drawing.
+//   - While the tuner is paused (tuner_state.h) the block is counted toward the refresh
+//     phase but nothing else happens: no analysis, no drawing.
 //   - With backlog (more sound already waiting) the block is analysed and the trace keeps
 //     its history, but nothing is drawn or shown; a refresh point that falls on such a
 //     block is dropped, not postponed.
@@ -35,7 +36,9 @@ struct PipelineState {
     int32_t refreshDivisor;      // display refreshes per second of sound; the shell sets 10
     int32_t refreshAccumulator;  // samples counted since the last refresh point, 1..interval
                                  // once any were counted; never reset
-    int32_t dialRefreshes;       // refresh points that reached the dial (for tools and tests)
+    int32_t dialRefreshes;       // refresh points that reached the dial; written by
+                                 // analyzeBlock, read by the tools' and the browser's loops
+                                 // to know when the dial moved
     float shownFrequency;        // the frequency given to the dial at the last of them, Hz
     bool shownStable;            // the stable flag given with it
 };
@@ -44,7 +47,7 @@ struct PipelineState {
 void analyzeBlock(const int16_t* block, int32_t count, bool backlog);
 
 // Takes the moving marks off the screen at once: the ink cleared and a frame shown with the
-// scale alone (unless drawing is suspended), so that a stalled input never leaves a needle
+// scale alone (unless the tuner is paused), so that a stalled input never leaves a needle
 // that looks live. The next refresh draws as usual.
 void clearShownReading();
 
@@ -52,8 +55,12 @@ void clearShownReading();
 // above the sample rate (an interval of no samples).
 bool setRefreshDivisor(int32_t divisor);
 
-// Read-only view for tools and tests.
+// Read-only view.
 const PipelineState& pipelineState();
+
+// The input conditioning before the analysis (conditioning/): on, as after every start,
+// or off (--raw: the analysis and the trace read the blocks as they come).
+void setInputConditioning(bool on);
 
 // Back to the start values: divisor 10, nothing counted.
 void resetBlockPipeline();

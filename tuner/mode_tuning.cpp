@@ -4,6 +4,7 @@
 
 #include "analysis/analysis.h"
 #include "conditioning/conditioning.h"
+#include "tuner/tuner_internal.h"
 
 namespace veldra {
 
@@ -33,6 +34,7 @@ void applyTunerMode(InstrumentKind kind) {
     setupInstrument(kind);
     applyModeTuning(kind);
     applyConditioningRange(kind);
+    tuner_internal::markTunerMode(kind);
 }
 
 }  // namespace veldra

@@ -3,8 +3,11 @@
 #include "analysis/analysis.h"
 #include "audio/audio.h"
 #include "conditioning/conditioning.h"
+#include "display/display.h"
 #include "tuner/block_pipeline.h"
 #include "tuner/mode_tuning.h"
+#include "tuner/tuner_internal.h"
+#include "tuner/tuner_state.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -41,15 +44,25 @@ void startTunerViews(Window& window, const Bitmap& background) {
     captureBackground(window, background);
     setupInstrument(InstrumentKind::Guitar);
     applyConditioningRange(InstrumentKind::Guitar);
+    tuner_internal::markTunerStarted();
 }
 
-bool startTunerCapture(WindowHandle window) {
+const char* tunerDisplayRefusal() {
+    return displayState().refusal;
+}
+
+bool startTunerCapture(Window& window) {
     // The window and the lock are ready before the stream can report anything.
-    prepareHandoff(window, analyzeBlock);
+    prepareHandoff(&window, analyzeBlock);
     handoffOpen = true;
     WaveInStream& stream = captureStream();
-    openStream(stream, onCaptureEvent, captureThreadPriority, captureBlocks, captureBlockBytes, 1,
-               sampleRate, 16);
+    openStream(stream, {.callback = onCaptureEvent,
+                        .priority = captureThreadPriority,
+                        .blocks = captureBlocks,
+                        .blockBytes = captureBlockBytes,
+                        .channels = 1,
+                        .rate = sampleRate,
+                        .bits = 16});
     const bool started = startStream(stream);
     setAnalysisRate(sampleRate);
     return started;
@@ -64,16 +77,6 @@ void stopTuner() {
     }
 }
 
-bool startHeadlessTuner(HeadlessWindow& window, const Bitmap& background) {
-    resetTuner();
-    Rect plot{};
-    if (!startTunerDisplay(window, plot)) return false;
-    window.place(plot);
-    startTunerViews(window, background);
-    setAnalysisRate(sampleRate);
-    return true;
-}
-
 void resetTuner() {
     resetDetector();
     resetValidator();
@@ -83,6 +86,7 @@ void resetTuner() {
     resetDial();
     resetTrace();
     resetHandoff();
+    resetTunerState();
     handoffOpen = false;
 }
 

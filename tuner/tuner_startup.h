@@ -12,17 +12,17 @@
 //                       at the capture rate
 //   stopTuner           when the window goes: capture stopped, display closed, hand-off
 //                       closed (in that order, so no callback finds the hand-off gone)
-//   startHeadlessTuner  all of the start-up on a headless window, without capture: how
-//                       veldra-file, the benchmarks, the fuzzers and the tests start
+//   (headless_tuner.h)  all of the start-up on a headless window, without capture
 //   resetTuner          every module back to its start values, as in a fresh process
+//                       (the tuner's state and its readout listener too)
 //
-// The tuner's rate (sampleRate) and block (captureBlockSamples) come with this header.
+// The header names what the program around the tuner passes in (windows, pictures) and
+// nothing of the folders the tuner wires: their rate and block sizes are theirs.
 // Thread: main thread only.
 #pragma once
 
-#include "analysis/analysis.h"
-#include "audio/audio.h"
-#include "display/display.h"
+#include <cstdint>
+
 #include "platform/screen/screen.h"
 
 namespace veldra {
@@ -32,19 +32,21 @@ inline constexpr uint16_t captureBlocks = 20;
 inline constexpr uint32_t captureThreadPriority = 3;  // normal
 
 // Opens and prepares the display; false when it cannot be opened (the display engine has
-// shown its message). plot is where the window belongs: its rectangle less the menu bar.
+// shown its message, and tunerDisplayRefusal says it again). plot is where the window
+// belongs: its rectangle less the menu bar.
 bool startTunerDisplay(Window& window, Rect& plot);
 
+// What the display said when startTunerDisplay last failed; null before any failure.
+const char* tunerDisplayRefusal();
+
+// The views set up; from here the readout says what the tuner shows (tuner_state.h).
 void startTunerViews(Window& window, const Bitmap& background);
 
 // False when the stream could not start (no sound input); the rest is done either way.
-bool startTunerCapture(WindowHandle window);
+// The capture's wake-ups go to window, for handleTunerMessage.
+bool startTunerCapture(Window& window);
 
 void stopTuner();
-
-// resetTuner, then the whole start-up on window (placed at the plot rectangle), in the
-// start-up state. False when the headless display cannot be opened.
-bool startHeadlessTuner(HeadlessWindow& window, const Bitmap& background);
 
 void resetTuner();
 

@@ -72,6 +72,12 @@ void instrumentName(std::string& name, InstrumentKind kind) {
     if (validKind(kind)) name = displayNames[static_cast<int32_t>(kind)];
 }
 
+std::string modeTitle(InstrumentKind kind) {
+    std::string name;
+    instrumentName(name, kind);
+    return "Veldra -- " + name;
+}
+
 int32_t stringFrequencies(float out[maxStringCount], InstrumentKind kind) {
     const ModeEntry* mode = modeEntry(kind);
     if (mode == nullptr) return 0;

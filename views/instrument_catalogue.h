@@ -71,6 +71,9 @@ OctaveBounds octaveRange(InstrumentKind kind);
 // leaves name as it was.
 void instrumentName(std::string& name, InstrumentKind kind);
 
+// "Veldra -- " and the mode's display name: the navigation bar's title in that mode.
+std::string modeTitle(InstrumentKind kind);
+
 // The scale's C1 in Hz, from which the open strings are tuned and notes are named.
 inline constexpr double c1Frequency = 32.7;
 

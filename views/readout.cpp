@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "display/display.h"
+#include "platform/fonts/fonts.h"
 #include "views/note_reading.h"
 #include "views/tuning_dial.h"
 
@@ -90,6 +91,16 @@ void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Read
 
 void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& readout) {
     drawReadout(strip, fonts, wordReadout(readout));
+}
+
+void drawReadoutStrip(uint16_t* pixels, const ReadoutWords& words) {
+    const BuiltInFonts& fonts = builtInFonts();
+    drawReadout({pixels, 1, readoutWidth, {0, 0, readoutWidth, readoutHeight}},
+                {&fonts.readoutNote, &fonts.readoutText}, words);
+}
+
+void drawReadoutStrip(uint16_t* pixels, const Readout& readout) {
+    drawReadoutStrip(pixels, wordReadout(readout));
 }
 
 }  // namespace veldra

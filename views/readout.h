@@ -64,4 +64,9 @@ ReadoutWords wordReadout(const Readout& readout);
 void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& words);
 void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Readout& readout);
 
+// The strip as the window shows it: readoutWidth x readoutHeight RGB565 pixels at pixels,
+// row-major, in the built-in fonts. Allocates nothing.
+void drawReadoutStrip(uint16_t* pixels, const ReadoutWords& words);
+void drawReadoutStrip(uint16_t* pixels, const Readout& readout);
+
 }  // namespace veldra

@@ -8,6 +8,9 @@
 //   phase_trace.h           the phase portrait of the waveform in the dial's middle
 //   note_reading.h          a frequency as a note, cents and the nearest open string
 //   readout.h               the same in words and numbers, drawn for a strip below the screen
+//   window_bars.h           the window's navigation and menu bars, and a still picture of them
+//   pictures.h              the built-in pictures: the dial's background, the bar's image, the
+//                           icon (bmp_decoder.h reads them)
 //
 // Thread: the main thread only.
 #pragma once
@@ -16,5 +19,7 @@
 #include "views/instrument_info.h"
 #include "views/note_reading.h"
 #include "views/phase_trace.h"
+#include "views/pictures.h"
 #include "views/readout.h"
 #include "views/tuning_dial.h"
+#include "views/window_bars.h"

@@ -17,7 +17,7 @@
 
 namespace veldra {
 
-class Window;  // platform/window.h
+class Window;  // platform/screen/window.h
 using WindowHandle = Window*;
 
 struct WindowMessage {

@@ -3,8 +3,9 @@
 // else; a back end shows that screen, turns the desktop's input into InputEvents in
 // screen pixels, and wakes the message loop when another thread posts a message.
 //
-// Back ends: SDL2 (window_backend_sdl.h) for the program, and HeadlessBackEnd
-// (window_backend_headless.h), whose input is scripted, for tests and tools.
+// Back ends, side by side: SDL2 for the desktop program (platform/backends), the browser's
+// (platform/web), and HeadlessBackEnd (platform/backends/headless), whose input is
+// scripted, for tools and tests.
 //
 // Threads: wake() from any thread; everything else on the main thread.
 #pragma once

@@ -365,7 +365,7 @@ bool translateAccelerator(WindowHandle window, const AcceleratorTable& table,
 WindowHandle createMenuBar(WindowHandle owner, const MenuBarDescription& description) {
     WindowSystemState& s = state();
     SystemWindow* o = live(owner);
-    if (o == nullptr || s.menuBarCreationFails) return nullptr;
+    if (o == nullptr) return nullptr;
     auto created = std::make_unique<SystemWindow>();
     SystemWindow* bar = created.get();
     bar->kind = WindowKind::MenuBar;
@@ -484,19 +484,6 @@ std::string messageBoxText(WindowHandle window) {
 std::string messageBoxCaption(WindowHandle window) {
     const SystemWindow* w = live(window);
     return w != nullptr && w->kind == WindowKind::MessageBox ? w->messageCaption : std::string();
-}
-
-void recordTextCalls(bool on) {
-    state().recordTexts = on;
-}
-const std::vector<TextCall>& textCalls() {
-    return state().texts;
-}
-void clearTextCalls() {
-    state().texts.clear();
-}
-void setMenuBarCreationFails(bool fails) {
-    state().menuBarCreationFails = fails;
 }
 
 }  // namespace veldra

@@ -12,21 +12,18 @@ constexpr char16_t oemText[] = u"Veldra desktop window";
 SystemScreen::SystemScreen() = default;
 
 bool SystemScreen::openDisplay(Window&, uint32_t) {
-    if (openFails_) return false;
     open_ = true;
     return true;
 }
 
 void SystemScreen::closeDisplay() {
-    ++closeCalls_;
-    if (closeObserver_) closeObserver_();
     open_ = false;
 }
 
 void SystemScreen::setViewport(int32_t, int32_t) {}
 
 DisplayProperties SystemScreen::displayProperties() const {
-    return {screenWidth, screenHeight, 2, 2 * screenWidth, bitsPerPixel_};
+    return {screenWidth, screenHeight, 2, 2 * screenWidth, 16};
 }
 
 uint16_t* SystemScreen::beginDraw() {

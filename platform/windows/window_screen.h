@@ -3,22 +3,19 @@
 // through the game-display calls and the window system draws windows and chrome into;
 // the back end shows it. Its message boxes are the window system's (modal, answered by
 // the user).
-//
-// Test controls make it refuse the ways a device can (open failing, another bit depth)
-// and let a test watch closeDisplay happen.
+// (The tests' screen, tests/support/window_hooks.h, makes it misreport as a device can.)
 //
 // Thread: main thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 #include "platform/screen/screen.h"
 
 namespace veldra {
 
-class SystemScreen final : public Screen {
+class SystemScreen : public Screen {
   public:
     SystemScreen();
 
@@ -39,23 +36,12 @@ class SystemScreen final : public Screen {
     const uint16_t* pixels() const { return memory_.data(); }
     uint16_t pixel(int32_t x, int32_t y) const;
 
-    // Test controls.
-    void setOpenFails(bool fails) { openFails_ = fails; }
-    void setBitsPerPixel(int32_t bits) { bitsPerPixel_ = bits; }
-    // Called inside closeDisplay, before the display is marked closed.
-    void setCloseObserver(std::function<void()> observer) { closeObserver_ = std::move(observer); }
-
     bool isOpen() const { return open_; }
-    int32_t closeCalls() const { return closeCalls_; }
 
   private:
     std::array<uint16_t, 240 * 320> memory_{};  // display memory, row-major
     bool open_ = false;
     bool drawing_ = false;  // between beginDraw and endDraw
-    bool openFails_ = false;
-    int32_t bitsPerPixel_ = 16;
-    int32_t closeCalls_ = 0;
-    std::function<void()> closeObserver_;
 };
 
 }  // namespace veldra

@@ -4,7 +4,7 @@
 //
 // Sections: messages and keys / life of the system / windows / messages and the loop /
 // painting / the shell's calls (menu bar, navigation bar, full screen, dialogs'
-// initialisation, activation handlers) / dialogs and message boxes / for tests.
+// initialisation, activation handlers) / dialogs and message boxes / for tests and tools.
 //
 // Model. A window has a procedure that receives messages with the platform's numbers.
 // sendMessage calls the procedure at once; postMessage queues the message (any thread:
@@ -49,10 +49,10 @@
 #include <vector>
 
 #include "platform/canvas/canvas.h"
+#include "platform/chrome/chrome.h"
 #include "platform/kernel/kernel.h"
 #include "platform/screen/screen.h"
 #include "platform/windows/window_backend.h"
-#include "platform/windows/window_resources.h"
 
 namespace veldra {
 
@@ -289,22 +289,6 @@ std::vector<WindowHandle> modalWindows();
 // The text and caption of a message box window (empty for other windows).
 std::string messageBoxText(WindowHandle window);
 std::string messageBoxCaption(WindowHandle window);
-
-// A drawText call through a window's context (kept only while recording).
-struct TextCall {
-    WindowHandle window;
-    std::string text;
-    Rect rect;  // client coordinates
-    uint32_t flags;
-    ColourRef textColour;
-    ColourRef backgroundColour;
-};
-void recordTextCalls(bool on);
-const std::vector<TextCall>& textCalls();
-void clearTextCalls();
-
-// Makes the next createMenuBar calls fail (as a shell without resources would).
-void setMenuBarCreationFails(bool fails);
 
 // Queued messages addressed to the window system itself.
 inline constexpr uint32_t messageBringToFront =

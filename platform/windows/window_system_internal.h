@@ -1,5 +1,6 @@
 // The window system's state record and the helpers its source files share. Only the
-// window system's own .cpp files include this; everyone else uses window_system.h.
+// window system's own .cpp files include this, and the tests' hooks into it
+// (tests/support/window_hooks.h); everyone else uses window_system.h.
 #pragma once
 
 #include <array>
@@ -8,8 +9,8 @@
 #include <vector>
 
 #include "platform/canvas/canvas.h"
+#include "platform/chrome/chrome.h"
 #include "platform/desktop/desktop.h"
-#include "platform/windows/window_chrome.h"
 #include "platform/windows/window_screen.h"
 #include "platform/windows/window_system.h"
 
@@ -99,6 +100,16 @@ struct MenuTracking {
     SystemWindow* focusBefore = nullptr;  // gets the focus back when the menu closes
 };
 
+// A drawText call through a window's context (kept only while recording).
+struct TextCall {
+    WindowHandle window;
+    std::string text;
+    Rect rect;  // client coordinates
+    uint32_t flags;
+    ColourRef textColour;
+    ColourRef backgroundColour;
+};
+
 struct WindowSystemState {
     WindowBackEnd* backEnd = nullptr;  // startWindowSystem; null when stopped
     SystemScreen* screen = nullptr;    // the screen every window lies on
@@ -116,10 +127,9 @@ struct WindowSystemState {
     int32_t quitCode = 0;
     bool screenDirty = true;  // the screen changed since the last present
     MenuTracking menu;
-    bool menuBarCreationFails = false;  // test control
-    bool recordTexts = false;           // keep textCalls
-    std::vector<TextCall> texts;
-    std::string shownTitle;  // the navigation bar's title as drawn last
+    bool recordTexts = false;     // keep texts; set by the tests' hooks (tests/support)
+    std::vector<TextCall> texts;  // the drawText calls while recording
+    std::string shownTitle;       // the navigation bar's title as drawn last
 };
 
 WindowSystemState& state();

@@ -5,15 +5,11 @@
 //   window_system.h     windows, messages and the loop, painting, focus and activation,
 //                       the shell's calls, dialogs and message boxes
 //   window_backend.h    what a back end does: present, input, wake-up
-//   window_resources.h  menus, menu bars, dialog templates, accelerators as data
 //   window_screen.h     SystemScreen: the screen the windows and the display engine share
-//   window_chrome.h     the navigation bar, menu bar, pop-up menus and message boxes drawn
 //
 // Threads: posting and waking from any thread; everything else on the main thread.
 #pragma once
 
 #include "platform/windows/window_backend.h"
-#include "platform/windows/window_chrome.h"
-#include "platform/windows/window_resources.h"
 #include "platform/windows/window_screen.h"
 #include "platform/windows/window_system.h"

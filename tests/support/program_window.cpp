@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/app.h"
 #include "platform/screen/screen.h"
+#include "views/views.h"
 
 namespace veldra {
 

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/screen/screen.h"
 #include "platform/sound_files/sound_files.h"
 #include "tests/support/scratch_files.h"
@@ -14,25 +17,23 @@
 namespace veldra {
 
 void startTunerModules() {
-    static HeadlessScreen screen;
-    static HeadlessWindow window(screen);
-    screen.fill(0);
-    window.place(defaultWindowRect);
-    ASSERT_TRUE(startHeadlessTuner(window, Bitmap{0, 0, nullptr}));
+    static HeadlessTuner tuner;
+    tuner.screen.fill(0);
+    tuner.window.place(defaultWindowRect);
+    ASSERT_TRUE(startHeadlessTuner(tuner.window, Bitmap{0, 0, nullptr}));
 }
 
 int64_t tuneFile(const std::string& path, const Bitmap& background,
                  const std::function<bool(int64_t blocks, const HeadlessScreen&)>& afterBlock) {
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
+    HeadlessTuner tuner;
     int64_t blocks = 0;
-    EXPECT_TRUE(startHeadlessTuner(window, background));
+    EXPECT_TRUE(startHeadlessTuner(tuner.window, background));
     SoundFileReader reader{sampleRate};
     EXPECT_TRUE(reader.open(path)) << reader.error().message;
     int16_t block[captureBlockSamples];
     while (reader.read(block, captureBlockSamples) == captureBlockSamples) {
         analyzeBlock(block, captureBlockSamples, false);
-        if (!afterBlock(++blocks, screen)) break;
+        if (!afterBlock(++blocks, tuner.screen)) break;
     }
     closeDisplay();
     return blocks;

@@ -61,13 +61,7 @@ bool WindowSystemTest::pump(WindowHandle window, const AcceleratorTable* acceler
 
 void AppTest::SetUp() {
     resetShell();
-    resetDisplay();
-    resetValidator();
-    resetDetector();
-    resetBlockPipeline();
-    resetDial();
-    resetTrace();
-    resetHandoff();
+    resetTuner();
     installWaveInSource(&input);
     WindowSystemTest::SetUp();
     recordTextCalls(true);

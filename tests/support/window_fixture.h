@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "platform/windows/window_screen.h"
+#include "platform/backends/headless/headless.h"
 #include "platform/windows/window_system.h"
-#include "tests/support/headless_back_end.h"
 #include "tests/support/scripted_wave_in.h"
+#include "tests/support/window_hooks.h"
 
 namespace veldra {
 
@@ -47,7 +47,7 @@ class WindowSystemTest : public ::testing::Test {
     // accelerators when given; false once the quit message came (its code in quitCode).
     bool pump(WindowHandle window = nullptr, const AcceleratorTable* accelerators = nullptr);
     HeadlessBackEnd backEnd;
-    SystemScreen screen;
+    ControlledScreen screen;
     int32_t quitCode = -1;  // -1 until quit
 };
 

@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 
@@ -64,10 +66,8 @@ int main(int argc, char** argv) {
     veldra::pullDemoSound(demo, sound.data(), static_cast<int32_t>(sound.size()));
     const auto blocks = static_cast<int32_t>(seconds * veldra::sampleRate / blockSize);
 
-    veldra::HeadlessScreen screen;
-    veldra::HeadlessWindow window(screen);
-    if (!veldra::startHeadlessTuner(window,
-                                    veldra::loadBitmapResource(veldra::backgroundResource))) {
+    veldra::HeadlessTuner tuner;
+    if (!tuner.start()) {
         std::cerr << "veldra-instruction-budget: cannot open the headless display\n";
         return 1;
     }

@@ -17,17 +17,15 @@
 // Exit status 0 when done, 1 when the screens could not be had or written.
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <fstream>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/chrome/chrome.h"
 #include "platform/fonts/fonts.h"
 #include "platform/sound_input/sound_input.h"
 #include "platform/windows/windows.h"
@@ -38,50 +36,6 @@ namespace {
 
 using namespace veldra;
 
-constexpr int32_t instrumentButton = 1;  // Start, Instrument, Help, the image button
-
-// The script's back end: input from a queue, and a step of the script whenever the system
-// would wait (it has presented its screen by then); a wait sleeps until a post wakes it.
-class ScriptBackEnd final : public WindowBackEnd {
-  public:
-    void present(const uint16_t* pixels) override { picture.assign(pixels, pixels + 240 * 320); }
-    void presentReadout(const uint16_t* pixels) override {
-        readout.assign(pixels, pixels + readoutWidth * readoutHeight);
-    }
-    bool nextInput(InputEvent& event, bool wait) override {
-        if (script.empty() && wait && idle) idle();
-        if (script.empty() && wait) {
-            std::unique_lock<std::mutex> hold(mutex_);
-            woken_.wait_for(hold, std::chrono::seconds(5), [this] { return awake_; });
-            awake_ = false;
-        }
-        if (script.empty()) return false;
-        event = script.front();
-        script.pop_front();
-        return true;
-    }
-    void wake() override {
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            awake_ = true;
-        }
-        woken_.notify_one();
-    }
-    void raise() override {}
-    void setIcon(const Bitmap&) override {}
-    void setTitle(std::string_view) override {}
-
-    std::deque<InputEvent> script;  // main thread only
-    std::function<void()> idle;     // the script's next step, if any
-    std::vector<uint16_t> picture;  // the last screen presented
-    std::vector<uint16_t> readout;  // the last readout strip presented
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable woken_;
-    bool awake_ = false;
-};
-
 std::string rectJson(const Rect& r) {
     char text[64];
     std::snprintf(text, sizeof text, "[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
@@ -90,11 +44,10 @@ std::string rectJson(const Rect& r) {
 
 // The program (runProgram) on backEnd with source as the sound input, from a fresh start,
 // answering the start-up notice with Enter.
-void runShell(ScriptBackEnd& backEnd, WaveInSource* source, const SystemFonts& fonts) {
+void runShell(HeadlessBackEnd& backEnd, WaveInSource* source, const SystemFonts& fonts) {
     resetShell();
     resetTuner();
-    backEnd.script.push_back({InputKind::KeyDown, 0, 0, keyReturn});
-    backEnd.script.push_back({InputKind::KeyUp, 0, 0, keyReturn});
+    backEnd.press(keyReturn);
     runProgram(backEnd, source, fonts);
 }
 
@@ -139,39 +92,43 @@ int main(int argc, char** argv) {
     const Rect popup = popupMenuRect(fonts, items, button);
 
     // The shell with the demo as its sound: the dial, then the Instrument menu open.
-    ScriptBackEnd backEnd;
+    HeadlessBackEnd backEnd;
     std::string error;
     bool tapped = false;
     bool menuWritten = false;
-    backEnd.idle = [&] {
+    backEnd.setIdleScript([&] {
         if (!tapped && pipelineState().dialRefreshes >= 5) {
-            const int32_t x = (button.left + button.right) / 2;
-            const int32_t y = (button.top + button.bottom) / 2;
-            backEnd.script.push_back({InputKind::PointerDown, x, y});
-            backEnd.script.push_back({InputKind::PointerUp, x, y});
+            backEnd.tap((button.left + button.right) / 2, (button.top + button.bottom) / 2);
             tapped = true;
-        } else if (tapped && !menuWritten && openMenuButton() == instrumentButton) {
-            menuWritten = writePngFile(folder + "/menu-instrument.png", backEnd.picture.data(),
-                                       screenWidth, screenHeight, error);
-            backEnd.script.push_back({InputKind::KeyDown, 0, 0, keyEscape});
-            backEnd.script.push_back({InputKind::KeyDown, 0, 0, 'Q', true});
+            return true;
         }
-    };
+        if (tapped && !menuWritten && openMenuButton() == instrumentButton) {
+            menuWritten =
+                writePngFile(folder + "/menu-instrument.png", backEnd.lastPicture().data(),
+                             screenWidth, screenHeight, error);
+            backEnd.queue({InputKind::KeyDown, 0, 0, keyEscape});
+            backEnd.queue({InputKind::KeyDown, 0, 0, 'Q', true});
+            return true;
+        }
+        return false;
+    });
     const std::unique_ptr<WaveInSource> demo = makeDemoSource();
     runShell(backEnd, demo.get(), fonts);
 
     // The shell without a sound input: the failure's message box.
-    ScriptBackEnd failing;
+    HeadlessBackEnd failing;
     bool failureWritten = false;
-    failing.idle = [&] {
+    failing.setIdleScript([&] {
         const std::vector<WindowHandle> modal = modalWindows();
         if (failureWritten || modal.empty() ||
             messageBoxText(modal.back()) != "Sound input failed!")
-            return;
-        failureWritten = writePngFile(folder + "/sound-input-failed.png", failing.picture.data(),
-                                      screenWidth, screenHeight, error);
-        failing.script.push_back({InputKind::KeyDown, 0, 0, keyReturn});
-    };
+            return false;
+        failureWritten =
+            writePngFile(folder + "/sound-input-failed.png", failing.lastPicture().data(),
+                         screenWidth, screenHeight, error);
+        failing.queue({InputKind::KeyDown, 0, 0, keyReturn});
+        return true;
+    });
     runShell(failing, nullptr, fonts);
 
     if (!menuWritten || !failureWritten) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/analysis.h"
+#include "audio/audio.h"
 #include "tuner/tuner.h"
 
 namespace veldra {

@@ -12,13 +12,15 @@
 #include <cstring>
 #include <string>
 
-#include "app/app.h"
-#include "conditioning/conditioning.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_pictures.h"
 #include "tools/veldra-file/file_report.h"
 #include "tools/veldra-file/file_signals.h"
 #include "tuner/tuner.h"
+#include "views/views.h"
 
 namespace veldra {
 namespace {
@@ -69,17 +71,16 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
     int status = 1;
     if (!pictures.prepare(input, error, status)) return fail(err, error, status);
 
-    HeadlessScreen screen;
-    HeadlessWindow window(screen);
-    const Bitmap background = loadBitmapResource(backgroundResource);
-    if (background.pixels == nullptr) {
+    if (loadBitmapResource(backgroundResource).pixels == nullptr) {
         return fail(err, "the background picture 124 is missing from the program");
     }
-    if (!startHeadlessTuner(window, background)) {
+    HeadlessTuner tuner;
+    HeadlessScreen& screen = tuner.screen;
+    if (!tuner.start()) {
         closeDisplay();
         return fail(err, "cannot open the headless display");
     }
-    setConditioning(!options.raw);
+    setInputConditioning(!options.raw);
     InstrumentKind kind = InstrumentKind::Guitar;
     for (InstrumentKind mode : options.modes) {
         applyTunerMode(mode);
@@ -87,7 +88,7 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
     }
     const std::string title = modeTitle(kind);
     // The pictures show the program's bars around the dial, titled for the mode.
-    drawShellChrome(screen, title);
+    drawWindowBars(screen, title);
 
     TableWriter table(out, kind);
     if (options.csv)

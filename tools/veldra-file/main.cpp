@@ -7,7 +7,6 @@
 #include <iostream>
 #include <string>
 
-#include "app/app.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_options.h"
 #include "tools/veldra-file/file_signals.h"

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
-#include "conditioning/conditioning.h"
+#include "analysis/analysis.h"
+#include "audio/audio.h"
+#include "display/display.h"
 #include "platform/sound_files/sound_files.h"
 #include "tools/veldra-file/file_options.h"
 #include "tools/veldra-file/file_report.h"
@@ -23,8 +24,7 @@
 
 namespace {
 
-veldra::HeadlessScreen screen;
-veldra::HeadlessWindow window(screen);
+veldra::HeadlessTuner tuner;
 int16_t block[veldra::captureBlockSamples];
 int64_t blocks = 0;         // blocks tuned since vfn_start
 int32_t refreshes = 0;      // the pipeline's dial refreshes as last seen
@@ -39,8 +39,8 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int32_t vfn_start(const char* modes, int32_t raw) {
     using namespace veldra;
     closeDisplay();
-    if (!startHeadlessTuner(window, loadBitmapResource(backgroundResource))) return 0;
-    setConditioning(raw == 0);
+    if (!tuner.start()) return 0;
+    setInputConditioning(raw == 0);
     const std::string names = modes;
     for (size_t at = 0; at < names.size();) {
         size_t end = names.find(',', at);

@@ -1,6 +1,6 @@
-// The resource files built into the program (see app/CMakeLists.txt, which lists them,
-// and app/embed_resources.cmake, which turns them into byte arrays). Read through
-// app/resources.h; only resources.cpp and the generated table include this.
+// The picture files built into the program (see views/CMakeLists.txt, which lists them,
+// and views/embed_pictures.cmake, which turns them into byte arrays). Read through
+// views/pictures.h; only pictures.cpp and the generated table include this.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
-// The program's built-in resources, by the platform's resource numbers: the icon, the
-// menu bar's button image and the dial's background picture. They are the files of
-// app/resources/, compiled into the program.
+// The program's built-in pictures, by the platform's resource numbers: the dial's
+// background picture, the menu bar's button image and the icon. They are the files of
+// views/pictures/, compiled into the program, so that everything that draws the tuner
+// (the window, veldra-file, the browser) has them without the application shell.
 //
 // Thread: main thread only. loadBitmapResource decodes a picture on its first request
 // and keeps it for the rest of the run, so ask for pictures at start-up, not while the

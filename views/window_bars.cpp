@@ -1,13 +1,11 @@
-#include "app/chrome_picture.h"
+#include "views/window_bars.h"
 
-#include "app/resource_script.h"
-#include "app/resources.h"
 #include "platform/fonts/fonts.h"
-#include "platform/windows/windows.h"
+#include "views/pictures.h"
 
 namespace veldra {
 
-void drawShellChrome(Screen& screen, std::string_view title) {
+void drawWindowBars(Screen& screen, std::string_view title) {
     const DisplayProperties properties = screen.displayProperties();
     uint16_t* base = screen.beginDraw();
     if (base == nullptr) return;
@@ -17,10 +15,8 @@ void drawShellChrome(Screen& screen, std::string_view title) {
                              {0, 0, screenWidth, screenHeight}};
     const SystemFonts fonts = builtInFonts().system();
     drawNavigationBar(canvas, fonts, title, false, false);
-    if (const MenuBarDescription* menu = loadMenuBar(programResources(), menuResource)) {
-        const Bitmap image = loadBitmapResource(menuBarImageResource);
-        drawMenuBar(canvas, fonts, menu->buttons, std::span<const Bitmap>(&image, 1), -1);
-    }
+    const Bitmap image = loadBitmapResource(menuBarImageResource);
+    drawMenuBar(canvas, fonts, menuBarFaces, std::span<const Bitmap>(&image, 1), -1);
     screen.endDraw();
 }
 

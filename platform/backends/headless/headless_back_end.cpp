@@ -1,10 +1,10 @@
-#include "tests/support/headless_back_end.h"
+#include "platform/backends/headless/headless_back_end.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/screen/game_display.h"
+#include "platform/screen/screen.h"
 
 namespace veldra {
 
@@ -24,7 +24,7 @@ bool HeadlessBackEnd::nextInput(InputEvent& event, bool wait) {
     if (!wakeUp_.wait_for(hold, std::chrono::milliseconds(waitLimitMs_),
                           [this] { return woken_; })) {
         std::fprintf(stderr,
-                     "headless window system: waited %d ms for input that no script gives\n",
+                     "headless window back end: waited %d ms for input that no script gives\n",
                      waitLimitMs_);
         std::abort();
     }

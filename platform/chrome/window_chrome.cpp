@@ -1,4 +1,4 @@
-#include "platform/windows/window_chrome.h"
+#include "platform/chrome/window_chrome.h"
 
 #include <algorithm>
 

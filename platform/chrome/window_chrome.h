@@ -1,7 +1,7 @@
 // The handheld's chrome, drawn into screen memory: the navigation bar at the top, the
 // menu bar at the bottom and its pop-up menus, dialog controls, message boxes and the
 // exclamation icon. Pure drawing and layout over a PixelCanvas in screen pixels; the
-// window system decides when to draw what (window_system.h).
+// window system decides when to draw what (platform/windows/window_system.h).
 //
 //   rows 0..25     navigation bar: the Start flag, the title, a Done ("ok") button at the
 //                  right while a dialog that asked for one is up
@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "platform/canvas/canvas.h"
+#include "platform/chrome/window_resources.h"
 #include "platform/screen/screen.h"
-#include "platform/windows/window_resources.h"
 
 namespace veldra {
 

@@ -1,10 +1,11 @@
-// HeadlessBackEnd: a window back end without a desktop, for tests and tools. Its input
-// is a script: events queued by the test, and an idle hook that may queue more when the
-// window system has nothing else to do. Presenting only counts and keeps the picture.
+// HeadlessBackEnd: a window back end without a desktop, for tools and tests. Its input is
+// a script: events queued by the caller, and an idle hook that may queue more when the
+// window system has nothing else to do. Presenting keeps the picture (and the readout
+// strip's memory) for the caller to read.
 //
 // A wait with nothing scripted sleeps until a post from another thread wakes it, but at
 // most waitLimitMs; after that it reports on standard error and aborts the process, so
-// that a test that forgot to script an answer fails at once instead of hanging.
+// that a script that forgot an answer fails at once instead of hanging.
 //
 // Threads: wake() from any thread; the rest on the main thread.
 #pragma once
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/windows/window_backend.h"
+#include "platform/windows/windows.h"
 
 namespace veldra {
 

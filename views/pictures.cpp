@@ -1,10 +1,10 @@
-#include "app/resources.h"
+#include "views/pictures.h"
 
 #include <string>
 #include <vector>
 
-#include "app/bmp_decoder.h"
-#include "app/embedded_resources.h"
+#include "views/bmp_decoder.h"
+#include "views/embedded_pictures.h"
 
 namespace veldra {
 namespace {

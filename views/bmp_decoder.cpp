@@ -1,4 +1,4 @@
-#include "app/bmp_decoder.h"
+#include "views/bmp_decoder.h"
 
 #include "platform/screen/screen.h"
 

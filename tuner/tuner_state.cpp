@@ -1,0 +1,97 @@
+#include "tuner/tuner_state.h"
+
+#include "audio/audio.h"
+#include "display/display.h"
+#include "tuner/block_pipeline.h"
+#include "tuner/tuner_internal.h"
+
+namespace veldra {
+namespace {
+
+constexpr TunerState startState() {
+    TunerState s{};
+    s.mode = InstrumentKind::Guitar;
+    return s;
+}
+
+TunerState state = startState();
+
+// What the readout says, from the record (see the header), and the listener told when that
+// changed.
+void tellReadout() {
+    Readout now = state.reading;
+    if (!state.started)
+        now = Readout{};
+    else if (state.inputLost)
+        now = Readout{ReadoutKind::InputLost};
+    else if (state.paused)
+        now = Readout{ReadoutKind::Paused};
+    if (now == state.readout) return;
+    state.readout = now;
+    if (state.listener != nullptr) state.listener(now);
+}
+
+}  // namespace
+
+void pauseTuner() {
+    state.paused = true;
+    state.reading = Readout{};
+    suspendDrawing();
+    tellReadout();
+}
+
+void resumeTuner() {
+    state.paused = false;
+    resumeDrawing();
+    tellReadout();
+}
+
+void setInputLost(bool lost) {
+    state.inputLost = lost;
+    if (lost) {
+        state.reading = Readout{};
+        clearShownReading();
+    }
+    tellReadout();
+}
+
+bool handleTunerMessage(uint32_t message) {
+    if (message != CaptureReadyMessage) return false;
+    drainCapture();
+    return true;
+}
+
+void listenToReadout(ReadoutListener listener) {
+    state.listener = listener;
+    if (listener != nullptr) listener(state.readout);
+}
+
+const TunerState& tunerState() {
+    return state;
+}
+
+void resetTunerState() {
+    state = startState();
+}
+
+namespace tuner_internal {
+
+void markTunerStarted() {
+    state.started = true;
+    tellReadout();
+}
+
+void markTunerMode(InstrumentKind kind) {
+    state.mode = kind;
+}
+
+void noteDialReading(float frequency, bool stable) {
+    // A refresh while the input is lost reads the silence the input left: nothing to say.
+    state.reading = stable && !state.inputLost
+                        ? Readout{ReadoutKind::Reading, frequency, state.mode}
+                        : Readout{};
+    tellReadout();
+}
+
+}  // namespace tuner_internal
+}  // namespace veldra

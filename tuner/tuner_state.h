@@ -1,0 +1,62 @@
+// The tuner's state as the program around it sees it: whether it is set up, paused or
+// without input, the mode it tunes, and what the readout says. The shell (and whatever
+// else runs the tuner) tells the tuner what happened through the verbs below; the tuner
+// tells the display and the pipeline, and tells the one readout listener each time what
+// the readout says changes. Nothing else stops the analysis.
+//
+//   pauseTuner, resumeTuner  the window lost or got back the player: while paused no
+//                            block is analysed and nothing reaches the screen; the refresh
+//                            phase runs on, so the first refresh after it falls where the
+//                            uninterrupted count puts it
+//   setInputLost             the sound input went away (its marks come off the screen at
+//                            once, so no needle pretends) or came back
+//   handleTunerMessage       the capture hand-off's wake-up: the waiting sound analysed
+//   listenToReadout          who is told what the readout says: at once, then on each change
+//
+// What the readout says: nothing before the views are set up; "input lost" while it is;
+// "paused" while paused; otherwise the reading of the last dial refresh, which a pause or
+// a lost input empties (a reading from before them is stale).
+//
+// Thread: main thread only; the listener is called on it, from inside these verbs and
+// from analyzeBlock.
+#pragma once
+
+#include <cstdint>
+
+#include "views/views.h"
+
+namespace veldra {
+
+using ReadoutListener = void (*)(const Readout& readout);
+
+// All of the tuner's own state.
+struct TunerState {
+    bool started;              // the views are set up: set by startTunerViews
+    bool paused;               // set by pauseTuner, cleared by resumeTuner; read by analyzeBlock
+    bool inputLost;            // set and cleared by setInputLost
+    InstrumentKind mode;       // the mode tuned: Guitar at start, set by applyTunerMode
+    Readout reading;           // the last dial refresh's reading (Empty when it was not
+                               // stable); written by analyzeBlock, emptied by a pause or a
+                               // lost input
+    Readout readout;           // what the readout says: written only where it is told
+    ReadoutListener listener;  // told each change of readout; set by listenToReadout
+};
+
+void pauseTuner();
+void resumeTuner();
+void setInputLost(bool lost);
+
+// The capture hand-off's wake-up (its CaptureReadyMessage): the waiting sound goes through
+// the pipeline and true comes back. Any other message: false, nothing done.
+bool handleTunerMessage(uint32_t message);
+
+// listener (null: nobody) is told what the readout says now, and from then on each change.
+void listenToReadout(ReadoutListener listener);
+
+// Read-only view.
+const TunerState& tunerState();
+
+// Back to the start values (nobody listening); resetTuner calls it.
+void resetTunerState();
+
+}  // namespace veldra
