@@ -18,6 +18,7 @@
 #include "platform/fonts/fonts.h"
 #include "platform/sound_files/sound_files.h"
 #include "platform/windows/windows.h"
+#include "tuner/tuner.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "veldra: %s\n", printableText(error).c_str());
         return 1;
     }
+    setInputConditioning(!options.raw);
     const char* chosen =
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
     std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));

@@ -14,6 +14,7 @@
 
 #include "analysis/level_tracker.h"
 #include "analysis/period_validator.h"
+#include "conditioning/conditioning.h"
 #include "display/display.h"
 #include "tests/support/surface_pixels.h"
 #include "tests/support/tuner_setup.h"
@@ -28,7 +29,10 @@ namespace {
 class PipelineRefreshTest : public ::testing::Test {
   protected:
     void SetUp() override { startTunerModules(); }
-    void TearDown() override { resetDisplay(); }
+    void TearDown() override {
+        resetDisplay();
+        setConditioning(true);
+    }
     // Feeds one block; true when it reached the dial.
     static bool feed(const std::vector<int16_t>& block, bool backlog = false) {
         const int32_t before = pipelineState().dialRefreshes;
@@ -76,6 +80,7 @@ TEST_F(PipelineRefreshTest, PausedBlocksOnlyAdvanceTheRefreshPhase) {
 // A refresh point on a backlog block is dropped, not postponed; the block is analysed and
 // the trace takes it into its history, but nothing is drawn.
 TEST_F(PipelineRefreshTest, BacklogDropsTheRefreshButFeedsAnalysisAndTrace) {
+    setConditioning(false);  // the block's own samples, so that its last one can be found
     feed(1, 10, silence);
     std::vector<int16_t> marked = loudSquare(100);
     marked.back() = 1219;

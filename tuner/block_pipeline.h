@@ -58,6 +58,10 @@ bool setRefreshDivisor(int32_t divisor);
 // Read-only view.
 const PipelineState& pipelineState();
 
+// The input conditioning before the analysis (conditioning/): on, as after every start,
+// or off (--raw: the analysis and the trace read the blocks as they come).
+void setInputConditioning(bool on);
+
 // Back to the start values: divisor 10, nothing counted.
 void resetBlockPipeline();
 
