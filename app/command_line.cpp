@@ -30,6 +30,12 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
             if (!alone(ProgramAction::Version)) return false;
         } else if (word == "--list-inputs") {
             if (!alone(ProgramAction::ListInputs)) return false;
+        } else if (word == "--raw") {
+            if (valueAttached) {
+                error = "--raw takes no value";
+                return false;
+            }
+            options.raw = true;
         } else if (word == "--input") {
             if (!valueAttached) {
                 if (i + 1 == argc) {
@@ -50,7 +56,7 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
 }
 
 std::string programUsage() {
-    return "Usage: veldra [--input VALUE]\n"
+    return "Usage: veldra [--input VALUE] [--raw]\n"
            "       veldra --list-inputs | --help | --version\n"
            "\n"
            "Veldra listens to a microphone and shows the pitch you play on a spiral dial.\n"
@@ -60,6 +66,8 @@ std::string programUsage() {
            "                    demo        the built-in demo performance\n"
            "                    FILE        a sound file, played at its real pace\n"
            "                  without it, the system's default input\n"
+           "  --raw           feed the samples to the analysis untouched, without the input\n"
+           "                  conditioning (band, gain and gate)\n"
            "  --list-inputs   list the inputs (the default marked with *) and exit\n"
            "  --help          show this help and exit\n"
            "  --version       show the version and exit\n"

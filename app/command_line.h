@@ -1,7 +1,8 @@
 // veldra's command line:
 //
-//   veldra [--input VALUE]   the tuner; VALUE chooses what it hears, as VELDRA_INPUT does
-//                            (mic:TEXT, demo, a sound file), and wins over the variable
+//   veldra [--input VALUE] [--raw]   the tuner; VALUE chooses what it hears, as
+//                            VELDRA_INPUT does (mic:TEXT, demo, a sound file), and wins over
+//                            the variable; --raw feeds the analysis without conditioning
 //   veldra --list-inputs     the capture devices, one a line, the system's default marked
 //   veldra --help | --version
 //
@@ -18,6 +19,7 @@ struct ProgramOptions {
     ProgramAction action = ProgramAction::Run;
     bool inputGiven = false;  // --input was given
     std::string input;        // its value
+    bool raw = false;         // --raw: the samples reach the analysis unconditioned
 };
 
 // Reads argv[1..argc-1]. On a mistake: false with error saying what, in one line.

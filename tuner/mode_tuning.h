@@ -14,7 +14,11 @@ namespace veldra {
 // Sets kind's tuning values, if it has any.
 void applyModeTuning(InstrumentKind kind);
 
-// The dial for kind (setupInstrument), then its tuning values.
+// Sets the conditioning stage's range to kind's notes: from its lowest open string (or its
+// dial's first C) to the dial's end; hum is kept out in every mode but Bass.
+void applyConditioningRange(InstrumentKind kind);
+
+// The dial for kind (setupInstrument), its tuning values, its conditioning range.
 void applyTunerMode(InstrumentKind kind);
 
 }  // namespace veldra

@@ -86,6 +86,8 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             options.demo = true;
         } else if (arg == "--csv") {
             options.csv = true;
+        } else if (arg == "--raw") {
+            options.raw = true;
         } else if (arg == "--mode") {
             InstrumentKind kind{};
             if (!modeFromName(value, kind)) {
@@ -149,6 +151,8 @@ std::string fileUsage() {
            "                  erhu, pipa, bass, alto or singing (may be repeated; applied in\n"
            "                  order). Without it the tuner is in its start-up state.\n"
            "  --csv           one CSV line per refresh instead of the table\n"
+           "  --raw           feed the samples to the analysis untouched, without the input\n"
+           "                  conditioning (band, gain and gate)\n"
            "  --png FILE      write the 240 x 320 screen after the last block\n"
            "  --at SECONDS    ... or as it stands at that point of the sound\n"
            "  --frames DIR    write the screen at every refresh, DIR/frame-000001.png, ...\n"

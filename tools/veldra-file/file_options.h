@@ -1,6 +1,6 @@
 // veldra-file's command line: what to tune, in which modes, and what to write.
 //
-//   veldra-file [--mode NAME]... [--csv] [--png FILE [--at SECONDS]] [--frames DIR] FILE
+//   veldra-file [--mode NAME]... [--csv] [--raw] [--png FILE [--at SECONDS]] [--frames DIR] FILE
 //   veldra-file --demo [options]      the built-in demo performance instead of a file
 //   veldra-file --help | --version
 //
@@ -26,6 +26,7 @@ struct FileOptions {
     bool demo = false;                  // the built-in performance instead of a file
     std::vector<InstrumentKind> modes;  // mode commands, applied in this order
     bool csv = false;                   // one CSV line per refresh instead of the table
+    bool raw = false;                   // the samples reach the analysis unconditioned
     std::string pngPath;                // screen picture to write; empty for none
     bool atGiven = false;               // the picture is taken at atSeconds, not at the end
     double atSeconds = 0.0;             // seconds of sound, >= 0
