@@ -148,7 +148,7 @@ void paint(WindowHandle window) {
         if (context != nullptr) {
             context->setBackgroundColour(colourBlack);
             context->setTextColour(colourWhite);
-            drawInstrumentInfo(*context, client, tunerState().mode);
+            drawInstrumentInfo(*context, client, tunerChoices().mode);
         }
     } else {
         shell.firstPaintDone = 1;
