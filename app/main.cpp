@@ -16,6 +16,7 @@
 #include "platform/backends/backends.h"
 #include "platform/fonts/fonts.h"
 #include "platform/windows/windows.h"
+#include "tuner/tuner.h"
 
 namespace {
 
@@ -52,9 +53,19 @@ int main(int argc, char** argv) {
             return 0;
         case ProgramAction::ListInputs:
             return listInputs();
+        case ProgramAction::ListTunings:
+            std::fputs(tuningList().c_str(), stdout);
+            return 0;
         case ProgramAction::Run:
             break;
     }
+    // The choices the command line gives hold from the first paint on.
+    TunerChoices choices = tunerChoices();
+    if (!overrideChoices(options.choices, choices, error)) {
+        std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n", error.c_str());
+        return 2;
+    }
+    applyTunerChoices(choices);
     const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(readoutHeight, error);
     if (backEnd == nullptr) {
         std::fprintf(stderr, "veldra: %s\n", error.c_str());

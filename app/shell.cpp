@@ -131,7 +131,7 @@ namespace {
 // ---- paint ----
 void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
-    setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
+    setNavigationBarText(window, modeTitle(tunerChoices().mode));
     if (!startTunerCapture(*window)) {
         // Standard error already names the input and why it failed.
         shell.exitCode = 1;

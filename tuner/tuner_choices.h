@@ -18,6 +18,10 @@
 // Thread: main thread only.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "views/views.h"
 
 namespace veldra {
@@ -32,5 +36,35 @@ bool applyTunerChoices(const TunerChoices& choices);
 
 // The choices in force.
 const TunerChoices& tunerChoices();
+
+// The choices a command line gives for one run, laid over those in force (remembered or
+// the defaults): what is not given stays as it was.
+struct ChoiceOverrides {
+    std::optional<InstrumentKind> mode;     // --mode, the last one given
+    std::optional<std::string> tuning;      // --tuning NAME: a tuning of the resulting mode
+    std::optional<int32_t> referenceA4;     // --a4 HZ: 415..466, or 0 for "default"
+    std::optional<bool> flats;              // --flats (true), --sharps (false)
+    std::optional<bool> numberFromHighest;  // --strings-from-highest, --strings-from-lowest
+    bool listTunings = false;               // --tuning list: print the tunings instead
+
+    bool any() const { return mode || tuning || referenceA4 || flats || numberFromHighest; }
+};
+
+// Whether option ("--a4", ...) is one of the choice options, and whether it takes a value.
+enum class ChoiceOption { No, Flag, TakesValue };
+ChoiceOption choiceOption(std::string_view option);
+
+// Reads one choice option and its value (empty for a flag) into given. A value that is
+// wrong ("--a4 414", "--mode lute"): false and error says so in one line.
+bool readChoiceOption(std::string_view option, std::string_view value, ChoiceOverrides& given,
+                      std::string& error);
+
+// Lays given over choices. Another mode starts in its default tuning; the tuning is looked
+// up in the resulting mode. A tuning that mode does not have: false, error in one line
+// naming the mode's tunings, choices unchanged.
+bool overrideChoices(const ChoiceOverrides& given, TunerChoices& choices, std::string& error);
+
+// The help lines for the choice options, shared by both programs' --help.
+extern const char* const choiceOptionsHelp;
 
 }  // namespace veldra

@@ -132,6 +132,13 @@ bool findInstrument(std::string_view name, InstrumentKind& kind) {
     return false;
 }
 
+std::string tuningNames(InstrumentKind kind) {
+    std::string names;
+    for (int32_t i = 0; const Tuning* tuning = modeTuning(kind, i); ++i)
+        names += (i == 0 ? "" : ", ") + std::string(tuning->name);
+    return names;
+}
+
 std::string tuningList() {
     std::string list;
     for (int32_t k = 0; k < instrumentKindCount; ++k) {

@@ -68,6 +68,9 @@ int32_t findTuning(InstrumentKind kind, std::string_view name);
 // false, kind unchanged, for an unknown name.
 bool findInstrument(std::string_view name, InstrumentKind& kind);
 
+// The tunings of kind as a sentence lists them: "standard, drop D, ...".
+std::string tuningNames(InstrumentKind kind);
+
 // Every mode's tunings, one mode a line, the default first: "guitar: standard (default),
 // drop D, ...\n". What `--tuning list` prints.
 std::string tuningList();
