@@ -9,8 +9,11 @@ namespace veldra {
 bool applyTunerChoices(const TunerChoices& choices) {
     if (!validPlayerChoices(choices)) return false;
     const bool newMode = choices.mode != tunerState().choices.mode;
+    const bool changed = choices != tunerState().choices;
     setPlayerChoices(choices);
     tuner_internal::markTunerChoices(choices);
+    // The same frequency reads otherwise now; the next refresh words it anew.
+    if (changed) tuner_internal::dropTunerReading();
     if (tunerState().started) setupInstrument(choices.mode);
     if (newMode) applyModeTuning(choices.mode);
     return true;

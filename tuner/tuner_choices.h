@@ -11,9 +11,10 @@
 //   flats              note names with flats ("Bb3") rather than sharps ("A#3")
 //   numberFromHighest  string 1 is the highest string rather than the lowest
 //
-// A new mode brings its tuning values for the analysis (mode_tuning.h), as choosing it from
-// the menu does; with the same mode the analysis is left as it is, so choosing a tuning or
-// a reference never disturbs the pitch being followed.
+// A change drops the reading the readout shows (worded under the old choices) until the
+// next dial refresh. A new mode brings its tuning values for the analysis (mode_tuning.h),
+// as choosing it from the menu does; with the same mode the analysis is left as it is, so
+// choosing a tuning or a reference never disturbs the pitch being followed.
 //
 // Thread: main thread only.
 #pragma once

@@ -13,6 +13,9 @@ void markTunerStarted();
 // strings.
 void markTunerChoices(const PlayerChoices& choices);
 
+// The reading shown was worded under other choices: it is dropped until the next refresh.
+void dropTunerReading();
+
 // A dial refresh: the frequency the dial was given and whether it was stable.
 void noteDialReading(float frequency, bool stable);
 

@@ -85,6 +85,11 @@ void markTunerChoices(const PlayerChoices& choices) {
     state.choices = choices;
 }
 
+void dropTunerReading() {
+    state.reading = Readout{};
+    tellReadout();
+}
+
 void noteDialReading(float frequency, bool stable) {
     // A refresh while the input is lost reads the silence the input left: nothing to say.
     state.reading = stable && !state.inputLost
