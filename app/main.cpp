@@ -4,7 +4,8 @@
 // back end and the window system start (with the built-in fonts), and the shell runs until
 // its quit message. What cannot even start (no display) is said on standard error with
 // exit status 1; from then on the shell reports in its own window and on standard error,
-// and its exit code is the program's.
+// and its exit code is the program's. Whatever it prints that came from outside (names,
+// options, the environment) is escaped as veldra-file escapes it (printableText).
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "app/shell.h"
 #include "platform/backends/backends.h"
 #include "platform/fonts/fonts.h"
+#include "platform/sound_files/sound_files.h"
 #include "platform/windows/windows.h"
 #include "tuner/tuner.h"
 
@@ -25,11 +27,12 @@ int listInputs() {
     veldra::CaptureDevices devices;
     std::string error;
     if (!veldra::listCaptureDevices(devices, error)) {
-        std::fprintf(stderr, "veldra: %s\n", error.c_str());
+        std::fprintf(stderr, "veldra: %s\n", veldra::printableText(error).c_str());
         return 1;
     }
     for (const std::string& name : devices.names) {
-        std::printf("%s %s\n", name == devices.defaultName ? "*" : " ", name.c_str());
+        std::printf("%s %s\n", name == devices.defaultName ? "*" : " ",
+                    veldra::printableText(name).c_str());
     }
     return 0;
 }
@@ -41,7 +44,8 @@ int main(int argc, char** argv) {
     ProgramOptions options;
     std::string error;
     if (!parseProgramOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n", error.c_str());
+        std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n",
+                     printableText(error).c_str());
         return 2;
     }
     switch (options.action) {
@@ -68,7 +72,7 @@ int main(int argc, char** argv) {
     applyTunerChoices(choices);
     const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(readoutHeight, error);
     if (backEnd == nullptr) {
-        std::fprintf(stderr, "veldra: %s\n", error.c_str());
+        std::fprintf(stderr, "veldra: %s\n", printableText(error).c_str());
         return 1;
     }
     const char* chosen =

@@ -10,6 +10,7 @@
 
 #include "app/desktop_readout.h"
 #include "platform/desktop/desktop.h"
+#include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 #include "views/views.h"
 
@@ -76,7 +77,8 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
     loadString(*instance, titleString, title, stringCapacity);
 
     RunningWindow running;
-    if (findRunningWindow(className, title, running)) {
+    std::string alone;  // why this copy cannot keep to one window, if it cannot
+    if (findRunningWindow(className, title, running, &alone)) {
         // With its owned windows, as the handheld does. A copy that does not answer shows
         // nothing, so this start must not end as if it had: it says so, and ends with 1.
         const std::string other =
@@ -89,6 +91,10 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         }
         return false;
     }
+    if (!alone.empty())
+        std::fprintf(stderr,
+                     "veldra: single instance off: %s; another start opens another window\n",
+                     printableText(alone).c_str());
 
     registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
     shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);

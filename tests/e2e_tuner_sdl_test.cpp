@@ -251,12 +251,14 @@ TEST(EndToEndStartTest, WithoutADisplayTheProgramSaysSoAndEnds) {
 
 // On a 4K screen the window starts at the largest scale that fits 90 % of its height,
 // strip included (5: 1200 x 1800); a scale it cannot use is said, and the fitting one used.
+// A scale is one digit: a "2" after a tab (or a space, or a sign) is refused, and said
+// escaped.
 TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
     ProgramWindow veldra;
     std::string why;
     if (!veldra.session.start(why, "3840x2160")) GTEST_SKIP() << "no X server: " << why;
     ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM},
-                              {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy", "VELDRA_SCALE=abc"}));
+                              {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy", "VELDRA_SCALE=\t2"}));
     std::string geometry;
     ASSERT_TRUE(xdotool(veldra.session, {"getwindowgeometry", std::to_string(veldra.window)}, &why,
                         stepTimeoutMs, &geometry))
@@ -265,7 +267,17 @@ TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
     ASSERT_TRUE(veldra.xdo({"windowclose", std::to_string(veldra.window)}));
     EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0);
     EXPECT_EQ(veldra.program.errorOutput(),
-              "veldra: VELDRA_SCALE=abc is not a whole number from 1 to 8; using 5\n");
+              "veldra: VELDRA_SCALE=\\t2 is not a whole number from 1 to 8; using 5\n");
+}
+
+// What the program says about its options shows their control characters escaped.
+TEST(EndToEndStartTest, AnOptionIsSaidEscaped) {
+    ChildProcess program;
+    std::string why;
+    ASSERT_TRUE(program.start({VELDRA_PROGRAM, "--\x1b[2J"}, {}, why)) << why;
+    EXPECT_EQ(program.wait(5000), std::optional<int>(2));
+    EXPECT_EQ(program.errorOutput(),
+              "veldra: unknown option --\\x1b[2J (veldra --help shows the options)\n");
 }
 
 }  // namespace

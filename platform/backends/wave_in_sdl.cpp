@@ -137,7 +137,7 @@ class Microphone : public WaveInSource {
             std::fprintf(
                 stderr,
                 "veldra: no input's name contains \"%s\" (%s); veldra --list-inputs lists them\n",
-                nameContains_.c_str(), SDL_GetCurrentAudioDriver());
+                printableText(nameContains_).c_str(), SDL_GetCurrentAudioDriver());
             return 0;
         }
         return 1;
@@ -207,7 +207,8 @@ class Microphone : public WaveInSource {
     }
 
     static std::string label(const Input& input) {
-        return input.systemDefault ? "the default input" : "the input \"" + input.name + "\"";
+        return input.systemDefault ? "the default input"
+                                   : "the input \"" + printableText(input.name) + "\"";
     }
 
     // Opens the input at its own rate and channel count and starts it. On false, why says so.
