@@ -13,6 +13,7 @@
 #include "analysis/analysis.h"
 #include "app/command_line.h"
 #include "display/display.h"
+#include "platform/fonts/fonts.h"
 #include "tests/support/tuner_setup.h"
 #include "tuner/tuner.h"
 #include "views/views.h"
@@ -189,6 +190,19 @@ TEST_F(PlayerChoicesTest, FlatsSpellNotesAndHighestFirstNumbersTheStrings) {
     EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Erhu),
               "You chose Erhu,\nwhich ranges from C3 to C6\n\n"
               "String 1 is: A 3, i.e.  219.98 Hz.\nString 2 is: D 3, i.e.  146.82 Hz.\n");
+}
+
+// The longest information texts (every tuning, a reference, the string numbers of two
+// digits' width never needed) stay above the O.K. band in the window's font: a tuning's
+// name or the reference wrapping onto a line of its own would push the strings under it.
+TEST_F(PlayerChoicesTest, EveryInformationTextFitsAboveTheOkBand) {
+    const GlyphFont& font = *builtInFonts().system().text;
+    for (const ExpectedTuning& t : expectedTunings) {
+        ASSERT_TRUE(applyTunerChoices({t.mode, findTuning(t.mode, t.name), 466, true, true}));
+        const std::string info = composeInstrumentInfo(t.mode);
+        EXPECT_LE(infoTextTop + textHeight(font, info, 240, true), okBandRect.top) << info;
+        EXPECT_EQ(textHeight(font, info, 240, true), textHeight(font, info, 1000, true)) << info;
+    }
 }
 
 // ---- The choices' own checks, and what a change of them leaves alone.
