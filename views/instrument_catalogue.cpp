@@ -21,7 +21,7 @@ const char* const displayNames[instrumentKindCount] = {
 // The tunings of each mode, the default first. A tuning's strings fit its mode's three
 // octaves, from its lowOctave in the catalogue below.
 constexpr int C = 0, D = 2, E = 4, F = 5, G = 7, A = 9, B = 11;  // semitones
-constexpr Tuning guitarTunings[] = {
+constexpr StringTuning guitarTunings[] = {
     {"standard",
      6,
      {position(2, E), position(2, A), position(3, D), position(3, G), position(3, B),
@@ -47,29 +47,29 @@ constexpr Tuning guitarTunings[] = {
      {position(2, E - 1), position(2, A - 1), position(3, D - 1), position(3, G - 1),
       position(3, B - 1), position(4, E - 1)}},
 };
-constexpr Tuning violinTunings[] = {
+constexpr StringTuning violinTunings[] = {
     {"standard", 4, {position(3, G), position(4, D), position(4, A), position(5, E)}},
     {"viola", 4, {position(3, C), position(3, G), position(4, D), position(4, A)}},
 };
-constexpr Tuning celloTunings[] = {
+constexpr StringTuning celloTunings[] = {
     {"standard", 4, {position(2, C), position(2, G), position(3, D), position(3, A)}},
 };
-constexpr Tuning erhuTunings[] = {
+constexpr StringTuning erhuTunings[] = {
     {"standard", 2, {position(3, D), position(3, A)}},
 };
-constexpr Tuning pipaTunings[] = {
+constexpr StringTuning pipaTunings[] = {
     {"standard", 4, {position(2, A), position(3, D), position(3, E), position(3, A)}},
 };
-constexpr Tuning bassTunings[] = {
+constexpr StringTuning bassTunings[] = {
     {"range", 0, {}},
     {"bass guitar", 4, {position(1, E), position(1, A), position(2, D), position(2, G)}},
 };
-constexpr Tuning rangeTunings[] = {
+constexpr StringTuning rangeTunings[] = {
     {"range", 0, {}},
 };
 
 template <size_t n>
-constexpr ModeEntry entry(int32_t lowOctave, const Tuning (&tunings)[n]) {
+constexpr ModeEntry entry(int32_t lowOctave, const StringTuning (&tunings)[n]) {
     return {lowOctave, static_cast<int32_t>(n), tunings};
 }
 
@@ -106,7 +106,7 @@ const ModeEntry* modeEntry(InstrumentKind kind) {
     return validKind(kind) ? &catalogue[static_cast<int32_t>(kind)] : nullptr;
 }
 
-const Tuning* modeTuning(InstrumentKind kind, int32_t index) {
+const StringTuning* modeTuning(InstrumentKind kind, int32_t index) {
     const ModeEntry* mode = modeEntry(kind);
     return mode != nullptr && index >= 0 && index < mode->tuningCount ? &mode->tunings[index]
                                                                       : nullptr;
@@ -134,7 +134,7 @@ bool findInstrument(std::string_view name, InstrumentKind& kind) {
 
 std::string tuningNames(InstrumentKind kind) {
     std::string names;
-    for (int32_t i = 0; const Tuning* tuning = modeTuning(kind, i); ++i)
+    for (int32_t i = 0; const StringTuning* tuning = modeTuning(kind, i); ++i)
         names += (i == 0 ? "" : ", ") + std::string(tuning->name);
     return names;
 }
@@ -175,7 +175,7 @@ std::string modeTitle(InstrumentKind kind) {
 }
 
 int32_t stringFrequencies(float out[maxStringCount], InstrumentKind kind) {
-    const Tuning* tuning = playedTuning(kind);
+    const StringTuning* tuning = playedTuning(kind);
     if (tuning == nullptr) return 0;
     // Exactly 1 for the scale's own A4, so its frequencies stay as they always were.
     const double ratio = referenceRatio();
@@ -189,7 +189,7 @@ int32_t stringFrequencies(float out[maxStringCount], InstrumentKind kind) {
 
 void stringNoteName(char out[4], InstrumentKind kind, int32_t index) {
     std::memcpy(out, noteTemplate, sizeof noteTemplate);
-    const Tuning* tuning = playedTuning(kind);
+    const StringTuning* tuning = playedTuning(kind);
     if (tuning == nullptr || index < 0 || index >= tuning->stringCount) return;
     const PitchPosition p = tuning->strings[index];
     const auto octave = static_cast<int32_t>(std::floor(static_cast<double>(p)));

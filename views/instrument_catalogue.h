@@ -40,7 +40,7 @@ inline constexpr int32_t maxTuningCount = 6;  // Guitar has the most tunings
 inline constexpr int32_t dialOctaveSpan = 3;  // turns of the dial, the same for every mode
 
 // One way to tune a mode's open strings.
-struct Tuning {
+struct StringTuning {
     const char* name;     // as a player says it: "standard", "drop D", "range"
     int32_t stringCount;  // open strings, 0..6; 0 for a range without strings
     // Lowest string first; the nearest floats to octave + semitone / 12.
@@ -49,16 +49,16 @@ struct Tuning {
 
 // A mode's place in the catalogue.
 struct ModeEntry {
-    int32_t lowOctave;      // octave at the dial's inner start
-    int32_t tuningCount;    // 1..maxTuningCount
-    const Tuning* tunings;  // the first is the default
+    int32_t lowOctave;            // octave at the dial's inner start
+    int32_t tuningCount;          // 1..maxTuningCount
+    const StringTuning* tunings;  // the first is the default
 };
 
 // The catalogue entry of kind, or nullptr for a value outside 0..7.
 const ModeEntry* modeEntry(InstrumentKind kind);
 
 // Tuning index of kind, or nullptr when kind or index is outside the catalogue.
-const Tuning* modeTuning(InstrumentKind kind, int32_t index);
+const StringTuning* modeTuning(InstrumentKind kind, int32_t index);
 
 // The tuning of kind called name, ignoring case, spaces and hyphens ("Drop-D", "dropd");
 // -1 when kind has none of that name.

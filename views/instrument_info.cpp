@@ -14,7 +14,7 @@ std::string composeInstrumentInfo(InstrumentKind kind) {
 
     // A tuning other than the default is named after the mode, and a chosen A4 takes the
     // blank line before the strings, so the text keeps its lines and clears the O.K. band.
-    const Tuning* tuning = playedTuning(kind);
+    const StringTuning* tuning = playedTuning(kind);
     if (tuning != modeTuning(kind, 0)) name = name + " (" + tuning->name + ")";
     char reference[32] = "";
     if (const int32_t a4 = playerChoices().referenceA4; a4 != 0)

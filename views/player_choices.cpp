@@ -34,7 +34,7 @@ void resetPlayerChoices() {
     current = PlayerChoices{};
 }
 
-const Tuning* playedTuning(InstrumentKind kind) {
+const StringTuning* playedTuning(InstrumentKind kind) {
     return modeTuning(kind, kind == current.mode ? current.tuning : 0);
 }
 

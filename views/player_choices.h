@@ -50,7 +50,7 @@ void resetPlayerChoices();
 
 // The tuning kind's strings are in: the chosen one for the chosen mode, the default for
 // any other mode; nullptr for a kind outside 0..7.
-const Tuning* playedTuning(InstrumentKind kind);
+const StringTuning* playedTuning(InstrumentKind kind);
 
 // The scale's own A4 in Hz (439.956...).
 double scaleA4();

@@ -92,7 +92,7 @@ void setDialGeometry(int32_t centreX, int32_t centreY, int32_t innerRadius, int3
 void setupInstrument(InstrumentKind kind) {
     const ModeEntry* mode = modeEntry(kind);
     if (mode == nullptr) return;
-    const Tuning* tuning = playedTuning(kind);
+    const StringTuning* tuning = playedTuning(kind);
     configureDial(mode->lowOctave, dialOctaveSpan, tuning->strings, tuning->stringCount);
 }
 
