@@ -185,11 +185,6 @@ TEST_F(PlayerChoicesTest, FlatsSpellNotesAndHighestFirstNumbersTheStrings) {
               "You chose Guitar (half step down),\nwhich ranges from C2 to C5\n\n"
               "String 1 is: Eb4, i.e.  311.10 Hz.\n");
     EXPECT_NE(info.find("String 6 is: Eb2"), std::string::npos);
-    // Another mode shows its own default, with the same spelling and numbering.
-    applyTunerMode(InstrumentKind::Erhu);
-    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Erhu),
-              "You chose Erhu,\nwhich ranges from C3 to C6\n\n"
-              "String 1 is: A 3, i.e.  219.98 Hz.\nString 2 is: D 3, i.e.  146.82 Hz.\n");
 }
 
 // The longest information texts (every tuning, a reference, the string numbers of two

@@ -655,9 +655,7 @@ TEST_F(VeldraFileProgramTest, TheReferenceAndTuningOptionsAndTheirWrongValues) {
     EXPECT_EQ(list.out.rfind("guitar: standard (default), drop D, DADGAD,", 0), 0u) << list.out;
     const std::pair<std::vector<std::string>, const char*> wrong[] = {
         {{"--a4", "414", tone}, "--a4 takes a whole number of hertz from 415 to 466"},
-        {{"--a4=442.5", tone}, "not \"442.5\""},
         {{"--tuning", "drop d", "--mode", "violin", tone}, "unknown tuning \"drop d\" for Violin"},
-        {{"--flats=1", tone}, "--flats takes no value"},
     };
     for (const auto& [args, said] : wrong) {
         const Result r = run(args);
