@@ -14,7 +14,8 @@
 #   make fuzz    the fuzz targets (clang, libFuzzer, ASan + UBSan) for FUZZ_SECONDS each
 #                (300 s here)
 #   make soak    an hour of the demo through the whole capture road (optimised build)
-#   make bench   build and run the benchmarks (optimised build)
+#   make bench   build and run the benchmarks (optimised build), and the accuracy benchmark
+#                (scripts/accuracy-bench: conditioned, --raw and aubio's yin side by side)
 #   make web     the browser build: the site in build/web (em++ with the native tree's
 #                glyph tables; the tuner for node beside it in build/wasm)
 #   make run     build and start veldra on the microphone
@@ -149,8 +150,15 @@ soak: deps
 
 bench: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build $(BUILD)/release -j $(JOBS) --target benchmarks
+	cmake --build $(BUILD)/release -j $(JOBS) --target benchmarks veldra-file
 	@for b in $(BUILD)/release/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+	@echo "== scripts/accuracy-bench (the set made once in $(BUILD)/accuracy)"
+	scripts/accuracy-bench $(BUILD)/release/tools/veldra-file/veldra-file --work $(BUILD)/accuracy
+	@echo "== the soundfont notes again from two other soundfonts (the stage was tuned on none of MuseScore's)"
+	scripts/accuracy-bench $(BUILD)/release/tools/veldra-file/veldra-file --work $(BUILD)/accuracy \
+	  --soundfont /usr/share/sounds/sf2/FluidR3_GM.sf2 --only soundfont
+	scripts/accuracy-bench $(BUILD)/release/tools/veldra-file/veldra-file --work $(BUILD)/accuracy \
+	  --soundfont /usr/share/sounds/sf3/MuseScore_General_Lite.sf3 --only soundfont
 
 run: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

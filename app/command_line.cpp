@@ -44,6 +44,12 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
             }
             if (!readChoiceOption(word, value, options.choices, error)) return false;
             if (options.choices.listTunings) options.action = ProgramAction::ListTunings;
+        } else if (word == "--raw") {
+            if (valueAttached) {
+                error = "--raw takes no value";
+                return false;
+            }
+            options.raw = true;
         } else if (word == "--input") {
             if (!valueAttached) {
                 if (i + 1 == argc) {
@@ -66,7 +72,7 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
 }
 
 std::string programUsage() {
-    return std::string("Usage: veldra [--input VALUE] [choices]\n") +
+    return std::string("Usage: veldra [--input VALUE] [--raw] [choices]\n") +
            "       veldra --list-inputs | --tuning list | --help | --version\n"
            "\n"
            "Veldra listens to a microphone and shows the pitch you play on a spiral dial.\n"
@@ -76,6 +82,8 @@ std::string programUsage() {
            "                    demo        the built-in demo performance\n"
            "                    FILE        a sound file, played at its real pace\n"
            "                  without it, the system's default input\n"
+           "  --raw           feed the samples to the analysis untouched, without the input\n"
+           "                  conditioning (band, gain and gate)\n"
            "\n"
            "  The player's choices, for this run only:\n"
            "  --mode NAME     start in mode NAME: guitar, violin, cello, erhu, pipa, bass,\n"

@@ -1,7 +1,8 @@
 // veldra's command line:
 //
-//   veldra [--input VALUE]   the tuner; VALUE chooses what it hears, as VELDRA_INPUT does
-//                            (mic:TEXT, demo, a sound file), and wins over the variable
+//   veldra [--input VALUE] [--raw]   the tuner; VALUE chooses what it hears, as
+//                            VELDRA_INPUT does (mic:TEXT, demo, a sound file), and wins over
+//                            the variable; --raw feeds the analysis without conditioning
 //          [--mode NAME] [--tuning NAME] [--a4 HZ] [--flats | --sharps]
 //          [--strings-from-highest | --strings-from-lowest]
 //                            the player's choices for this run (tuner_choices.h), laid over
@@ -25,6 +26,7 @@ struct ProgramOptions {
     ProgramAction action = ProgramAction::Run;
     bool inputGiven = false;  // --input was given
     std::string input;        // its value
+    bool raw = false;         // --raw: the samples reach the analysis unconditioned
     ChoiceOverrides choices;  // --mode, --tuning, --a4, ...: for this run only
 };
 

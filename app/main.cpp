@@ -39,6 +39,17 @@ int listInputs() {
     return 0;
 }
 
+// The program's end with code. A sound thread left stuck in a sound server that does not
+// answer (soundThreadAbandoned) must not have the process's destructors run under it: by
+// now the orderly parts are done, so the process leaves at once.
+int leave(int code) {
+    if (veldra::soundThreadAbandoned()) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +69,7 @@ int main(int argc, char** argv) {
             std::printf("veldra %s\n", VELDRA_VERSION);
             return 0;
         case ProgramAction::ListInputs:
-            return listInputs();
+            return leave(listInputs());
         case ProgramAction::ListTunings:
             // A list that did not reach its reader is a failure, as in veldra-file.
             if (std::fputs(tuningList().c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
@@ -82,11 +93,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "veldra: %s\n", printableText(error).c_str());
         return 1;
     }
+    setInputConditioning(!options.raw);
     const char* chosen =
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
-    const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
+    std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
     setInputStateListener(inputStateChanged);
     const int32_t exitCode = runProgram(*backEnd, input.get(), builtInFonts().system());
     setInputStateListener(nullptr);
-    return exitCode;
+    input.reset();
+    return leave(exitCode);
 }

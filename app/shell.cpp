@@ -32,9 +32,9 @@ constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
 
 }  // namespace
 
-void inputStateChanged(bool lost) {
+void inputStateChanged(InputState state) {
     if (shell.mainWindow != nullptr)
-        postMessage(shell.mainWindow, InputStateMessage, lost ? 1 : 0, 0);
+        postMessage(shell.mainWindow, InputStateMessage, static_cast<uintptr_t>(state), 0);
 }
 
 const ShellState& shellState() {
@@ -139,9 +139,13 @@ void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
     setNavigationBarText(window, modeTitle(tunerChoices().mode));
     if (!startTunerCapture(*window)) {
-        // Standard error already names the input and why it failed.
+        // Standard error has named the input and why it failed; the box and the readout
+        // say it too.
+        const std::string why = inputFailure();
+        setInputFailed(why);
         shell.exitCode = 1;
-        showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxExclamation);
+        showMessageBox(window, why.empty() ? "Sound input failed!" : "Sound input failed!\n" + why,
+                       "Fatal error", messageBoxExclamation);
         postMessage(window, messageClose, 0, 0);
     }
 }
@@ -225,11 +229,14 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
 
 // ---- the input's state ----
 
-void inputState(bool lost) {
+void inputState(InputState state) {
     char title[stringCapacity];
     loadString(*shell.appInstance, titleString, title, stringCapacity);
-    setDesktopTitle(lost ? std::string(title) + ": input lost, retrying" : std::string(title));
-    setInputLost(lost);
+    const char* said = state == InputState::Lost          ? ": input lost, retrying"
+                       : state == InputState::LostForGood ? ": input lost"
+                                                          : "";
+    setDesktopTitle(std::string(title) + said);
+    setInputLost(state != InputState::Present, state == InputState::LostForGood);
 }
 
 // ---- shut-down ----
@@ -286,7 +293,7 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
             if (wParam == keySpace || wParam == keyReturn) resumeTuner();
             return 0;
         case InputStateMessage:
-            inputState(wParam != 0);
+            inputState(static_cast<InputState>(wParam));
             return 0;
         default:
             if (handleTunerMessage(message)) return 0;

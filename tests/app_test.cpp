@@ -178,6 +178,7 @@ TEST_F(AppTest, HelpWithoutABrowserSaysWhereThePageIs) {
 // program did not do what it was started for.
 TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder) {
     input.devices = 0;
+    input.failure = "no sound system: Connection refused";
     answerModalsWithEnter();
     bool streamStoppedAtClose = false, lockStillThereAtClose = false;
     screen.setCloseObserver([&] {
@@ -185,7 +186,11 @@ TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder
         lockStillThereAtClose = handoffState().notifyWindow != nullptr;
     });
     EXPECT_EQ(programEntry(&programResources(), showNormal), 1);
-    EXPECT_EQ(seenModals, (Seen{"Detect Setting", "Fatal error: Sound input failed!"}));
+    // The reason, in the box and the readout, for a player who never sees standard error.
+    EXPECT_EQ(seenModals, (Seen{"Detect Setting",
+                                "Fatal error: Sound input failed!\n"
+                                "no sound system: Connection refused"}));
+    EXPECT_EQ(desktopReadout(), failedInputReadout("no sound system: Connection refused"));
     EXPECT_EQ(screen.closeCalls(), 1);
     EXPECT_TRUE(streamStoppedAtClose);
     EXPECT_TRUE(lockStillThereAtClose);

@@ -16,12 +16,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -223,6 +225,34 @@ TEST_F(EndToEndTest, TerminateHangUpAndAClosedWindowEndTheProgramInOrder) {
         EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0))
             << veldra.program.errorOutput();
     }
+}
+
+// A recording that cannot be read further while it plays (a disk's read error 2 s into the
+// sound, from the fault library) is a lost input, said once: the title and the readout say
+// so, and the file is not read again.
+TEST_F(EndToEndTest, AReadErrorWhilePlayingIsALostInputSaidOnce) {
+#ifndef VELDRA_FAULT_SHIM
+    GTEST_SKIP() << "no fault library in this build";
+#else
+    const std::string wav = folder.path("a-string.wav");
+    ASSERT_TRUE(veldra.launch(
+        {VELDRA_PROGRAM, "--input", wav},
+        {"SDL_AUDIODRIVER=dummy", "LD_PRELOAD=" VELDRA_FAULT_SHIM, "VELDRA_FAULT_FILE=" + wav,
+         "VELDRA_FAULT_AFTER=" + std::to_string(44 + 2 * 22050 * 2)}));
+    ASSERT_TRUE(veldra.key("Return"));
+    ASSERT_NE(findWindow(veldra.session, "Veldra: input lost", stepTimeoutMs), 0u)
+        << veldra.program.errorOutput();
+    const Picture lost = readoutPicture({ReadoutKind::InputEnded});
+    ASSERT_TRUE(veldra.waitFor("the readout of an input lost for good",
+                               [&](const Picture& p) { return showsReadout(p, lost); }));
+    std::this_thread::sleep_for(std::chrono::seconds(3));  // a retry would have come by now
+    const std::string said = veldra.program.errorOutput();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(said.rfind("veldra: lost the input " + wav + ": read error at ", 0), 0u) << said;
+    EXPECT_NE(findWindow(veldra.session, "Veldra: input lost", 2000), 0u);  // still
+    ASSERT_TRUE(veldra.key("ctrl+q"));
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0));
+#endif
 }
 
 // Without a display, or with one nobody serves, the program says so in one line and ends

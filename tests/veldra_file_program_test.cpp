@@ -149,7 +149,8 @@ std::string differingColumns(const std::string& header, const std::string& got,
 TEST_F(VeldraFileProgramTest, ReferenceRecordingsLineForLine) {
     for (const ReferenceCase& c : referenceCases()) {
         SCOPED_TRACE(c.recording + "." + c.modes);
-        std::vector<std::string> args = {"--csv"};
+        // The recordings' expected lines are the analysis's own: the raw road.
+        std::vector<std::string> args = {"--csv", "--raw"};
         for (const std::string& mode : split(c.modes, '-'))
             if (mode != "startup") args.insert(args.end(), {"--mode", mode});
         args.push_back(testDataPath(c.recording + ".wav"));
@@ -663,6 +664,28 @@ TEST_F(VeldraFileProgramTest, TheReferenceAndTuningOptionsAndTheirWrongValues) {
         expectOneErrorLine(r, said);
         EXPECT_EQ(r.out, "");
     }
+}
+
+// A tone that stops dead: a second into the zeros no note is shown, where the last one
+// stayed for as long as the zeros lasted; the dial shows no needle from then on.
+TEST_F(VeldraFileProgramTest, ASecondOfDigitalSilenceEndsTheLastNote) {
+    std::vector<float> sound(12 * 22050, 0.0f);
+    for (int i = 0; i < 2 * 22050; ++i)
+        sound[i] = static_cast<float>(0.4 * std::sin(2 * M_PI * 440.0 * i / 22050));
+    writeSoundFile(file("stops.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, sound);
+    const Result table = run({file("stops.wav")});
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    const size_t last = table.out.rfind("A 4");
+    ASSERT_NE(last, std::string::npos) << table.out;
+    double from = 0, to = 0;
+    ASSERT_EQ(
+        std::sscanf(table.out.c_str() + table.out.rfind('\n', last) + 1, "%lf-%lf", &from, &to), 2)
+        << table.out;
+    EXPECT_GT(to, 2.8) << table.out;  // the zeros began at 2.0
+    EXPECT_LT(to, 3.05) << table.out;
+    const Result csv = run({"--csv", file("stops.wav")});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_EQ(csv.out.substr(csv.out.rfind(',') + 1), "none\n");
 }
 
 // Three hours of 22050 Hz mono sound, silence after the first seconds, kept sparse on

@@ -1,7 +1,9 @@
 #include "tuner/block_pipeline.h"
 
 #include "analysis/analysis.h"
+#include "conditioning/conditioning.h"
 #include "display/display.h"
+#include "tuner/digital_silence.h"
 #include "tuner/tuner_internal.h"
 #include "views/views.h"
 
@@ -15,6 +17,11 @@ constexpr PipelineState startState() {
 }
 
 PipelineState state = startState();
+
+// The conditioned copy of a block. The capture's blocks and veldra-file's are 220 samples;
+// room for 0.4 s takes the longest the fuzzer makes in one piece.
+constexpr int32_t conditionedCapacity = sampleRate * 2 / 5;
+int16_t conditioned[conditionedCapacity];
 
 // Advances the refresh phase by count samples; true when this block is a refresh point.
 // The accumulator ends in 1..interval. A block longer than the interval passes more than
@@ -42,7 +49,22 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     // the uninterrupted count puts it.
     if (tunerState().paused) return;
 
-    const bool stable = trackBlock(block, count);
+    hearDigitalSilence(block, count);  // on the input itself: raw or conditioned alike
+    // What the analysis and the trace read: the conditioned copy, or the block itself with
+    // conditioning off. A block longer than the copy's room goes through in parts, each
+    // analysed and traced; the last part stands for the block in what follows.
+    const int16_t* samples = block;
+    if (conditionerState().enabled) {
+        for (; count > conditionedCapacity;
+             block += conditionedCapacity, count -= conditionedCapacity) {
+            conditionBlock(block, conditioned, conditionedCapacity);
+            trackBlock(conditioned, conditionedCapacity);
+            drawTrace(conditioned, conditionedCapacity, backlog, recentPeriod(0));
+        }
+        conditionBlock(block, conditioned, count);
+        samples = conditioned;
+    }
+    const bool stable = trackBlock(samples, count);
     double period = currentPeriod();
     const double listedPeriod = recentPeriod(0);  // 0.0 while none is listed
     const bool showFrame = refresh && !backlog;
@@ -56,7 +78,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
         s.shownStable = stable;
         tuner_internal::noteDialReading(frequency, stable);
     }
-    drawTrace(block, count, backlog, listedPeriod);
+    drawTrace(samples, count, backlog, listedPeriod);
     if (showFrame) {
         presentFrame();
         fadeInk();
@@ -72,6 +94,10 @@ bool setRefreshDivisor(int32_t divisor) {
     if (divisor < 1 || divisor > sampleRate) return false;
     state.refreshDivisor = divisor;
     return true;
+}
+
+void setInputConditioning(bool on) {
+    setConditioning(on);
 }
 
 const PipelineState& pipelineState() {

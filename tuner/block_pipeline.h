@@ -14,10 +14,10 @@
 // samples in all, (n - 1) / 2205 refresh points have passed; a block that spans more
 // than one shows one frame and drops the others.
 //
-// Order within one call: trackBlock; currentPeriod; at a refresh point updateDial;
-// drawTrace; at a refresh point presentFrame, then fadeInk. The dial and the trace are
-// handed what they show: the frequency of the smoothed period, the stable flag and the
-// most recently listed period with its frequency.
+// Order within one call: hearDigitalSilence (digital_silence.h); trackBlock; currentPeriod;
+// at a refresh point updateDial; drawTrace; at a refresh point presentFrame, then fadeInk.
+// The dial and the trace are handed what they show: the frequency of the smoothed period,
+// the stable flag and the most recently listed period with its frequency.
 //   - While the tuner is paused (tuner_state.h) the block is counted toward the refresh
 //     phase but nothing else happens: no analysis, no drawing.
 //   - With backlog (more sound already waiting) the block is analysed and the trace keeps
@@ -57,6 +57,10 @@ bool setRefreshDivisor(int32_t divisor);
 
 // Read-only view.
 const PipelineState& pipelineState();
+
+// The input conditioning before the analysis (conditioning/): on, as after every start,
+// or off (--raw: the analysis and the trace read the blocks as they come).
+void setInputConditioning(bool on);
 
 // Back to the start values: divisor 10, nothing counted.
 void resetBlockPipeline();

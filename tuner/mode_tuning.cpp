@@ -1,6 +1,9 @@
 #include "tuner/mode_tuning.h"
 
+#include <cmath>
+
 #include "analysis/analysis.h"
+#include "conditioning/conditioning.h"
 #include "tuner/tuner_internal.h"
 
 namespace veldra {
@@ -15,6 +18,18 @@ void applyModeTuning(InstrumentKind kind) {
     }
 }
 
+void applyConditioningRange(InstrumentKind kind) {
+    const ModeEntry* mode = modeEntry(kind);
+    if (mode == nullptr) return;
+    // The dial's first C, and the C three turns above it where the dial ends.
+    const double dialLow = c1Frequency * std::pow(2.0, mode->lowOctave - 1);
+    float strings[maxStringCount];
+    const bool stringed = stringFrequencies(strings, kind) > 0;
+    setConditioningRange({stringed ? strings[0] : static_cast<float>(dialLow),
+                          static_cast<float>(dialLow * (1 << dialOctaveSpan)),
+                          kind != InstrumentKind::Bass});
+}
+
 void applyTunerMode(InstrumentKind kind) {
     if (modeEntry(kind) == nullptr) return;
     PlayerChoices choices = tunerState().choices;
@@ -24,6 +39,7 @@ void applyTunerMode(InstrumentKind kind) {
     tuner_internal::markTunerChoices(choices);
     setupInstrument(kind);
     applyModeTuning(kind);
+    applyConditioningRange(kind);
 }
 
 }  // namespace veldra

@@ -16,6 +16,8 @@ bool applyTunerChoices(const TunerChoices& choices) {
     if (changed) tuner_internal::dropTunerReading();
     if (tunerState().started) setupInstrument(choices.mode);
     if (newMode) applyModeTuning(choices.mode);
+    // The lowest string moves with the tuning and the reference.
+    applyConditioningRange(choices.mode);
     return true;
 }
 

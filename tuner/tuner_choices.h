@@ -14,7 +14,8 @@
 // A change drops the reading the readout shows (worded under the old choices) until the
 // next dial refresh. A new mode brings its tuning values for the analysis (mode_tuning.h),
 // as choosing it from the menu does; with the same mode the analysis is left as it is, so
-// choosing a tuning or a reference never disturbs the pitch being followed.
+// choosing a tuning or a reference never disturbs the pitch being followed. The
+// conditioning's range follows the lowest string of the tuning at the reference.
 //
 // Thread: main thread only.
 #pragma once

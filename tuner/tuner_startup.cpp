@@ -2,8 +2,11 @@
 
 #include "analysis/analysis.h"
 #include "audio/audio.h"
+#include "conditioning/conditioning.h"
 #include "display/display.h"
 #include "tuner/block_pipeline.h"
+#include "tuner/digital_silence.h"
+#include "tuner/mode_tuning.h"
 #include "tuner/tuner_internal.h"
 #include "tuner/tuner_state.h"
 #include "views/views.h"
@@ -41,6 +44,7 @@ void startTunerViews(Window& window, const Bitmap& background) {
     setDialGeometry(dialCentreX, dialCentreY, dialInnerRadius, dialOuterRadius);
     captureBackground(window, background);
     setupInstrument(tunerState().choices.mode);
+    applyConditioningRange(tunerState().choices.mode);
     tuner_internal::markTunerStarted();
 }
 
@@ -74,10 +78,20 @@ void stopTuner() {
     }
 }
 
+void restartAnalysis() {
+    const int32_t rate = detectorState().analysisRate;
+    resetDetector();
+    setAnalysisRate(rate);
+    restartValidator();
+    resetDigitalSilence();
+}
+
 void resetTuner() {
     resetDetector();
     resetValidator();
     resetBlockPipeline();
+    resetDigitalSilence();
+    resetConditioner();
     resetDisplay();
     resetDial();
     resetTrace();

@@ -9,11 +9,15 @@
 //                            phase runs on, so the first refresh after it falls where the
 //                            uninterrupted count puts it
 //   setInputLost             the sound input went away (its marks come off the screen at
-//                            once, so no needle pretends) or came back
+//                            once, so no needle pretends), for good or to be tried again,
+//                            or came back: the analysis then starts afresh, so that
+//                            nothing heard before the loss is read again
+//   setInputFailed           no input would open: the readout says why from then on
 //   handleTunerMessage       the capture hand-off's wake-up: the waiting sound analysed
 //   listenToReadout          who is told what the readout says: at once, then on each change
 //
-// What the readout says: nothing before the views are set up; "input lost" while it is;
+// What the readout says: nothing before the views are set up; why, once the input failed;
+// "input lost" (or that it is lost for good) while it is;
 // "paused" while paused; otherwise the reading of the last dial refresh, which a pause or
 // a lost input empties (a reading from before them is stale).
 //
@@ -22,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "views/views.h"
 
@@ -34,6 +39,9 @@ struct TunerState {
     bool started;              // the views are set up: set by startTunerViews
     bool paused;               // set by pauseTuner, cleared by resumeTuner; read by analyzeBlock
     bool inputLost;            // set and cleared by setInputLost
+    bool inputLostForGood;     // with inputLost: it is not tried again; set by setInputLost
+    Readout failure;           // the failed input's readout (kind InputFailed); Empty until
+                               // setInputFailed
     PlayerChoices choices;     // the player's choices (tuner_choices.h): Guitar's standard
                                // tuning at start; set by applyTunerMode and
                                // applyTunerChoices
@@ -46,7 +54,8 @@ struct TunerState {
 
 void pauseTuner();
 void resumeTuner();
-void setInputLost(bool lost);
+void setInputLost(bool lost, bool forGood = false);
+void setInputFailed(std::string_view reason);
 
 // The capture hand-off's wake-up (its CaptureReadyMessage): the waiting sound goes through
 // the pipeline and true comes back. Any other message: false, nothing done.

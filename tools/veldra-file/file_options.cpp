@@ -70,6 +70,8 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             options.demo = true;
         } else if (arg == "--csv") {
             options.csv = true;
+        } else if (arg == "--raw") {
+            options.raw = true;
         } else if (choiceOption(arg) != ChoiceOption::No) {
             if (!readChoiceOption(arg, value, given, error)) return false;
             // Each --mode is a mode command of its own, applied in order.
@@ -142,6 +144,8 @@ std::string fileUsage() {
            std::string(choiceOptionsHelp) +
            "\n"
            "  --csv           one CSV line per refresh instead of the table\n"
+           "  --raw           feed the samples to the analysis untouched, without the input\n"
+           "                  conditioning (band, gain and gate)\n"
            "  --png FILE      write the 240 x 320 screen after the last block\n"
            "  --at SECONDS    ... or as it stands at that point of the sound\n"
            "  --frames DIR    write the screen at every refresh, DIR/frame-000001.png, ...\n"

@@ -2,7 +2,7 @@
 //
 //   veldra-file [--mode NAME]... [--tuning NAME] [--a4 HZ] [--flats | --sharps]
 //               [--strings-from-highest | --strings-from-lowest]
-//               [--csv] [--png FILE [--at SECONDS]] [--frames DIR] FILE
+//               [--csv] [--raw] [--png FILE [--at SECONDS]] [--frames DIR] FILE
 //   veldra-file --demo [options]      the built-in demo performance instead of a file
 //   veldra-file --tuning list         every mode's tunings
 //   veldra-file --help | --version
@@ -38,6 +38,7 @@ struct FileOptions {
     bool choicesGiven = false;
     PlayerChoices choices;
     bool csv = false;        // one CSV line per refresh instead of the table
+    bool raw = false;        // the samples reach the analysis unconditioned
     std::string pngPath;     // screen picture to write; empty for none
     bool atGiven = false;    // the picture is taken at atSeconds, not at the end
     double atSeconds = 0.0;  // seconds of sound, >= 0

@@ -81,6 +81,7 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         closeDisplay();
         return fail(err, "cannot open the headless display");
     }
+    setInputConditioning(!options.raw);
     for (InstrumentKind mode : options.modes)
         applyTunerMode(mode);
     if (options.choicesGiven) applyTunerChoices(options.choices);

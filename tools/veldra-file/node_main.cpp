@@ -4,7 +4,8 @@
 // build computes what the native one does, to the last bit (web/tests/), and time it over
 // the demo performance (scripts/web-figures).
 //
-// The calls, in order: vfn_start with the modes (names joined by ',', or empty), then
+// The calls, in order: vfn_start with the modes (names joined by ',', or empty) and
+// whether to tune raw (1, as veldra-file --raw) or conditioned (0), then
 // vfn_block for every 220-sample block (written at vfn_block_buffer first), which returns
 // the CSV line of a refresh point or null; vfn_demo runs the demo performance through the
 // tuner as the pipeline benchmark does.
@@ -35,10 +36,11 @@ std::vector<int16_t> demo;  // the demo performance at the tuner's rate, made on
 extern "C" {
 
 // False (0) for an unknown mode name or a display that cannot be opened.
-EMSCRIPTEN_KEEPALIVE int32_t vfn_start(const char* modes) {
+EMSCRIPTEN_KEEPALIVE int32_t vfn_start(const char* modes, int32_t raw) {
     using namespace veldra;
     closeDisplay();
     if (!tuner.start()) return 0;
+    setInputConditioning(raw == 0);
     const std::string names = modes;
     for (size_t at = 0; at < names.size();) {
         size_t end = names.find(',', at);
@@ -77,7 +79,7 @@ EMSCRIPTEN_KEEPALIVE int32_t vfn_demo(int32_t count) {
         demo.resize(static_cast<size_t>(sound.length));
         pullDemoSound(sound, demo.data(), static_cast<int32_t>(demo.size()));
     }
-    if (vfn_start("") == 0) return -1;
+    if (vfn_start("", 0) == 0) return -1;
     size_t at = 0;
     for (int32_t b = 0; b < count; ++b) {
         analyzeBlock(&demo[at], captureBlockSamples, false);

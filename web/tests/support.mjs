@@ -220,10 +220,10 @@ export async function loadTuner() {
 
 // What that tuner prints for 16-bit samples at 22050 Hz: veldra-file's CSV lines without
 // their header, in the modes named as veldra-file's --mode takes them ('' for the start-up
-// mode); null when the modes are refused.
-export function tunerLines(tuner, samples, modes = '') {
+// mode), raw as with --raw or conditioned; null when the modes are refused.
+export function tunerLines(tuner, samples, modes = '', raw = false) {
   const text = tuner.allocateUTF8(modes);
-  const started = tuner._vfn_start(text);
+  const started = tuner._vfn_start(text, raw ? 1 : 0);
   tuner._free(text);
   if (started !== 1) return null;
   const lines = [];

@@ -1,6 +1,6 @@
 // veldra-file's tuner built for the browser (veldra-file-node.mjs, WebAssembly) over the
-// reference recordings of tests/data: every CSV line the same as the native build must
-// print, so the browser's analysis, dial and catalogue match the native ones to the bit.
+// reference recordings of tests/data, raw: every CSV line the same as the native build must
+// print with --raw, so the browser's analysis, dial and catalogue match the native ones to the bit.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -26,7 +26,7 @@ test('the WebAssembly tuner prints every reference line as the native one does',
     const [name, modes] = file.replace(/\.csv$/, '').split('.');
     const sound = samples(path.join(data, `${name}.wav`));
     const modeNames = modes === 'startup' ? '' : modes.replace(/-/g, ',');
-    const lines = tunerLines(tuner, sound, modeNames);
+    const lines = tunerLines(tuner, sound, modeNames, true);
     assert.ok(lines !== null, file);
     lines.unshift('block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle');
     const want = fs.readFileSync(path.join(data, file), 'utf8').trimEnd().split('\n');

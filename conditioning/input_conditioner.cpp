@@ -1,0 +1,221 @@
+#include "conditioning/input_conditioner.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace veldra {
+namespace {
+
+constexpr double rate = 22050.0;  // the analysis's rate, samples per second
+
+// The band around a note of f Hz: high-pass at f * bandHighPassRatio, low-pass at
+// f * bandLowPassRatio. A second harmonic at 2 f lies 1.48 times past the low-pass corner
+// and loses 13.5 dB against the fundamental (4th order: 1 / sqrt(1 + 1.48^8)), enough
+// that it no longer makes a second rise per period; a narrower band moved clean low tones'
+// readings by a quarter of a cent.
+constexpr double bandHighPassRatio = 0.75;
+constexpr double bandLowPassRatio = 1.35;
+constexpr double bandMoveRatio = 0.04;  // the band moves when the note strays further
+
+// The high-pass never goes below floorRatio times the lowest note. The estimate looks down
+// to estimateFloorRatio times it, and at least to humFloorHz, so that it sees mains hum's
+// whole period (20 ms at 50 Hz) and not only the harmonics that fall in a violin's range;
+// a note counts as in range from a semitone below the lowest note.
+constexpr double floorRatio = 0.7;
+constexpr double estimateFloorRatio = 0.7;
+constexpr double humFloorHz = 45.0;
+constexpr double inRangeRatio = 0.94;
+constexpr int32_t belowRunToShut = 3;  // estimates, 70 ms
+// The band holds a note an octave below the estimate while the note's own period still
+// repeats this well, unless the level rose by attackRatio since the last estimate.
+constexpr float octaveHoldThreshold = 0.25f;
+constexpr float attackRatio = 2.0f;
+
+// The gate, on the estimator's filtered level in sample units: open at 150 (-46.8 dBFS),
+// closed again under 65 (-54 dBFS): noise peaking at -50 dBFS stays out, a note peaking
+// at -40 dBFS gets in and is read as it dies away.
+constexpr float gateOpenLevel = 150.0f;
+constexpr float gateCloseLevel = 65.0f;
+
+// The gain: the band's peak goes to targetPeak (-6 dBFS); the envelope falls by
+// releasePerStep each decimated sample (a time constant of 0.4 s), and the gain is at most
+// maxGain (+54 dB, enough to lift a -46 dBFS note in a band that dims it by 14 dB).
+constexpr float targetPeak = 16384.0f;
+constexpr float maxGain = 500.0f;
+constexpr float releasePerStep = 0.999547f;  // exp(-4 / (0.4 * 22050))
+constexpr float holdShare = 0.9f;            // a peak this close to the envelope holds it
+constexpr double holdPeriods = 1.5;
+
+// Back to the full rate: a Catmull-Rom cubic through four decimated band samples gives the
+// four input-rate samples between the middle two; weights[t] for t = 0, 1/4, 2/4, 3/4,
+// from 0.5 (2 p1 + (p2 - p0) t + (2 p0 - 5 p1 + 4 p2 - p3) t^2 + (3 p1 - p0 - 3 p2 + p3) t^3).
+constexpr float cubicWeights[estimateDecimation][4] = {
+    {0.0f, 1.0f, 0.0f, 0.0f},
+    {-0.0703125f, 0.8671875f, 0.2265625f, -0.0234375f},
+    {-0.0625f, 0.5625f, 0.5625f, -0.0625f},
+    {-0.0234375f, 0.2265625f, 0.8671875f, -0.0703125f},
+};
+constexpr double decimatedRate = rate / estimateDecimation;
+
+ConditionerState state{};
+
+void placeBand(ConditionerState& s, double hz) {
+    s.bandHz = static_cast<float>(hz);
+    s.holdSteps = static_cast<int32_t>(std::ceil(holdPeriods * decimatedRate / hz));
+    const double highPassHz = std::max(hz * bandHighPassRatio, static_cast<double>(s.floorHz));
+    for (int32_t k = 0; k < highPassSections; ++k)
+        designHighPass(s.highPass[k], highPassHz, butterworthQ(k, highPassSections), decimatedRate);
+    for (int32_t k = 0; k < lowPassSections; ++k)
+        designLowPass(s.lowPass[k], hz * bandLowPassRatio, butterworthQ(k, lowPassSections),
+                      decimatedRate);
+}
+
+// After an estimate: the band follows a note in range, and what repeats only below the
+// range (hum, outside Bass) keeps the gate shut.
+void followEstimate(ConditionerState& s) {
+    const PeriodEstimator& e = s.estimator;
+    const float lastLevel = s.lastLevel;
+    s.lastLevel = e.levelPeak;
+    if (e.verdict == EstimateVerdict::None) return;
+    if (e.verdict == EstimateVerdict::Below) {
+        // One estimate that loses a note in hum does not cut the note off; a run does.
+        s.belowRun += 1;
+        if (s.belowRun >= belowRunToShut) s.noteInRange = false;
+        return;
+    }
+    s.belowRun = 0;
+    s.noteInRange = true;
+    const double f = estimatedFrequency(e);
+    const double moved = f / static_cast<double>(s.bandHz);
+    if (moved <= 1.0 + bandMoveRatio && moved >= 1.0 - bandMoveRatio) return;
+    // A string whose fundamental dies away before its second harmonic looks an octave
+    // up; while the waveform still repeats at the held note's period and no new attack
+    // came, the band stays with the note.
+    const bool octaveUp = std::fabs(moved - 2.0) < 2.0 * bandMoveRatio;
+    const bool attack = e.levelPeak > attackRatio * lastLevel;
+    if (octaveUp && !attack && differenceAt(e, s.bandHz) < octaveHoldThreshold) return;
+    placeBand(s, f);
+}
+
+void updateGate(ConditionerState& s) {
+    const float level = s.estimator.levelPeak;
+    if (!s.gateOpen && level >= gateOpenLevel) {
+        s.gateOpen = true;
+    } else if (s.gateOpen && level < gateCloseLevel) {
+        s.gateOpen = false;
+        s.noteInRange = false;
+    }
+}
+
+// One decimated sample: the estimate, the band, the gain, and four output samples into the
+// queue.
+void decimatedStep(ConditionerState& s, float decimated) {
+    if (feedPeriodEstimator(s.estimator, decimated)) followEstimate(s);
+    updateGate(s);
+    float y = decimated;
+    for (Biquad& q : s.highPass)
+        y = runBiquad(q, y);
+    for (Biquad& q : s.lowPass)
+        y = runBiquad(q, y);
+    // Peak hold: a peak near the envelope holds it for holdPeriods of the band's note, so
+    // that a steady note gets a steady gain (no ripple for the detector to measure); only
+    // when the peaks stay lower, as a note dies away, does the envelope fall.
+    const float magnitude = std::fabs(y);
+    if (magnitude >= s.bandPeak * holdShare) {
+        s.bandPeak = std::max(s.bandPeak, magnitude);
+        s.holdLeft = s.holdSteps;
+    } else if (s.holdLeft > 0) {
+        s.holdLeft -= 1;
+    } else {
+        s.bandPeak *= releasePerStep;
+    }
+    const bool open = s.gateOpen && s.noteInRange;
+    s.gain = open ? std::min(maxGain, targetPeak / std::max(s.bandPeak, 1.0f)) : 0.0f;
+    float* p = s.recent;
+    p[0] = p[1];
+    p[1] = p[2];
+    p[2] = p[3];
+    p[3] = y * s.gain;
+    for (const float* w : cubicWeights) {
+        const float v = w[0] * p[0] + w[1] * p[1] + w[2] * p[2] + w[3] * p[3];
+        s.queue[s.queueEnd++ & (conditionerQueueSize - 1)] = v;
+    }
+}
+
+// The oldest sample of the queue, as a sample of the block.
+void handOut(ConditionerState& s, int16_t* to) {
+    const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
+    *to = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
+}
+
+}  // namespace
+
+void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
+    ConditionerState& s = state;
+    if (!s.enabled) {
+        std::copy(in, in + count, out);
+        return;
+    }
+    int32_t i = 0;
+    // Whole boxes go four samples at a time: out gets the four samples the last box made
+    // (the queue holds exactly those when no box is open), then this box makes four more.
+    for (; s.boxCount == 0 && i + estimateDecimation <= count; i += estimateDecimation) {
+        float sum = 0.0f;
+        for (int32_t k = 0; k < estimateDecimation; ++k) {
+            sum += static_cast<float>(in[i + k]);
+            handOut(s, &out[i + k]);
+        }
+        decimatedStep(s, sum * (1.0f / estimateDecimation));
+    }
+    // A box left open by the block's end, or by an earlier block.
+    for (; i < count; ++i) {
+        s.boxSum += static_cast<float>(in[i]);
+        if (++s.boxCount == estimateDecimation) {
+            decimatedStep(s, s.boxSum * (1.0f / estimateDecimation));
+            s.boxSum = 0.0f;
+            s.boxCount = 0;
+        }
+        handOut(s, &out[i]);
+    }
+}
+
+void setConditioningRange(const ConditioningRange& range) {
+    ConditionerState& s = state;
+    s.range = range;
+    const double lowest = static_cast<double>(range.lowestHz);
+    s.floorHz = static_cast<float>(lowest * floorRatio);
+    // Without hum to tell apart, everything the estimate sees is a note.
+    const double estimateFloor = lowest * estimateFloorRatio;
+    const double lookDownTo = range.humBelow ? std::min(estimateFloor, humFloorHz) : estimateFloor;
+    resetPeriodEstimator(s.estimator, lookDownTo,
+                         range.humBelow ? lowest * inRangeRatio : lookDownTo,
+                         static_cast<double>(range.highestHz), lowest * floorRatio);
+    s.noteInRange = false;
+    s.belowRun = 0;
+    placeBand(s, lowest);
+}
+
+void setConditioning(bool enabled) {
+    state.enabled = enabled;
+}
+
+const ConditionerState& conditionerState() {
+    return state;
+}
+
+void resetConditioner() {
+    state = ConditionerState{};
+    state.enabled = true;
+    state.queueEnd = estimateDecimation;  // the queue starts with a box's length of silence
+    // The analysis's own range, until a mode sets one.
+    setConditioningRange({32.7f, 2100.0f, false});
+}
+
+namespace {
+
+// The start values are in place before main, for a program that never resets.
+const bool startValuesSet = (resetConditioner(), true);
+
+}  // namespace
+
+}  // namespace veldra

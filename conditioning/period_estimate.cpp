@@ -1,0 +1,147 @@
+#include "conditioning/period_estimate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace veldra {
+namespace {
+
+constexpr double decimatedRate = 22050.0 / estimateDecimation;
+constexpr float dipThreshold = 0.15f;    // a dip this deep is a period: take the first
+constexpr float looseThreshold = 0.35f;  // else the deepest, if at least this deep
+constexpr float noteOverHumThreshold = 0.7f;
+constexpr float nearDeepest = 0.1f;   // see findDip  // a note's dip under hum: see estimate
+constexpr float levelDecay = 0.996f;  // per decimated sample: a time constant of 45 ms
+
+// The cumulative mean normalised difference of the newest e.window samples against
+// each lag, into d[lag] for 1 .. longestLag + 1; returns false when there is no energy.
+bool normalisedDifference(const PeriodEstimator& e, float* d) {
+    using Lanes = float __attribute__((vector_size(16)));  // four floats, one SIMD register
+    const int32_t last = e.longestLag + 1;
+    const int32_t length = e.window + last;
+    float x[estimateRingSize];
+    for (int32_t i = 0; i < length; ++i)
+        x[i] = e.ring[(e.written - static_cast<uint32_t>(length - i)) & (estimateRingSize - 1)];
+    float running = 0.0f;
+    for (int32_t lag = 1; lag <= last; ++lag) {
+        Lanes sum = {};
+        for (int32_t j = 0; j < e.window; j += 4) {
+            Lanes a, b;
+            std::memcpy(&a, &x[j], sizeof a);
+            std::memcpy(&b, &x[j + lag], sizeof b);
+            const Lanes diff = a - b;
+            sum += diff * diff;
+        }
+        const float total = (sum[0] + sum[1]) + (sum[2] + sum[3]);
+        running += total;
+        d[lag] = running > 0.0f ? total * static_cast<float>(lag) / running : 1.0f;
+    }
+    return running > 0.0f;
+}
+
+// The parabola through d at lag and its neighbours: where its bottom lies (an offset in
+// -0.5..0.5 from lag) and how deep it is there. Short periods fall between whole lags,
+// and the bottom between them is deeper than either.
+struct Vertex {
+    float shift;
+    float depth;
+};
+
+Vertex vertexAt(const float* d, int32_t lag) {
+    const float a = d[lag - 1], b = d[lag], c = d[lag + 1];
+    const float curve = a - 2.0f * b + c;
+    if (curve <= 0.0f) return {0.0f, b};
+    const float shift = std::clamp(0.5f * (a - c) / curve, -0.5f, 0.5f);
+    return {shift, b - 0.25f * (a - c) * shift};
+}
+
+bool isDip(const float* d, int32_t lag) {
+    return d[lag] <= d[lag - 1] && d[lag] <= d[lag + 1];
+}
+
+// The first dip in first..last whose bottom is under threshold, or within nearDeepest of
+// the deepest dip's (a note whose vibrato blurs its own period still repeats best there
+// among its multiples); or the deepest dip if its bottom is under loose; -1 without any.
+int32_t findDip(const float* d, int32_t first, int32_t last, float threshold, float loose) {
+    int32_t deepest = -1;
+    float deepestDepth = 2.0f;
+    for (int32_t lag = first; lag <= last; ++lag) {
+        if (!isDip(d, lag)) continue;
+        const float depth = vertexAt(d, lag).depth;
+        if (depth < deepestDepth) {
+            deepest = lag;
+            deepestDepth = depth;
+        }
+    }
+    if (deepest < 0) return -1;
+    const float enough = std::max(threshold, deepestDepth + nearDeepest);
+    for (int32_t lag = first; lag <= deepest; ++lag)
+        if (isDip(d, lag) && vertexAt(d, lag).depth < enough && deepestDepth < loose) return lag;
+    return -1;
+}
+
+void estimate(PeriodEstimator& e) {
+    e.verdict = EstimateVerdict::None;
+    e.period = 0.0f;
+    if (e.written < static_cast<uint32_t>(e.window + e.longestLag + 1)) return;
+    float* d = e.difference;
+    if (!normalisedDifference(e, d)) return;
+    int32_t best = findDip(d, e.shortestLag, e.longestLag, dipThreshold, looseThreshold);
+    if (best < 0) return;
+    e.verdict = EstimateVerdict::Note;
+    if (best > e.noteLag) {
+        // Hum repeats far better than a note over it; a note's dip among its own lags,
+        // even a shallow one, still says that a note is there.
+        const int32_t note =
+            findDip(d, e.shortestLag, e.noteLag, noteOverHumThreshold, noteOverHumThreshold);
+        if (note < 0) {
+            e.verdict = EstimateVerdict::Below;
+        } else {
+            best = note;
+        }
+    }
+    e.period = static_cast<float>(best) + vertexAt(d, best).shift;
+}
+
+}  // namespace
+
+void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowestHz,
+                          double highestHz, double lowCutHz) {
+    e = PeriodEstimator{};
+    designHighPass(e.lowCut, lowCutHz, butterworthQ(0, 1), decimatedRate);
+    const auto lagOf = [](double hz) {
+        return static_cast<int32_t>(std::ceil(decimatedRate / hz));
+    };
+    e.shortestLag = std::max(2, static_cast<int32_t>(decimatedRate / highestHz));
+    e.longestLag = std::clamp(lagOf(lowestHz), e.shortestLag + 1, estimateRingSize / 2 - 4);
+    e.window = (e.longestLag + 3) / 4 * 4;
+    e.noteLag = std::clamp(lagOf(noteLowestHz), e.shortestLag + 1, e.longestLag);
+}
+
+bool feedPeriodEstimator(PeriodEstimator& e, float decimated) {
+    const float y = runBiquad(e.lowCut, decimated);
+    e.ring[e.written & (estimateRingSize - 1)] = y;
+    e.written += 1;
+    e.levelPeak = std::max(std::fabs(y), e.levelPeak * levelDecay);
+    if (++e.sinceEstimate < estimateInterval) return false;
+    e.sinceEstimate = 0;
+    estimate(e);
+    return true;
+}
+
+float differenceAt(const PeriodEstimator& e, double hz) {
+    if (e.verdict == EstimateVerdict::None) return 1.0f;
+    const auto lag = static_cast<int32_t>(std::lround(decimatedRate / hz));
+    if (lag < 2 || lag > e.longestLag) return 1.0f;
+    float deepest = 1.0f;
+    for (int32_t k = std::max(2, lag - 1); k <= std::min(e.longestLag, lag + 1); ++k)
+        if (isDip(e.difference, k)) deepest = std::min(deepest, vertexAt(e.difference, k).depth);
+    return deepest;
+}
+
+double estimatedFrequency(const PeriodEstimator& e) {
+    return e.verdict == EstimateVerdict::None ? 0.0 : decimatedRate / e.period;
+}
+
+}  // namespace veldra
