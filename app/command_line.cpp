@@ -66,9 +66,7 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
             return false;
         }
     }
-    // A tuning the mode does not have is a mistake on the line, whatever is remembered.
-    TunerChoices checked{};
-    return options.action != ProgramAction::Run || overrideChoices(options.choices, checked, error);
+    return true;
 }
 
 std::string programUsage() {

@@ -30,9 +30,9 @@ struct ProgramOptions {
     ChoiceOverrides choices;  // --mode, --tuning, --a4, ...: for this run only
 };
 
-// Reads argv[1..argc-1]. On a mistake: false with error saying what, in one line. A
-// --tuning that is no tuning of the default mode (Guitar, or the last --mode) is such a
-// mistake; over remembered choices overrideChoices checks it again.
+// Reads argv[1..argc-1]. On a mistake: false with error saying what, in one line. Whether
+// --tuning names a tuning of its mode is known once the choices it goes over are
+// (overrideChoices): without --mode, the mode the tuner starts in.
 bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& options,
                          std::string& error);
 

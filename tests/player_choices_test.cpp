@@ -274,14 +274,18 @@ TEST(ChoiceNamesTest, TuningsModesAndReferencesByName) {
     }
 }
 
-// The error line for each wrong value, and a tuning looked up in the last --mode given.
+// The error line for each wrong value, and a tuning looked up in the mode it goes with:
+// the last --mode given, or the one in force.
 TEST(ChoiceNamesTest, CommandLinesRefuseWrongValuesInOneLine) {
-    const auto parse = [](std::vector<const char*> args, std::string& error) {
+    // The options over the choices in force: parsed, then laid over them.
+    const auto give = [](std::vector<const char*> args, TunerChoices& choices,
+                         std::string& error) -> std::optional<ProgramOptions> {
         args.insert(args.begin(), "veldra");
         ProgramOptions options;
-        return parseProgramOptions(static_cast<int>(args.size()), args.data(), options, error)
-                   ? std::optional(options)
-                   : std::nullopt;
+        if (!parseProgramOptions(static_cast<int>(args.size()), args.data(), options, error) ||
+            !overrideChoices(options.choices, choices, error))
+            return std::nullopt;
+        return options;
     };
     const std::pair<std::vector<const char*>, const char*> wrong[] = {
         {{"--a4", "414"},
@@ -296,18 +300,19 @@ TEST(ChoiceNamesTest, CommandLinesRefuseWrongValuesInOneLine) {
     };
     for (const auto& [args, said] : wrong) {
         std::string error;
-        EXPECT_FALSE(parse(args, error)) << said;
+        TunerChoices choices{};
+        EXPECT_FALSE(give(args, choices, error)) << said;
         EXPECT_NE(error.find(said), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos);
+        EXPECT_EQ(choices, TunerChoices{});
     }
     std::string error;
-    const auto options =
-        parse({"--tuning", "Viola", "--a4=default", "--mode", "violin", "--flats"}, error);
-    ASSERT_TRUE(options) << error;
     TunerChoices remembered{InstrumentKind::Violin, 0, 442, false, true};
-    ASSERT_TRUE(overrideChoices(options->choices, remembered, error));
+    ASSERT_TRUE(give({"--tuning", "Viola", "--a4=default", "--flats"}, remembered, error)) << error;
     EXPECT_EQ(remembered, (TunerChoices{InstrumentKind::Violin, 1, 0, true, true}));
-    EXPECT_EQ(parse({"--tuning", "list"}, error)->action, ProgramAction::ListTunings);
+    ASSERT_TRUE(give({"--mode", "guitar"}, remembered, error));
+    EXPECT_EQ(remembered, (TunerChoices{InstrumentKind::Guitar, 0, 0, true, true}));
+    EXPECT_EQ(give({"--tuning", "list"}, remembered, error)->action, ProgramAction::ListTunings);
 }
 
 }  // namespace
