@@ -30,6 +30,20 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
             if (!alone(ProgramAction::Version)) return false;
         } else if (word == "--list-inputs") {
             if (!alone(ProgramAction::ListInputs)) return false;
+        } else if (const ChoiceOption kind = choiceOption(word); kind != ChoiceOption::No) {
+            if (kind == ChoiceOption::Flag && valueAttached) {
+                error = std::string(word) + " takes no value";
+                return false;
+            }
+            if (kind == ChoiceOption::TakesValue && !valueAttached) {
+                if (i + 1 == argc) {
+                    error = std::string(word) + " needs a value";
+                    return false;
+                }
+                value = argv[++i];
+            }
+            if (!readChoiceOption(word, value, options.choices, error)) return false;
+            if (options.choices.listTunings) options.action = ProgramAction::ListTunings;
         } else if (word == "--raw") {
             if (valueAttached) {
                 error = "--raw takes no value";
@@ -56,8 +70,8 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
 }
 
 std::string programUsage() {
-    return "Usage: veldra [--input VALUE] [--raw]\n"
-           "       veldra --list-inputs | --help | --version\n"
+    return std::string("Usage: veldra [--input VALUE] [--raw] [choices]\n") +
+           "       veldra --list-inputs | --tuning list | --help | --version\n"
            "\n"
            "Veldra listens to a microphone and shows the pitch you play on a spiral dial.\n"
            "\n"
@@ -68,6 +82,12 @@ std::string programUsage() {
            "                  without it, the system's default input\n"
            "  --raw           feed the samples to the analysis untouched, without the input\n"
            "                  conditioning (band, gain and gate)\n"
+           "\n"
+           "  The player's choices, for this run only:\n"
+           "  --mode NAME     start in mode NAME: guitar, violin, cello, erhu, pipa, bass,\n"
+           "                  alto or singing\n" +
+           choiceOptionsHelp +
+           "\n"
            "  --list-inputs   list the inputs (the default marked with *) and exit\n"
            "  --help          show this help and exit\n"
            "  --version       show the version and exit\n"

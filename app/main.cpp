@@ -6,8 +6,10 @@
 // exit status 1; from then on the shell reports in its own window and on standard error,
 // and its exit code is the program's. Whatever it prints that came from outside (names,
 // options, the environment) is escaped as veldra-file escapes it (printableText).
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -68,9 +70,24 @@ int main(int argc, char** argv) {
             return 0;
         case ProgramAction::ListInputs:
             return leave(listInputs());
+        case ProgramAction::ListTunings:
+            // A list that did not reach its reader is a failure, as in veldra-file.
+            if (std::fputs(tuningList().c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+                std::fprintf(stderr, "veldra: standard output: %s\n", std::strerror(errno));
+                return 1;
+            }
+            return 0;
         case ProgramAction::Run:
             break;
     }
+    // The choices the command line gives hold from the first paint on.
+    TunerChoices choices = tunerChoices();
+    if (!overrideChoices(options.choices, choices, error)) {
+        std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n",
+                     printableText(error).c_str());
+        return 2;
+    }
+    applyTunerChoices(choices);
     const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(readoutHeight, error);
     if (backEnd == nullptr) {
         std::fprintf(stderr, "veldra: %s\n", printableText(error).c_str());

@@ -137,7 +137,7 @@ namespace {
 // ---- paint ----
 void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
-    setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
+    setNavigationBarText(window, modeTitle(tunerChoices().mode));
     if (!startTunerCapture(*window)) {
         // Standard error has named the input and why it failed; the box and the readout
         // say it too.
@@ -158,7 +158,7 @@ void paint(WindowHandle window) {
         if (context != nullptr) {
             context->setBackgroundColour(colourBlack);
             context->setTextColour(colourWhite);
-            drawInstrumentInfo(*context, client, tunerState().mode);
+            drawInstrumentInfo(*context, client, tunerChoices().mode);
         }
     } else {
         shell.firstPaintDone = 1;

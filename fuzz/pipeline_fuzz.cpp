@@ -14,6 +14,8 @@
 //           a shorter span lets the smoothing overshoot its candidates (the program only
 //           ever sets 2756 and 1378)
 //   pause   pauseTuner or resumeTuner
+//   choices the player's choices from the input, in range or not (a mode or tuning the
+//           catalogue lacks, an A4 outside 415..466): refused or taken, the dial redrawn
 // at most 10 s of sound per input.
 //
 // After every block it checks what must hold whatever the sound:
@@ -50,7 +52,7 @@ constexpr int64_t soundLimit = 10LL * sampleRate;
 constexpr int32_t refreshInterval = sampleRate / 10;
 constexpr int32_t semitoneAngle = 1024 / 12 + 1;  // angle steps, rounded up
 
-enum Command : uint8_t { Block, BacklogBlock, Tone, Mode, Tuning, Pause, commandCount };
+enum Command : uint8_t { Block, BacklogBlock, Tone, Mode, Tuning, Pause, Choices, commandCount };
 
 // What the checks compare against: the sound counted so far, independently of the tuner.
 struct Run {
@@ -151,6 +153,14 @@ void tuning(ByteStream& in) {
     setPeriodTolerance(in.u16() / 65535.0);
 }
 
+void choices(ByteStream& in) {
+    const uint8_t flags = in.byte();
+    const int32_t a4 = in.byte();  // 0: the scale's own; else 405..659, a few in range
+    applyTunerChoices({static_cast<InstrumentKind>(in.byte() % (instrumentKindCount + 1)),
+                       in.byte() % (maxTuningCount + 2) - 1, a4 == 0 ? 0 : 404 + a4,
+                       (flags & 1) != 0, (flags & 2) != 0});
+}
+
 void pause(Run& run, ByteStream& in) {
     run.suspended = (in.byte() & 1) != 0;
     if (run.suspended)
@@ -190,6 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case Pause:
                 pause(run, in);
+                break;
+            case Choices:
+                choices(in);
                 break;
         }
     }

@@ -133,6 +133,14 @@ TEST_F(PipelineRefreshTest, TheReadoutIsToldTheReadingPauseAndLostInputAsTheyCha
                           InstrumentKind::Violin};
     EXPECT_EQ(told.back(), reading);
     EXPECT_EQ(tunerState().readout, reading);
+    // Other choices word the same pitch otherwise: the reading goes until the next refresh;
+    // choices as they were change nothing.
+    ASSERT_TRUE(applyTunerChoices(tunerChoices()));
+    EXPECT_EQ(told.back(), reading);
+    ASSERT_TRUE(applyTunerChoices({InstrumentKind::Violin, 0, 442, false, false}));
+    EXPECT_EQ(told.back(), Readout{});
+    playUntilStable();
+    EXPECT_EQ(told.back().kind, ReadoutKind::Reading);
 
     told.clear();
     pauseTuner();

@@ -14,11 +14,15 @@ namespace veldra {
 // Sets kind's tuning values, if it has any.
 void applyModeTuning(InstrumentKind kind);
 
-// Sets the conditioning stage's range to kind's notes: from its lowest open string (or its
-// dial's first C) to the dial's end; hum is kept out in every mode but Bass.
+// Sets the conditioning stage's range to kind's notes: from its lowest open string in the
+// tuning played, at the chosen A4 (or its dial's first C), to the dial's end; hum is kept
+// out in every mode but Bass.
 void applyConditioningRange(InstrumentKind kind);
 
-// The dial for kind (setupInstrument), its tuning values, its conditioning range.
+// The mode command: kind becomes the chosen mode (in the tuning already chosen when it is
+// the same mode, else in its default; the other choices kept), the dial is set up for it
+// (setupInstrument), then its tuning values and its conditioning range are set. A kind
+// outside 0..7 changes nothing.
 void applyTunerMode(InstrumentKind kind);
 
 }  // namespace veldra

@@ -43,8 +43,8 @@ void startTunerViews(Window& window, const Bitmap& background) {
     setTraceAutoDelay(true);
     setDialGeometry(dialCentreX, dialCentreY, dialInnerRadius, dialOuterRadius);
     captureBackground(window, background);
-    setupInstrument(InstrumentKind::Guitar);
-    applyConditioningRange(InstrumentKind::Guitar);
+    setupInstrument(tunerState().choices.mode);
+    applyConditioningRange(tunerState().choices.mode);
     tuner_internal::markTunerStarted();
 }
 
@@ -97,6 +97,7 @@ void resetTuner() {
     resetTrace();
     resetHandoff();
     resetTunerState();
+    resetPlayerChoices();
     handoffOpen = false;
 }
 

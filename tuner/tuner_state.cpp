@@ -11,7 +11,7 @@ namespace {
 
 constexpr TunerState startState() {
     TunerState s{};
-    s.mode = InstrumentKind::Guitar;
+    s.choices = PlayerChoices{};
     return s;
 }
 
@@ -99,15 +99,20 @@ void markTunerStarted() {
     tellReadout();
 }
 
-void markTunerMode(InstrumentKind kind) {
-    state.mode = kind;
+void markTunerChoices(const PlayerChoices& choices) {
+    state.choices = choices;
+}
+
+void dropTunerReading() {
+    forgetReading();
+    tellReadout();
 }
 
 void noteDialReading(float frequency, bool stable) {
     // A refresh while the input is lost reads the silence the input left: nothing to say.
     if (stable && !state.inputLost)
         state.reading = {ReadoutKind::Reading, steadyReading(state.steadied, frequency),
-                         state.mode};
+                         state.choices.mode};
     else
         forgetReading();
     tellReadout();
