@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
     const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
     setInputStateListener(inputStateChanged);
+    rememberChoices({});
     const int32_t exitCode = runProgram(*backEnd, input.get(), builtInFonts().system());
     setInputStateListener(nullptr);
     return exitCode;

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "platform/windows/windows.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -34,7 +35,7 @@ std::string_view stringOf(int32_t id) {
 
 // ---- menu 102 and its menu-bar description ----
 
-const MenuItem startItems[] = {{stringOf(exitString), commandExit}};
+const MenuItem startItems[] = {{"Settings", commandSettings}, {stringOf(exitString), commandExit}};
 
 // The Instrument menu: one item per mode, in the order of the modes, labelled with the
 // mode's display name.
@@ -123,10 +124,44 @@ const DialogTemplate& noticeDialog() {
          127,
          40,
          {}},
-        {DialogControlKind::DefaultButton, noticeOkButton, "OK", 44, 130, 50, 16, {}},
+        {DialogControlKind::DefaultButton, noticeOkButton, "OK", 44, 120, 50, 15, {}},
+        {DialogControlKind::Button,
+         noticeSkipButton,
+         "Don't show this again",
+         12,
+         140,
+         115,
+         15,
+         {}},
     };
     static const DialogTemplate dialog{
         noticeDialogResource, "Detect Setting", 139, 157, 10, controls};
+    return dialog;
+}
+
+// Rows of 16 units every 22 (at 10 points a unit is about a pixel across, 1.3 down), then
+// OK and Cancel; the row's text is the dialog's to set.
+const DialogTemplate& settingsDialog() {
+    constexpr int32_t rowStep = 22;
+    static const auto controls = [] {
+        std::array<DialogControl, 3 * settingsRowsShown + 2> c{};
+        for (int32_t r = 0; r < settingsRowsShown; ++r) {
+            const int32_t y = 4 + r * rowStep;
+            c[static_cast<size_t>(3 * r)] = {
+                DialogControlKind::Button, settingsBackButton + r, "<", 2, y, 24, 16, {}};
+            c[static_cast<size_t>(3 * r + 1)] = {
+                DialogControlKind::CentredText, settingsRowLabel + r, "", 30, y + 3, 176, 13, {}};
+            c[static_cast<size_t>(3 * r + 2)] = {
+                DialogControlKind::Button, settingsOnButton + r, ">", 210, y, 24, 16, {}};
+        }
+        const int32_t y = 8 + settingsRowsShown * rowStep;
+        c[3 * settingsRowsShown] = {
+            DialogControlKind::DefaultButton, commandOk, "OK", 30, y, 80, 18, {}};
+        c[3 * settingsRowsShown + 1] = {
+            DialogControlKind::Button, commandCancel, "Cancel", 126, y, 80, 18, {}};
+        return c;
+    }();
+    static const DialogTemplate dialog{settingsDialogResource, "Settings", 240, 200, 10, controls};
     return dialog;
 }
 
@@ -160,6 +195,7 @@ const DialogTemplate* loadDialog(const ResourceTable& resources, int32_t id) {
     if (&resources != &table) return nullptr;
     if (id == aboutDialogResource) return &aboutDialog();
     if (id == noticeDialogResource) return &noticeDialog();
+    if (id == settingsDialogResource) return &settingsDialog();
     return nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/desktop_readout.h"
+#include "app/settings_dialog.h"
 #include "platform/desktop/desktop.h"
 #include "tuner/tuner.h"
 #include "views/views.h"
@@ -17,7 +18,7 @@ namespace veldra {
 namespace {
 
 // ---- state ----
-constexpr ShellState startState() {
+ShellState startState() {
     return ShellState{};
 }
 
@@ -28,6 +29,32 @@ constexpr uint32_t fullScreenFlags =
     fullScreenShowTaskBar | fullScreenHideInputPanel | fullScreenShowStartIcon;               // 25
 constexpr uint32_t dialogFlags = dialogDoneButton | dialogFullScreen | dialogInputPanelDown;  // 13
 constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
+
+}  // namespace
+
+void rememberChoices(const ChoiceOverrides& overrides) {
+    shell.remembering = true;
+    shell.overrides = overrides;
+}
+
+namespace {
+
+// The kept choices and this run's, from the store when the shell remembers.
+void readChoices() {
+    if (shell.remembering) {
+        shell.kept = loadSettings();
+        shell.remembered = choicesFromSettings(shell.kept);
+    }
+    shell.choices = shell.remembered;
+    if (shell.overrides.modeGiven) shell.choices.mode = shell.overrides.mode;
+}
+
+// The player changed a choice (already in remembered and choices): into the store.
+void keepChoices() {
+    if (!shell.remembering) return;
+    writeChoices(shell.remembered, shell.kept);
+    saveSettings(shell.kept);  // a store that cannot keep them says so once itself
+}
 
 }  // namespace
 
@@ -90,6 +117,7 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         return false;
     }
 
+    readChoices();
     registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
     shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);
     if (shell.mainWindow == nullptr) {
@@ -109,8 +137,18 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
     setFullScreen(shell.mainWindow, fullScreenFlags);
 
-    if (const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource)) {
-        dialogBox(*notice, shell.mainWindow, noticeDialogProc);
+    const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource);
+    if (notice != nullptr && !shell.choices.skipNotice) {
+        const intptr_t answer = dialogBox(*notice, shell.mainWindow, noticeDialogProc);
+        if (answer == noticeQuit) {
+            // Control+Q on the notice: the program ends as from its window, with 0.
+            destroyWindow(shell.mainWindow);
+            return false;
+        }
+        if (answer == noticeSkipButton) {
+            shell.remembered.skipNotice = shell.choices.skipNotice = true;
+            keepChoices();
+        }
     }
     showWindow(shell.mainWindow, showState);
     updateWindow(shell.mainWindow);
@@ -131,7 +169,10 @@ namespace {
 // ---- paint ----
 void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
-    setNavigationBarText(window, modeTitle(InstrumentKind::Guitar));
+    // The views start in Guitar with the start-up tuning values; another mode the player
+    // chose before is set up as its command would, without the command's pause.
+    if (shell.choices.mode != InstrumentKind::Guitar) applyTunerMode(shell.choices.mode);
+    setNavigationBarText(window, modeTitle(tunerState().mode));
     if (!startTunerCapture(*window)) {
         // Standard error already names the input and why it failed.
         shell.exitCode = 1;
@@ -144,7 +185,13 @@ void paint(WindowHandle window) {
     Rect client = window->clientRect();
     invalidateWindow(window, true);
     DrawingContext* context = beginPaint(window);
-    if (shell.firstPaintDone != 0) {
+    const bool tuning = !tunerState().paused || shell.pausedForMenu;
+    if (shell.firstPaintDone != 0 && tuning && !shell.informationDue) {
+        // Tuning (or only held while a menu is open): the dial is what the window shows;
+        // its text belongs to a pause or to a mode just chosen.
+        repaintTuner();
+    } else if (shell.firstPaintDone != 0) {
+        shell.informationDue = false;
         if (context != nullptr) {
             context->setBackgroundColour(colourBlack);
             context->setTextColour(colourWhite);
@@ -170,9 +217,24 @@ void openHelp(WindowHandle window) {
     showMessageBox(window, text, "Help", messageBoxExclamation);
 }
 void modeCommand(WindowHandle window, InstrumentKind kind) {
+    shell.informationDue = true;
     setNavigationBarText(window, modeTitle(kind));
     invalidateWindow(window, true);
     applyTunerMode(kind);
+}
+
+// Start > Settings: what the player says OK to is this run's and kept. A new mode is
+// shown as its command shows it: the information text, the tuner paused until a tap.
+void settingsCommand(WindowHandle window) {
+    RememberedChoices chosen = shell.choices;
+    if (!runSettingsDialog(window, chosen)) return;
+    const bool newMode = chosen.mode != shell.choices.mode;
+    shell.remembered = shell.choices = chosen;
+    keepChoices();
+    if (newMode) {
+        modeCommand(window, chosen.mode);
+        pauseTuner();
+    }
 }
 
 // The Instrument menu: each command and the mode it chooses.
@@ -191,6 +253,8 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     for (const ModeCommand& mode : modeCommands) {
         if (mode.command == lowWord(wParam)) {
             modeCommand(window, mode.kind);
+            shell.remembered.mode = shell.choices.mode = mode.kind;
+            keepChoices();
             return 0;
         }
     }
@@ -208,6 +272,9 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
             return 0;
         case commandContent:
             openHelp(window);
+            return 0;
+        case commandSettings:
+            settingsCommand(window);
             return 0;
         case commandExit:
             postMessage(window, messageClose, 0, 0);
@@ -257,6 +324,16 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
             }
             return 0;
         case messageKillFocus:
+            // A menu taking the focus from a running tuner pauses it only while it is open.
+            if (wParam == reinterpret_cast<uintptr_t>(shell.menuBar) && shell.menuBar != nullptr)
+                shell.pausedForMenu = !tunerState().paused;
+            pauseTuner();
+            return 0;
+        case messageExitMenuLoop:
+            // Nothing chosen (Escape, a tap beside the menu): the tuner as it was before.
+            if (wParam == 0 && shell.pausedForMenu) resumeTuner();
+            shell.pausedForMenu = false;
+            return 0;
         case messageCancelMode:
         case messageHibernate:
             pauseTuner();
@@ -301,14 +378,29 @@ bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, in
     return false;
 }
 
-bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
+bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == messageInitDialog) {
         initDialog(dialog, dialogFlags);
         return true;
     }
+    if (message == messageKeyDown && (wParam == keyUp || wParam == keyDown || wParam == keyTab)) {
+        // The keys' way to "Don't show this again": Down or Tab frames it, Up OK again.
+        setDialogFocus(dialog, wParam == keyUp ? noticeOkButton : noticeSkipButton);
+        return true;
+    }
+    if (message == messageKeyDown) {
+        // The program's keys work while the notice is up (Control+Q above all).
+        const AcceleratorTable* keys = loadAccelerators(*shell.appInstance, acceleratorResource);
+        return keys != nullptr &&
+               translateAccelerator(dialog, *keys, {dialog, message, wParam, lParam});
+    }
     if (message == messageCommand) {
         const uint16_t id = lowWord(wParam);
-        if (id == commandOk || id == noticeOkButton) endDialog(dialog, id);
+        if (id == commandClose && highWord(wParam) == commandFromAccelerator) {
+            endDialog(dialog, noticeQuit);
+        } else if (id == commandOk || id == noticeOkButton || id == noticeSkipButton) {
+            endDialog(dialog, id);
+        }
     }
     return false;
 }

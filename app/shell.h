@@ -12,8 +12,11 @@
 //   mainWindowProc   the main window's messages: the first paint sets up the views and
 //                    starts capture, later paints show the information text; the mode
 //                    commands; pause (deactivation, focus loss, cancel-mode, hibernate)
-//                    and resume (activation, stylus lifted); the shut-down on destroy
-//   aboutDialogProc, noticeDialogProc   dialogs 103 and 118
+//                    and resume (activation, stylus lifted, a menu closed with nothing
+//                    chosen); the shut-down on destroy
+//   aboutDialogProc, noticeDialogProc   dialogs 103 and 118; the notice ends with
+//                    commandOk, noticeSkipButton (not to be shown again) or noticeQuit
+//                    (Control+Q: the program ends before its window shows)
 //
 // Shut-down, on destroy: stop the tuner (the stream, the display, the hand-off), destroy
 // the menu bar, quit with the exit code: 0, or 1 after a failure (which standard error
@@ -31,12 +34,20 @@
 #include <cstdint>
 #include <string>
 
+#include "app/remembered_choices.h"
 #include "app/resource_script.h"
 #include "platform/sound_input/sound_input.h"
 #include "platform/windows/windows.h"
 #include "tuner/tuner.h"
 
 namespace veldra {
+
+// Choices given for one run (veldra --mode NAME): they win over the kept ones and are not
+// kept themselves.
+struct ChoiceOverrides {
+    bool modeGiven = false;
+    InstrumentKind mode = InstrumentKind::Guitar;
+};
 
 // What the shell keeps.
 struct ShellState {
@@ -48,7 +59,28 @@ struct ShellState {
     uint8_t firstPaintDone;            // 1 once the first paint ran its sequence
     int32_t exitCode;                  // the program's: 1 once the window, the display or the
                                        // input failed; set where it failed, read at the end
+    bool remembering;                  // choices come from and go to the settings store: set
+                                       // by rememberChoices before the start
+    ChoiceOverrides overrides;         // this run's choices from the command line
+    SettingsValues kept;               // what the store holds (other programs' names too):
+                                       // read at start, written on each choice the player makes
+    RememberedChoices remembered;      // the choices as kept (overrides left out)
+    RememberedChoices choices;         // this run's: the kept ones with the overrides
+    bool informationDue;               // a mode command asked for its information text: set
+                                       // by the command, cleared by the paint that draws it
+    bool pausedForMenu;                // an open menu paused a running tuner: set when the
+                                       // menu takes the focus, read when it closes (nothing
+                                       // chosen: the tuner goes on)
 };
+
+// Before programEntry: the shell starts from the choices the settings store keeps, with
+// overrides for this run, and keeps each choice the player makes (an Instrument command,
+// the settings dialog, the notice's "Don't show this again"). Without it the shell starts
+// from the defaults and keeps nothing (tools, tests).
+void rememberChoices(const ChoiceOverrides& overrides);
+
+// What the start-up notice's dialog gives back for Control+Q.
+inline constexpr intptr_t noticeQuit = -1;
 
 // The shell's own window message: the sound input was lost (wParam 1) or is back (0).
 inline constexpr uint32_t InputStateMessage = 961;
@@ -69,7 +101,7 @@ WindowHandle createMenuBar(WindowHandle window);
 bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// Read-only view, and back to the start values, for tests.
+// Read-only view, and back to the start values (remembering nothing), for tests.
 const ShellState& shellState();
 void resetShell();
 

@@ -11,6 +11,8 @@
 //   setInputLost             the sound input went away (its marks come off the screen at
 //                            once, so no needle pretends) or came back
 //   handleTunerMessage       the capture hand-off's wake-up: the waiting sound analysed
+//   repaintTuner             the window repainted to show the dial: its last frame shown
+//                            again at once, over whatever covered it
 //   listenToReadout          who is told what the readout says: at once, then on each change
 //
 // What the readout says: nothing before the views are set up; "input lost" while it is;
@@ -49,6 +51,11 @@ void setInputLost(bool lost);
 // The capture hand-off's wake-up (its CaptureReadyMessage): the waiting sound goes through
 // the pipeline and true comes back. Any other message: false, nothing done.
 bool handleTunerMessage(uint32_t message);
+
+// A repaint that is to show the dial: the last frame composed and shown again, paused or
+// not, so that what a menu or a dialog covered is the dial again at once, not at the next
+// refresh (or, paused, never). Nothing before the views are set up.
+void repaintTuner();
 
 // listener (null: nobody) is told what the readout says now, and from then on each change.
 void listenToReadout(ReadoutListener listener);

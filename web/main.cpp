@@ -46,6 +46,7 @@ int main() {
     const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);
     const std::unique_ptr<WaveInSource> microphone = makeWebMicrophone();
     setSoundDeliveredHook(captureStep);
+    rememberChoices({});  // in the page's storage
     const int32_t exitCode = runProgram(*backEnd, microphone.get(), builtInFonts().system());
     setSoundDeliveredHook(nullptr);
     tellPageProgramEnded(exitCode);

@@ -102,6 +102,7 @@ void closeMenu(int32_t chosenItem) {
     }
     invalidateWindow(m.bar, false);
     if (command != 0) postMessage(m.bar->owner, messageCommand, command, 0);
+    if (m.open) sendMessage(m.bar->owner, messageExitMenuLoop, command != 0 ? 1 : 0, 0);
 }
 
 // ---- stylus ----

@@ -158,7 +158,7 @@ screen.addEventListener('pointercancel', lift);
 function virtualKey(event) {
   const k = event.key;
   if (k.length === 1 && /[a-z0-9]/i.test(k)) return k.toUpperCase().charCodeAt(0);
-  return { Enter: 0x0D, Escape: 0x1B, ' ': 0x20, ArrowLeft: 0x25, ArrowUp: 0x26,
+  return { Tab: 0x09, Enter: 0x0D, Escape: 0x1B, ' ': 0x20, ArrowLeft: 0x25, ArrowUp: 0x26,
            ArrowRight: 0x27, ArrowDown: 0x28, F10: 0x79 }[k] || 0;
 }
 function key(kind, event) {
