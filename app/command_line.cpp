@@ -30,6 +30,20 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
             if (!alone(ProgramAction::Version)) return false;
         } else if (word == "--list-inputs") {
             if (!alone(ProgramAction::ListInputs)) return false;
+        } else if (const ChoiceOption kind = choiceOption(word); kind != ChoiceOption::No) {
+            if (kind == ChoiceOption::Flag && valueAttached) {
+                error = std::string(word) + " takes no value";
+                return false;
+            }
+            if (kind == ChoiceOption::TakesValue && !valueAttached) {
+                if (i + 1 == argc) {
+                    error = std::string(word) + " needs a value";
+                    return false;
+                }
+                value = argv[++i];
+            }
+            if (!readChoiceOption(word, value, options.choices, error)) return false;
+            if (options.choices.listTunings) options.action = ProgramAction::ListTunings;
         } else if (word == "--input") {
             if (!valueAttached) {
                 if (i + 1 == argc) {
@@ -46,12 +60,14 @@ bool parseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
             return false;
         }
     }
-    return true;
+    // A tuning the mode does not have is a mistake on the line, whatever is remembered.
+    TunerChoices checked{};
+    return options.action != ProgramAction::Run || overrideChoices(options.choices, checked, error);
 }
 
 std::string programUsage() {
-    return "Usage: veldra [--input VALUE]\n"
-           "       veldra --list-inputs | --help | --version\n"
+    return std::string("Usage: veldra [--input VALUE] [choices]\n") +
+           "       veldra --list-inputs | --tuning list | --help | --version\n"
            "\n"
            "Veldra listens to a microphone and shows the pitch you play on a spiral dial.\n"
            "\n"
@@ -60,6 +76,12 @@ std::string programUsage() {
            "                    demo        the built-in demo performance\n"
            "                    FILE        a sound file, played at its real pace\n"
            "                  without it, the system's default input\n"
+           "\n"
+           "  The player's choices, for this run only:\n"
+           "  --mode NAME     start in mode NAME: guitar, violin, cello, erhu, pipa, bass,\n"
+           "                  alto or singing\n" +
+           choiceOptionsHelp +
+           "\n"
            "  --list-inputs   list the inputs (the default marked with *) and exit\n"
            "  --help          show this help and exit\n"
            "  --version       show the version and exit\n"

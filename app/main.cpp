@@ -16,6 +16,7 @@
 #include "platform/backends/backends.h"
 #include "platform/fonts/fonts.h"
 #include "platform/windows/windows.h"
+#include "tuner/tuner.h"
 
 namespace {
 
@@ -52,8 +53,17 @@ int main(int argc, char** argv) {
             return 0;
         case ProgramAction::ListInputs:
             return listInputs();
+        case ProgramAction::ListTunings:
+            std::fputs(tuningList().c_str(), stdout);
+            return 0;
         case ProgramAction::Run:
             break;
+    }
+    // The remembered choices, with the command line's laid over them for this run, hold
+    // from the first paint on.
+    if (!rememberChoices(options.choices, error)) {
+        std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n", error.c_str());
+        return 2;
     }
     const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(readoutHeight, error);
     if (backEnd == nullptr) {
@@ -64,7 +74,6 @@ int main(int argc, char** argv) {
         options.inputGiven ? options.input.c_str() : std::getenv(soundInputVariable);
     const std::unique_ptr<WaveInSource> input = soundInputFor(chooseSoundInput(chosen));
     setInputStateListener(inputStateChanged);
-    rememberChoices({});
     const int32_t exitCode = runProgram(*backEnd, input.get(), builtInFonts().system());
     setInputStateListener(nullptr);
     return exitCode;

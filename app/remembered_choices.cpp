@@ -6,59 +6,52 @@
 namespace veldra {
 namespace {
 
-// Lower case, spaces and hyphens left out: "Drop-D", "drop d" and "dropd" are one name.
-std::string folded(std::string_view name) {
-    std::string key;
-    for (const char c : name) {
-        if (c == ' ' || c == '-') continue;
-        key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return key;
+std::string lowerCase(std::string_view text) {
+    std::string lower;
+    for (const char c : text)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
 }
 
-std::string modeKey(InstrumentKind kind) {
-    std::string name;
-    instrumentName(name, kind);
-    return folded(name);
-}
-
-template <typename T>
-void readFrom(const SettingsValues& values, std::string_view name, T& into,
-              bool (*parse)(std::string_view, T&)) {
-    if (const auto found = values.find(name); found != values.end()) {
-        T parsed{};
-        if (parse(found->second, parsed)) into = parsed;
-    }
-}
-
-bool noticeSkipped(std::string_view text, bool& skip) {
-    if (text != "skip" && text != "show") return false;
-    skip = text == "skip";
+// One of two words: false for anything else.
+bool either(std::string_view text, const char* no, const char* yes, bool& value) {
+    if (text != no && text != yes) return false;
+    value = text == yes;
     return true;
 }
 
 }  // namespace
 
-bool modeNamed(std::string_view name, InstrumentKind& kind) {
-    const std::string key = folded(name);
-    for (int32_t k = 0; k < instrumentKindCount; ++k) {
-        if (modeKey(static_cast<InstrumentKind>(k)) == key) {
-            kind = static_cast<InstrumentKind>(k);
-            return true;
-        }
-    }
-    return false;
-}
-
 RememberedChoices choicesFromSettings(const SettingsValues& values) {
     RememberedChoices choices;
-    readFrom(values, "mode", choices.mode, modeNamed);
-    readFrom(values, "notice", choices.skipNotice, noticeSkipped);
+    const auto value = [&](std::string_view name) -> const std::string* {
+        const auto found = values.find(name);
+        return found == values.end() ? nullptr : &found->second;
+    };
+    TunerChoices& t = choices.tuner;
+    if (const std::string* mode = value("mode")) findInstrument(*mode, t.mode);
+    if (const std::string* tuning = value("tuning"))
+        t.tuning = std::max(0, findTuning(t.mode, *tuning));
+    if (const std::string* a4 = value("a4")) parseReferenceA4(*a4, t.referenceA4);
+    if (const std::string* names = value("names")) either(*names, "sharps", "flats", t.flats);
+    if (const std::string* strings = value("strings"))
+        either(*strings, "lowest", "highest", t.numberFromHighest);
+    if (const std::string* notice = value("notice"))
+        either(*notice, "show", "skip", choices.skipNotice);
     return choices;
 }
 
 void writeChoices(const RememberedChoices& choices, SettingsValues& values) {
-    values["mode"] = modeKey(choices.mode);
+    const TunerChoices& t = choices.tuner;
+    std::string mode;
+    instrumentName(mode, t.mode);
+    values["mode"] = lowerCase(mode);
+    const Tuning* tuning = modeTuning(t.mode, t.tuning);
+    values["tuning"] = tuning != nullptr ? tuning->name : "";
+    char a4[8];
+    values["a4"] = referenceA4Text(t.referenceA4, a4);
+    values["names"] = t.flats ? "flats" : "sharps";
+    values["strings"] = t.numberFromHighest ? "highest" : "lowest";
     values["notice"] = choices.skipNotice ? "skip" : "show";
 }
 

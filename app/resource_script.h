@@ -57,7 +57,7 @@ inline constexpr int32_t noticeSkipButton = 1013;
 
 // The settings dialog: settingsRowsShown rows, each a text (settingsRowLabel + row) between
 // a step-back and a step-on button; OK is commandOk, Cancel commandCancel.
-inline constexpr int32_t settingsRowsShown = 2;
+inline constexpr int32_t settingsRowsShown = 6;
 inline constexpr int32_t settingsRowLabel = 1100;
 inline constexpr int32_t settingsBackButton = 1120;
 inline constexpr int32_t settingsOnButton = 1140;

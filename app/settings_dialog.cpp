@@ -19,19 +19,60 @@ int32_t wrapped(int32_t value, int32_t by, int32_t count) {
     return ((value + by) % count + count) % count;
 }
 
+// The reference pitches in the order the arrows step through them: the scale's own, then
+// 440 up to 466 and round from 415, so that the usual ones are a step or two away.
+constexpr int32_t referenceSteps = highestReferenceA4 - lowestReferenceA4 + 2;
+int32_t referenceAt(int32_t step) {
+    if (step == 0) return 0;
+    return lowestReferenceA4 + (440 - lowestReferenceA4 + step - 1) % (referenceSteps - 1);
+}
+int32_t referenceStep(int32_t hz) {
+    for (int32_t s = 0; s < referenceSteps; ++s)
+        if (referenceAt(s) == hz) return s;
+    return 0;
+}
+
 const SettingsRow settingsRows[] = {
     {"Instrument",
      [](const RememberedChoices& c) {
          std::string name;
-         instrumentName(name, c.mode);
+         instrumentName(name, c.tuner.mode);
          return name;
      },
      [](RememberedChoices& c, int32_t by) {
-         c.mode = static_cast<InstrumentKind>(
-             wrapped(static_cast<int32_t>(c.mode), by, instrumentKindCount));
+         c.tuner.mode = static_cast<InstrumentKind>(
+             wrapped(static_cast<int32_t>(c.tuner.mode), by, instrumentKindCount));
+         c.tuner.tuning = 0;
      }},
-    {"Start-up notice",
-     [](const RememberedChoices& c) { return std::string(c.skipNotice ? "not shown" : "shown"); },
+    {"Tuning",
+     [](const RememberedChoices& c) {
+         const Tuning* tuning = modeTuning(c.tuner.mode, c.tuner.tuning);
+         return std::string(tuning != nullptr ? tuning->name : "?");
+     },
+     [](RememberedChoices& c, int32_t by) {
+         c.tuner.tuning = wrapped(c.tuner.tuning, by, modeEntry(c.tuner.mode)->tuningCount);
+     }},
+    {"A4",
+     [](const RememberedChoices& c) {
+         return c.tuner.referenceA4 == 0 ? std::string("439.96 Hz (the scale's)")
+                                         : std::to_string(c.tuner.referenceA4) + " Hz";
+     },
+     [](RememberedChoices& c, int32_t by) {
+         c.tuner.referenceA4 =
+             referenceAt(wrapped(referenceStep(c.tuner.referenceA4), by, referenceSteps));
+     }},
+    {"Notes",
+     [](const RememberedChoices& c) {
+         return std::string(c.tuner.flats ? "flats (Bb)" : "sharps (A#)");
+     },
+     [](RememberedChoices& c, int32_t) { c.tuner.flats = !c.tuner.flats; }},
+    {"String 1",
+     [](const RememberedChoices& c) {
+         return std::string(c.tuner.numberFromHighest ? "the highest" : "the lowest");
+     },
+     [](RememberedChoices& c, int32_t) { c.tuner.numberFromHighest = !c.tuner.numberFromHighest; }},
+    {"Notice at start",
+     [](const RememberedChoices& c) { return std::string(c.skipNotice ? "no" : "yes"); },
      [](RememberedChoices& c, int32_t) { c.skipNotice = !c.skipNotice; }},
 };
 constexpr int32_t rowCount = static_cast<int32_t>(std::size(settingsRows));

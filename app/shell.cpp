@@ -32,24 +32,21 @@ constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
 
 }  // namespace
 
-void rememberChoices(const ChoiceOverrides& overrides) {
+bool rememberChoices(const ChoiceOverrides& overrides, std::string& error) {
+    SettingsValues kept = loadSettings();
+    const RememberedChoices remembered = choicesFromSettings(kept);
+    TunerChoices run = remembered.tuner;
+    if (!overrideChoices(overrides, run, error)) return false;
+    applyTunerChoices(run);
     shell.remembering = true;
-    shell.overrides = overrides;
+    shell.kept = std::move(kept);
+    shell.remembered = remembered;
+    return true;
 }
 
 namespace {
 
-// The kept choices and this run's, from the store when the shell remembers.
-void readChoices() {
-    if (shell.remembering) {
-        shell.kept = loadSettings();
-        shell.remembered = choicesFromSettings(shell.kept);
-    }
-    shell.choices = shell.remembered;
-    if (shell.overrides.modeGiven) shell.choices.mode = shell.overrides.mode;
-}
-
-// The player changed a choice (already in remembered and choices): into the store.
+// The player changed a choice (already in remembered): into the store.
 void keepChoices() {
     if (!shell.remembering) return;
     writeChoices(shell.remembered, shell.kept);
@@ -117,7 +114,6 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         return false;
     }
 
-    readChoices();
     registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
     shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);
     if (shell.mainWindow == nullptr) {
@@ -138,7 +134,7 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
     setFullScreen(shell.mainWindow, fullScreenFlags);
 
     const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource);
-    if (notice != nullptr && !shell.choices.skipNotice) {
+    if (notice != nullptr && !shell.remembered.skipNotice) {
         const intptr_t answer = dialogBox(*notice, shell.mainWindow, noticeDialogProc);
         if (answer == noticeQuit) {
             // Control+Q on the notice: the program ends as from its window, with 0.
@@ -146,7 +142,7 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
             return false;
         }
         if (answer == noticeSkipButton) {
-            shell.remembered.skipNotice = shell.choices.skipNotice = true;
+            shell.remembered.skipNotice = true;
             keepChoices();
         }
     }
@@ -169,10 +165,7 @@ namespace {
 // ---- paint ----
 void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
-    // The views start in Guitar with the start-up tuning values; another mode the player
-    // chose before is set up as its command would, without the command's pause.
-    if (shell.choices.mode != InstrumentKind::Guitar) applyTunerMode(shell.choices.mode);
-    setNavigationBarText(window, modeTitle(tunerState().mode));
+    setNavigationBarText(window, modeTitle(tunerChoices().mode));
     if (!startTunerCapture(*window)) {
         // Standard error already names the input and why it failed.
         shell.exitCode = 1;
@@ -195,7 +188,7 @@ void paint(WindowHandle window) {
         if (context != nullptr) {
             context->setBackgroundColour(colourBlack);
             context->setTextColour(colourWhite);
-            drawInstrumentInfo(*context, client, tunerState().mode);
+            drawInstrumentInfo(*context, client, tunerChoices().mode);
         }
     } else {
         shell.firstPaintDone = 1;
@@ -226,13 +219,14 @@ void modeCommand(WindowHandle window, InstrumentKind kind) {
 // Start > Settings: what the player says OK to is this run's and kept. A new mode is
 // shown as its command shows it: the information text, the tuner paused until a tap.
 void settingsCommand(WindowHandle window) {
-    RememberedChoices chosen = shell.choices;
+    RememberedChoices chosen{tunerChoices(), shell.remembered.skipNotice};
+    const TunerChoices before = tunerChoices();
     if (!runSettingsDialog(window, chosen)) return;
-    const bool newMode = chosen.mode != shell.choices.mode;
-    shell.remembered = shell.choices = chosen;
+    applyTunerChoices(chosen.tuner);
+    shell.remembered = chosen;
     keepChoices();
-    if (newMode) {
-        modeCommand(window, chosen.mode);
+    if (chosen.tuner.mode != before.mode || chosen.tuner.tuning != before.tuning) {
+        modeCommand(window, chosen.tuner.mode);
         pauseTuner();
     }
 }
@@ -253,7 +247,10 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     for (const ModeCommand& mode : modeCommands) {
         if (mode.command == lowWord(wParam)) {
             modeCommand(window, mode.kind);
-            shell.remembered.mode = shell.choices.mode = mode.kind;
+            // Kept as the command sets it: another mode in its default tuning.
+            TunerChoices& kept = shell.remembered.tuner;
+            if (kept.mode != mode.kind) kept.tuning = 0;
+            kept.mode = mode.kind;
             keepChoices();
             return 0;
         }

@@ -42,13 +42,6 @@
 
 namespace veldra {
 
-// Choices given for one run (veldra --mode NAME): they win over the kept ones and are not
-// kept themselves.
-struct ChoiceOverrides {
-    bool modeGiven = false;
-    InstrumentKind mode = InstrumentKind::Guitar;
-};
-
 // What the shell keeps.
 struct ShellState {
     const ResourceTable* appInstance;  // the program's resources; kept by initInstance
@@ -61,11 +54,10 @@ struct ShellState {
                                        // input failed; set where it failed, read at the end
     bool remembering;                  // choices come from and go to the settings store: set
                                        // by rememberChoices before the start
-    ChoiceOverrides overrides;         // this run's choices from the command line
     SettingsValues kept;               // what the store holds (other programs' names too):
                                        // read at start, written on each choice the player makes
-    RememberedChoices remembered;      // the choices as kept (overrides left out)
-    RememberedChoices choices;         // this run's: the kept ones with the overrides
+    RememberedChoices remembered;      // the choices as kept: this run's are the tuner's
+                                       // (tunerChoices), the command line's laid over these
     bool informationDue;               // a mode command asked for its information text: set
                                        // by the command, cleared by the paint that draws it
     bool pausedForMenu;                // an open menu paused a running tuner: set when the
@@ -73,11 +65,13 @@ struct ShellState {
                                        // chosen: the tuner goes on)
 };
 
-// Before programEntry: the shell starts from the choices the settings store keeps, with
-// overrides for this run, and keeps each choice the player makes (an Instrument command,
-// the settings dialog, the notice's "Don't show this again"). Without it the shell starts
-// from the defaults and keeps nothing (tools, tests).
-void rememberChoices(const ChoiceOverrides& overrides);
+// Before programEntry: the choices the settings store keeps, with overrides (the command
+// line's) laid over them for this run, go to the tuner, and from then on the shell keeps
+// each choice the player makes (an Instrument command, the settings dialog, the notice's
+// "Don't show this again"). False, with error in one line and nothing applied, when an
+// override does not fit (a tuning the resulting mode does not have). Without it the shell
+// starts from the defaults and keeps nothing (tools, tests).
+bool rememberChoices(const ChoiceOverrides& overrides, std::string& error);
 
 // What the start-up notice's dialog gives back for Control+Q.
 inline constexpr intptr_t noticeQuit = -1;

@@ -55,8 +55,8 @@ class ChoicesTest : public AppTest {
         resetTuner();
         if (!startWindowSystem(backEnd, screen, blockSystemFonts())) return false;
         recordTextCalls(true);
-        rememberChoices(overrides);
-        return true;
+        std::string error;
+        return rememberChoices(overrides, error);
     }
     std::string settingsFile() const { return config.path("veldra/settings"); }
     bool informationShownFor(InstrumentKind kind) const {
@@ -96,14 +96,14 @@ TEST_F(ChoicesTest, EscapeOnAnOpenMenuChoosesNothing) {
         EXPECT_EQ(openMenuButton(), -1);
         EXPECT_FALSE(tunerState().paused);
         EXPECT_FALSE(isDrawingSuspended());
-        EXPECT_EQ(tunerState().mode, InstrumentKind::Guitar);
+        EXPECT_EQ(tunerChoices().mode, InstrumentKind::Guitar);
         EXPECT_EQ(navigationBarTitle(), "Veldra -- Guitar");
         EXPECT_TRUE(textCalls().empty()) << textCalls()[0].text;
     }
     for (const uint32_t key : {keyF10, keyRight, keyDown, keyReturn})
         backEnd.press(key);
     pump();
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Violin);
+    EXPECT_EQ(tunerChoices().mode, InstrumentKind::Violin);
     EXPECT_TRUE(tunerState().paused);
     EXPECT_TRUE(informationShownFor(InstrumentKind::Violin));
     clearTextCalls();
@@ -148,29 +148,35 @@ TEST_F(ChoicesTest, TheNoticeOffersNotToComeBack) {
 }
 
 // A mode chosen from the menu is the next start's, set up as the views start (not paused,
-// no information text); --mode wins for one run and is not kept.
+// no information text); --mode, --tuning and --a4 win for one run and are not kept.
 TEST_F(ChoicesTest, TheModeIsRememberedAndTheCommandLineSetsItForOneRun) {
     ASSERT_TRUE(restart());
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Guitar);
+    EXPECT_EQ(tunerChoices().mode, InstrumentKind::Guitar);
     postMessage(mainWindow(), messageCommand, commandCello, 0);
     pump();
     EXPECT_NE(readWholeFile(settingsFile()).find("mode=cello\n"), std::string::npos);
 
     ASSERT_TRUE(restart());
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Cello);
+    EXPECT_EQ(tunerChoices().mode, InstrumentKind::Cello);
     EXPECT_EQ(navigationBarTitle(), "Veldra -- Cello");
     EXPECT_FALSE(tunerState().paused);
 
-    ASSERT_TRUE(restart({.modeGiven = true, .mode = InstrumentKind::Erhu}));
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Erhu);
+    ChoiceOverrides viola;  // veldra --mode violin --tuning viola --a4 442
+    viola.mode = InstrumentKind::Violin;
+    viola.tuning = "viola";
+    viola.referenceA4 = 442;
+    ASSERT_TRUE(restart(viola));
+    EXPECT_EQ(tunerChoices(), (TunerChoices{.mode = InstrumentKind::Violin,
+                                            .tuning = findTuning(InstrumentKind::Violin, "viola"),
+                                            .referenceA4 = 442}));
     EXPECT_NE(readWholeFile(settingsFile()).find("mode=cello\n"), std::string::npos);
     ASSERT_TRUE(restart());
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Cello);
+    EXPECT_EQ(tunerChoices().mode, InstrumentKind::Cello);
 }
 
-// Start > Settings by keys: Right steps the instrument on, Down moves to the notice's row,
-// Space turns it off, Enter says OK: the new mode shows its information text, paused, and
-// both are kept. Escape leaves everything as it was.
+// Start > Settings by keys: Down moves from row to row, Right steps a row on, Space turns
+// one over, Enter says OK: the new mode shows its information text, paused, and everything
+// is kept for the next start. Escape leaves everything as it was.
 TEST_F(ChoicesTest, TheSettingsDialogByKeys) {
     ASSERT_TRUE(restart());
     const auto settings = [&](std::vector<uint32_t> keys) {
@@ -185,17 +191,26 @@ TEST_F(ChoicesTest, TheSettingsDialogByKeys) {
         pump();
     };
     settings({keyRight, keyRight, keyDown, keyEscape});
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Guitar);
+    EXPECT_EQ(tunerChoices().mode, InstrumentKind::Guitar);
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 
     clearTextCalls();
-    settings({keyRight, keyDown, keySpace, keyReturn});
-    EXPECT_EQ(tunerState().mode, InstrumentKind::Violin);
+    settings({keyRight, keyDown, keyRight, keyDown, keyRight, keyRight, keyRight, keyDown, keySpace,
+              keyDown, keyDown, keySpace, keyReturn});
+    const TunerChoices chosen{.mode = InstrumentKind::Violin,
+                              .tuning = findTuning(InstrumentKind::Violin, "viola"),
+                              .referenceA4 = 442,
+                              .flats = true};
+    EXPECT_EQ(tunerChoices(), chosen);
     EXPECT_TRUE(tunerState().paused);
     EXPECT_TRUE(informationShownFor(InstrumentKind::Violin));
     const std::string kept = readWholeFile(settingsFile());
-    EXPECT_NE(kept.find("mode=violin\n"), std::string::npos) << kept;
-    EXPECT_NE(kept.find("notice=skip\n"), std::string::npos) << kept;
+    EXPECT_EQ(kept,
+              "# veldra settings 1\na4=442\nmode=violin\nnames=flats\nnotice=skip\n"
+              "strings=lowest\ntuning=viola\n");
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(tunerChoices(), chosen);
+    EXPECT_FALSE(noticeShown);
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSingi
         clearTextCalls();
         postMessage(mainWindow(), messageCommand, command, 0);
         pump();
-        EXPECT_EQ(tunerState().mode, kind);
+        EXPECT_EQ(tunerChoices().mode, kind);
         EXPECT_EQ(navigationBarTitle(), title);
         EXPECT_EQ(dialState().lowOctave, modeEntry(kind)->lowOctave);
         EXPECT_EQ(std::tuple(validatorState().smoothingSpan, validatorState().periodTolerance),

@@ -173,26 +173,39 @@ TEST_F(SettingsStoreTest, TwoCopiesSavingAtOnceLeaveAWholeFileEachTime) {
 // The program's names: what it knows is read, a value it cannot use keeps that choice's
 // default, and writing its own names keeps everyone else's.
 TEST(RememberedChoicesTest, KnownNamesAreReadOthersKeptAndBadValuesLeaveTheDefault) {
-    const SettingsValues file{
-        {"mode", "Violin"}, {"notice", "skip"}, {"meter", "wide"}, {"zoom", "2"}};
+    const SettingsValues file{{"mode", "Violin"}, {"tuning", "viola"},    {"a4", "442"},
+                              {"names", "flats"}, {"strings", "highest"}, {"notice", "skip"},
+                              {"meter", "wide"},  {"zoom", "2"}};
     const RememberedChoices read = choicesFromSettings(file);
-    EXPECT_EQ(read.mode, InstrumentKind::Violin);
-    EXPECT_TRUE(read.skipNotice);
-    const RememberedChoices bad = choicesFromSettings({{"mode", "banjo"}, {"notice", "yes"}});
-    EXPECT_EQ(bad.mode, InstrumentKind::Guitar);
-    EXPECT_FALSE(bad.skipNotice);
+    EXPECT_EQ(read.tuner.mode, InstrumentKind::Violin);
+    EXPECT_EQ(read.tuner.tuning, findTuning(InstrumentKind::Violin, "viola"));
+    EXPECT_GT(read.tuner.tuning, 0);
+    EXPECT_EQ(read.tuner.referenceA4, 442);
+    EXPECT_TRUE(read.tuner.flats && read.tuner.numberFromHighest && read.skipNotice);
+
+    const RememberedChoices bad = choicesFromSettings({{"mode", "banjo"},
+                                                       {"tuning", "viola"},  // not Guitar's
+                                                       {"a4", "500"},
+                                                       {"names", "both"},
+                                                       {"notice", "yes"}});
+    EXPECT_EQ(bad, RememberedChoices{});
 
     SettingsValues written = file;
-    writeChoices({.mode = InstrumentKind::Singing, .skipNotice = false}, written);
+    writeChoices({.tuner = {.mode = InstrumentKind::Singing}}, written);
     EXPECT_EQ(written.at("meter"), "wide");
     EXPECT_EQ(written.at("zoom"), "2");
-    const RememberedChoices back = choicesFromSettings(written);
-    EXPECT_EQ(back.mode, InstrumentKind::Singing);
-    EXPECT_FALSE(back.skipNotice);
-    for (int32_t k = 0; k < instrumentKindCount; ++k) {  // every mode survives the round trip
-        SettingsValues one;
-        writeChoices({.mode = static_cast<InstrumentKind>(k)}, one);
-        EXPECT_EQ(static_cast<int32_t>(choicesFromSettings(one).mode), k) << one["mode"];
+    EXPECT_EQ(choicesFromSettings(written),
+              RememberedChoices{.tuner = {.mode = InstrumentKind::Singing}});
+    // Every mode and tuning, and the other choices, survive the round trip.
+    for (int32_t k = 0; k < instrumentKindCount; ++k) {
+        const auto kind = static_cast<InstrumentKind>(k);
+        for (int32_t t = 0; t < modeEntry(kind)->tuningCount; ++t) {
+            const RememberedChoices one{{kind, t, 415 + 3 * k, k % 2 == 0, k % 3 == 0}, t % 2 == 1};
+            SettingsValues values;
+            writeChoices(one, values);
+            EXPECT_EQ(choicesFromSettings(values), one)
+                << values["mode"] << " " << values["tuning"];
+        }
     }
 }
 

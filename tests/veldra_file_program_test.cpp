@@ -24,6 +24,7 @@
 
 #include "tests/support/polling.h"
 #include "tests/support/scratch_files.h"
+#include "tests/support/tuner_setup.h"
 
 namespace veldra {
 namespace {
@@ -470,6 +471,56 @@ TEST_F(VeldraFileProgramTest, NamesPrintEscapedAndAtTakesPlainSeconds) {
         EXPECT_NE(r.exitCode, 0) << said;
         expectOneErrorLine(r, said);
         EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    }
+}
+
+// A tone 5 cents above A4 = 442 Hz, read with --a4 442: +5 from A 4 and from the violin's
+// A string in the table, the needle 5 cents past the scale's A4 in the CSV (without the
+// option the scale's own A4 puts it 8 cents further). Wrong values: exit 2, one line.
+TEST_F(VeldraFileProgramTest, TheReferenceAndTuningOptionsAndTheirWrongValues) {
+    const std::string tone = file("a442-plus5.wav");
+    writeSteadyTone(tone, 442.0 * std::exp2(5.0 / 1200.0), 2.0);
+    const Result table = run({"--mode", "violin", "--a4", "442", tone});
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_EQ(table.out.rfind("Veldra -- Violin, A4 = 442 Hz  (", 0), 0u) << table.out;
+    EXPECT_NE(table.out.find("A 4      +5    443.3 Hz   3: A 4   +5\n"), std::string::npos)
+        << table.out;
+
+    // The needle's angle index (1024 a turn from C3) on the stable refreshes after a second.
+    const auto needles = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--csv", "--mode", "violin", tone});
+        std::vector<int> found;
+        for (const std::string& line : split(run(args).out, '\n')) {
+            const auto cells = split(line, ',');
+            if (cells.size() == 8 && cells[3] == "1" && std::atof(cells[1].c_str()) > 1.0)
+                found.push_back(std::atoi(cells[7].c_str()));
+        }
+        return found;
+    };
+    const int at442 = static_cast<int>((1.75 + 5.0 / 1200.0) * 1024.0);
+    const std::vector<int> withReference = needles({"--a4=442"}), without = needles({});
+    ASSERT_FALSE(withReference.empty());
+    ASSERT_EQ(without.size(), withReference.size());
+    for (size_t i = 0; i < without.size(); ++i) {
+        EXPECT_NEAR(withReference[i], at442, 2);
+        EXPECT_NEAR(without[i] - withReference[i], 7, 1);  // 8 cents are 6.8 steps
+    }
+
+    const Result list = run({"--tuning", "list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(split(list.out, '\n').size(), 8u);
+    EXPECT_EQ(list.out.rfind("guitar: standard (default), drop D, DADGAD,", 0), 0u) << list.out;
+    const std::pair<std::vector<std::string>, const char*> wrong[] = {
+        {{"--a4", "414", tone}, "--a4 takes a whole number of hertz from 415 to 466"},
+        {{"--a4=442.5", tone}, "not \"442.5\""},
+        {{"--tuning", "drop d", "--mode", "violin", tone}, "unknown tuning \"drop d\" for Violin"},
+        {{"--flats=1", tone}, "--flats takes no value"},
+    };
+    for (const auto& [args, said] : wrong) {
+        const Result r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << said;
+        expectOneErrorLine(r, said);
+        EXPECT_EQ(r.out, "");
     }
 }
 

@@ -16,9 +16,14 @@ void applyModeTuning(InstrumentKind kind) {
 }
 
 void applyTunerMode(InstrumentKind kind) {
+    if (modeEntry(kind) == nullptr) return;
+    PlayerChoices choices = tunerState().choices;
+    if (kind != choices.mode) choices.tuning = 0;  // another mode starts in its default
+    choices.mode = kind;
+    setPlayerChoices(choices);
+    tuner_internal::markTunerChoices(choices);
     setupInstrument(kind);
     applyModeTuning(kind);
-    tuner_internal::markTunerMode(kind);
 }
 
 }  // namespace veldra

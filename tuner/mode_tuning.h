@@ -14,7 +14,9 @@ namespace veldra {
 // Sets kind's tuning values, if it has any.
 void applyModeTuning(InstrumentKind kind);
 
-// The dial for kind (setupInstrument), then its tuning values.
+// The mode command: kind becomes the chosen mode (in the tuning already chosen when it is
+// the same mode, else in its default; the other choices kept), the dial is set up for it
+// (setupInstrument), then its tuning values are set. A kind outside 0..7 changes nothing.
 void applyTunerMode(InstrumentKind kind);
 
 }  // namespace veldra

@@ -9,8 +9,9 @@ namespace veldra::tuner_internal {
 // The views are set up for Guitar (the first paint): the readout may say something now.
 void markTunerStarted();
 
-// The mode the mode commands set; the next reading names its strings.
-void markTunerMode(InstrumentKind kind);
+// The choices the mode commands and applyTunerChoices set; the next reading names their
+// strings.
+void markTunerChoices(const PlayerChoices& choices);
 
 // A dial refresh: the frequency the dial was given and whether it was stable.
 void noteDialReading(float frequency, bool stable);

@@ -40,7 +40,7 @@ void startTunerViews(Window& window, const Bitmap& background) {
     setTraceAutoDelay(true);
     setDialGeometry(dialCentreX, dialCentreY, dialInnerRadius, dialOuterRadius);
     captureBackground(window, background);
-    setupInstrument(InstrumentKind::Guitar);
+    setupInstrument(tunerState().choices.mode);
     tuner_internal::markTunerStarted();
 }
 
@@ -83,6 +83,7 @@ void resetTuner() {
     resetTrace();
     resetHandoff();
     resetTunerState();
+    resetPlayerChoices();
     handoffOpen = false;
 }
 

@@ -5,8 +5,9 @@
 //                       ranges filled, the display prepared for the window less the menu bar
 //                       (the window is to move there), ten refreshes a second
 //   startTunerViews     at the window's first paint: the trace's origin, shift and automatic
-//                       delay, the dial's geometry, the background picture captured, Guitar
-//                       set up (with the validator's start-up tuning values, not Guitar's)
+//                       delay, the dial's geometry, the background picture captured, the
+//                       chosen mode set up (Guitar unless applyTunerChoices chose another
+//                       before; with the validator's start-up tuning values, not Guitar's)
 //   startTunerCapture   after the views: the hand-off to the window with analyzeBlock as
 //                       its consumer, the capture stream opened and started, the analysis
 //                       at the capture rate

@@ -10,7 +10,7 @@ namespace {
 
 constexpr TunerState startState() {
     TunerState s{};
-    s.mode = InstrumentKind::Guitar;
+    s.choices = PlayerChoices{};
     return s;
 }
 
@@ -89,14 +89,14 @@ void markTunerStarted() {
     tellReadout();
 }
 
-void markTunerMode(InstrumentKind kind) {
-    state.mode = kind;
+void markTunerChoices(const PlayerChoices& choices) {
+    state.choices = choices;
 }
 
 void noteDialReading(float frequency, bool stable) {
     // A refresh while the input is lost reads the silence the input left: nothing to say.
     state.reading = stable && !state.inputLost
-                        ? Readout{ReadoutKind::Reading, frequency, state.mode}
+                        ? Readout{ReadoutKind::Reading, frequency, state.choices.mode}
                         : Readout{};
     tellReadout();
 }

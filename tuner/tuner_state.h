@@ -1,7 +1,7 @@
 // The tuner's state as the program around it sees it: whether it is set up, paused or
-// without input, the mode it tunes, and what the readout says. The shell (and whatever
-// else runs the tuner) tells the tuner what happened through the verbs below; the tuner
-// tells the display and the pipeline, and tells the one readout listener each time what
+// without input, the player's choices (the mode it tunes, ...), and what the readout says. The
+// shell (and whatever else runs the tuner) tells the tuner what happened through the verbs below;
+// the tuner tells the display and the pipeline, and tells the one readout listener each time what
 // the readout says changes. Nothing else stops the analysis.
 //
 //   pauseTuner, resumeTuner  the window lost or got back the player: while paused no
@@ -36,7 +36,9 @@ struct TunerState {
     bool started;              // the views are set up: set by startTunerViews
     bool paused;               // set by pauseTuner, cleared by resumeTuner; read by analyzeBlock
     bool inputLost;            // set and cleared by setInputLost
-    InstrumentKind mode;       // the mode tuned: Guitar at start, set by applyTunerMode
+    PlayerChoices choices;     // the player's choices (tuner_choices.h): Guitar's standard
+                               // tuning at start; set by applyTunerMode and
+                               // applyTunerChoices
     Readout reading;           // the last dial refresh's reading (Empty when it was not
                                // stable); written by analyzeBlock, emptied by a pause or a
                                // lost input

@@ -1,6 +1,8 @@
-// The information text shown after the user picks a mode: the mode's name, its octave
-// range on the dial and one line per open string with its note name and frequency,
-// followed by an " O.K. " band that invites a tap to resume the tuner.
+// The information text shown after the user picks a mode: the mode's name (and the
+// tuning played when it is not the default), its octave range on the dial, the chosen A4
+// when it is not the scale's own, and one line per open string, string 1 first, with its
+// note name and frequency at that A4, followed by an " O.K. " band that invites a tap to
+// resume the tuner.
 //
 // Thread: main thread only (the window's repaint handling). Needs initOctaveRange first.
 #pragma once

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "views/player_choices.h"
+
 namespace veldra {
 namespace {
 
@@ -12,14 +14,17 @@ constexpr double c0Frequency = c1Frequency / 2;  // Hz
 
 NoteReading nameNote(double frequency) {
     NoteReading r{};
-    const double semitones = 12.0 * std::log2(frequency / c0Frequency);
+    // The ratio is exactly 1 for the scale's own A4: the same division as ever.
+    const double semitones = 12.0 * std::log2(frequency / (c0Frequency * referenceRatio()));
     const double nearest = std::round(semitones);
     r.semitone = static_cast<int32_t>(nearest);
     r.cents = (semitones - nearest) * 100.0;
     const int32_t cell = ((r.semitone % 12) + 12) % 12;
     const int32_t octave = (r.semitone - cell) / 12;
-    std::snprintf(r.name, sizeof r.name, "%c%c%d", noteAlphabet[2 * cell],
-                  noteAlphabet[2 * cell + 1], octave < 0 || octave > 9 ? 0 : octave);
+    char letters[2];
+    spellSemitone(cell, letters);
+    std::snprintf(r.name, sizeof r.name, "%c%c%d", letters[0], letters[1],
+                  octave < 0 || octave > 9 ? 0 : octave);
     return r;
 }
 
@@ -33,7 +38,7 @@ StringMatch nearestString(InstrumentKind kind, double frequency) {
         if (std::fabs(cents) >= 99.95 || (best.found && std::fabs(cents) >= std::fabs(best.cents)))
             continue;
         best.found = true;
-        best.number = i + 1;
+        best.number = stringNumber(i, count);
         best.cents = cents;
         stringNoteName(best.name, kind, i);
     }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "display/display.h"
+#include "views/player_choices.h"
 
 namespace veldra {
 namespace {
@@ -91,7 +92,8 @@ void setDialGeometry(int32_t centreX, int32_t centreY, int32_t innerRadius, int3
 void setupInstrument(InstrumentKind kind) {
     const ModeEntry* mode = modeEntry(kind);
     if (mode == nullptr) return;
-    configureDial(mode->lowOctave, dialOctaveSpan, modeStrings(kind), mode->stringCount);
+    const Tuning* tuning = playedTuning(kind);
+    configureDial(mode->lowOctave, dialOctaveSpan, tuning->strings, tuning->stringCount);
 }
 
 void configureDial(int32_t lowOctave, int32_t octaveSpan, const PitchPosition* positions,
@@ -150,8 +152,12 @@ PitchPosition pitchPositionFromFrequency(float frequency) {
 
 void updateDial(float frequency, bool showNeedle, const ListedPitch& listed) {
     DialState& s = state;
+    // Pitches heard against the chosen A4 stand where the scale's own would put them; the
+    // ratio is exactly 1 for the scale's own, which leaves every value as it was.
+    const double ratio = referenceRatio();
     if (static_cast<float>(listed.period) != 0.0f) {
-        const PitchPosition p = pitchPositionFromFrequency(static_cast<float>(listed.frequency));
+        const PitchPosition p =
+            pitchPositionFromFrequency(static_cast<float>(listed.frequency / ratio));
         if (onDial(s, p)) {
             setColour(s.needlePen, markerColour);
             drawMark(s, p);
@@ -162,7 +168,7 @@ void updateDial(float frequency, bool showNeedle, const ListedPitch& listed) {
     s.readingAngle = 0;
     if (!showNeedle) return;
     setColour(s.needlePen, needleColour);
-    const PitchPosition p = pitchPositionFromFrequency(frequency);
+    const PitchPosition p = pitchPositionFromFrequency(static_cast<float>(frequency / ratio));
     if (static_cast<double>(p) < s.lowOctave - semitone) {
         drawArrow(s.needlePen, s.centreX, s.centreY - s.innerRadius, -1);
         s.reading = DialReading::Low;

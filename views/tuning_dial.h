@@ -3,14 +3,17 @@
 //
 // The spiral itself, with its ticks and letters, is printed on the background picture;
 // this module draws on top of it:
-//   per mode (configureDial), into ScaleLayer: a ring on the spiral at each open string,
+//   per mode (configureDial), into ScaleLayer: a ring on the spiral at each open string
+//     of the tuning played (player_choices.h),
 //     with a see-through hole that the pitch disc fills exactly, and the octave digits
 //     of the spiral's start and end, beside the picture's two letters C;
 //   per refresh (updateDial), into InkLayer, which fades: a blue marker at the most
 //     recent listed period, the green needle at the current pitch (or an arrow at the
 //     spiral's start or end when the pitch lies more than a semitone beyond the dial),
 //     and a yellow circle round the needle when a new period has been listed. The dial
-//     is handed both pitches; it reads nothing of the analysis itself.
+//     is handed both pitches; it reads nothing of the analysis itself. Against a chosen
+//     A4 of R Hz a pitch f stands where the scale's own A4 puts f x 439.96 / R, so the
+//     rings stay put and the needle reads the player's reference.
 //
 // Positions on the dial are angle indexes: 1/1024 octave steps from lowOctave, so 0 is
 // the spiral's start and 3072 its end. dialPoint turns one into a screen point with
@@ -60,8 +63,8 @@ struct DialState {
 // Stores the spiral's centre and radii (the shell: 120, 128, 40, 106).
 void setDialGeometry(int32_t centreX, int32_t centreY, int32_t innerRadius, int32_t outerRadius);
 
-// Sets the dial up for a mode: its lowest octave, 3 turns and its open strings, from the
-// catalogue. A kind outside 0..7 changes nothing.
+// Sets the dial up for a mode: its lowest octave, 3 turns and the open strings of the
+// tuning played, from the catalogue. A kind outside 0..7 changes nothing.
 void setupInstrument(InstrumentKind kind);
 
 // Stores the range and the strings (positions must outlive the dial's use), rebuilds the

@@ -1,7 +1,8 @@
 // views/: what the player sees, drawn from the values it is handed (nothing here reads the
 // analysis).
 //
-//   instrument_catalogue.h  the eight modes: names, open strings, octave ranges, note names
+//   instrument_catalogue.h  the eight modes: names, tunings, octave ranges, note names
+//   player_choices.h        the player's tuning, A4, note spelling and string numbering
 //   instrument_info.h       the information text of a mode, drawn through a window's context
 //   tuning_dial.h           the spiral dial: string rings and octave digits per mode; marker,
 //                           needle, arrows and highlight per refresh
@@ -20,6 +21,7 @@
 #include "views/note_reading.h"
 #include "views/phase_trace.h"
 #include "views/pictures.h"
+#include "views/player_choices.h"
 #include "views/readout.h"
 #include "views/tuning_dial.h"
 #include "views/window_bars.h"

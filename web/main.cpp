@@ -11,6 +11,7 @@
 #include <emscripten.h>
 
 #include <memory>
+#include <string>
 
 #include "app/app.h"
 #include "audio/audio.h"
@@ -46,7 +47,8 @@ int main() {
     const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);
     const std::unique_ptr<WaveInSource> microphone = makeWebMicrophone();
     setSoundDeliveredHook(captureStep);
-    rememberChoices({});  // in the page's storage
+    std::string unused;           // no overrides: nothing that could not fit
+    rememberChoices({}, unused);  // kept in the page's storage
     const int32_t exitCode = runProgram(*backEnd, microphone.get(), builtInFonts().system());
     setSoundDeliveredHook(nullptr);
     tellPageProgramEnded(exitCode);

@@ -8,16 +8,6 @@
 namespace veldra {
 namespace {
 
-const char* const modeNames[instrumentKindCount] = {
-    "guitar", "violin", "cello", "erhu", "pipa", "bass", "alto", "singing",
-};
-
-std::string lowered(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Plain decimal seconds, "12", "9.5", ".5": digits with at most one point, nothing else
 // (no sign, exponent, hexadecimal, "inf" or spaces, which strtod alone would take).
 bool parseSeconds(const std::string& text, double& seconds) {
@@ -32,19 +22,13 @@ bool parseSeconds(const std::string& text, double& seconds) {
 }  // namespace
 
 bool modeFromName(const std::string& name, InstrumentKind& kind) {
-    const std::string key = lowered(name);
-    for (int32_t k = 0; k < instrumentKindCount; ++k) {
-        if (key == modeNames[k]) {
-            kind = static_cast<InstrumentKind>(k);
-            return true;
-        }
-    }
-    return false;
+    return findInstrument(name, kind);
 }
 
 bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, std::string& error) {
     options = FileOptions{};
     std::vector<std::string> inputs;
+    ChoiceOverrides given;  // --tuning and the rest, laid over the last mode at the end
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -64,8 +48,8 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             arg = arg.substr(0, eq);
             hasValue = true;
         }
-        const bool takesValue =
-            arg == "--mode" || arg == "--png" || arg == "--at" || arg == "--frames";
+        const bool takesValue = arg == "--png" || arg == "--at" || arg == "--frames" ||
+                                choiceOption(arg) == ChoiceOption::TakesValue;
         if (takesValue && !hasValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -86,14 +70,11 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             options.demo = true;
         } else if (arg == "--csv") {
             options.csv = true;
-        } else if (arg == "--mode") {
-            InstrumentKind kind{};
-            if (!modeFromName(value, kind)) {
-                error = "unknown mode \"" + value +
-                        "\" (guitar, violin, cello, erhu, pipa, bass, alto or singing)";
-                return false;
-            }
-            options.modes.push_back(kind);
+        } else if (choiceOption(arg) != ChoiceOption::No) {
+            if (!readChoiceOption(arg, value, given, error)) return false;
+            // Each --mode is a mode command of its own, applied in order.
+            if (arg == "--mode") options.modes.push_back(*given.mode);
+            if (given.listTunings) options.action = FileAction::ListTunings;
         } else if (arg == "--png") {
             if (value.empty()) {
                 error = "--png needs a file name";
@@ -117,8 +98,13 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             return false;
         }
     }
-    // --help and --version answer whatever else is on the line.
+    // --help, --version and --tuning list answer whatever else is on the line.
     if (options.action != FileAction::Run) return true;
+    // The mode commands come first; the choices apply to the mode they leave.
+    given.mode.reset();
+    options.choicesGiven = given.any();
+    if (!options.modes.empty()) options.choices.mode = options.modes.back();
+    if (!overrideChoices(given, options.choices, error)) return false;
     if (options.atGiven && options.pngPath.empty()) {
         error = "--at says when to take the --png picture; give --png too";
         return false;
@@ -140,14 +126,21 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
 }
 
 std::string fileUsage() {
-    return "Usage: veldra-file [options] FILE\n"
-           "       veldra-file --demo [options]\n"
+    return std::string(
+               "Usage: veldra-file [options] FILE\n"
+               "       veldra-file --demo [options]\n"
+               "       veldra-file --tuning list\n") +
            "Runs the Veldra tuner over a sound file (any format libsndfile reads) as fast as\n"
            "the machine allows and prints what the dial shows at each refresh.\n"
            "\n"
            "  --mode NAME     choose a mode before the first block: guitar, violin, cello,\n"
            "                  erhu, pipa, bass, alto or singing (may be repeated; applied in\n"
            "                  order). Without it the tuner is in its start-up state.\n"
+           "\n"
+           "  The player's choices, for the last --mode (Guitar without one). The program\n"
+           "  reads no settings: its output depends on this command line alone.\n" +
+           std::string(choiceOptionsHelp) +
+           "\n"
            "  --csv           one CSV line per refresh instead of the table\n"
            "  --png FILE      write the 240 x 320 screen after the last block\n"
            "  --at SECONDS    ... or as it stands at that point of the sound\n"

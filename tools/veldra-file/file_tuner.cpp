@@ -80,20 +80,24 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         closeDisplay();
         return fail(err, "cannot open the headless display");
     }
-    InstrumentKind kind = InstrumentKind::Guitar;
-    for (InstrumentKind mode : options.modes) {
+    for (InstrumentKind mode : options.modes)
         applyTunerMode(mode);
-        kind = mode;
-    }
+    if (options.choicesGiven) applyTunerChoices(options.choices);
+    const InstrumentKind kind = tunerChoices().mode;
     const std::string title = modeTitle(kind);
     // The pictures show the program's bars around the dial, titled for the mode.
     drawWindowBars(screen, title);
 
+    // The table's title names the tuning and the reference when they are not the defaults.
+    std::string tableTitle = title;
+    if (tunerChoices().tuning != 0) tableTitle += std::string(", ") + playedTuning(kind)->name;
+    if (tunerChoices().referenceA4 != 0)
+        tableTitle += ", A4 = " + std::to_string(tunerChoices().referenceA4) + " Hz";
     TableWriter table(out, kind);
     if (options.csv)
         out << csvHeader << '\n';
     else
-        table.begin(title,
+        table.begin(tableTitle,
                     source.demo ? "built-in demo performance" : printableText(options.input));
     int signal = 0;  // the run ends by this signal: SIGPIPE from the output, or one caught
     bool ok = outputTaken(out, error, signal);

@@ -30,10 +30,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.action != veldra::FileAction::Run) {
-        std::cout << (options.action == veldra::FileAction::Help ? veldra::fileUsage()
-                                                                 : "veldra-file " VELDRA_VERSION
-                                                                   "\n")
-                  << std::flush;
+        switch (options.action) {
+            case veldra::FileAction::Help:
+                std::cout << veldra::fileUsage();
+                break;
+            case veldra::FileAction::ListTunings:
+                std::cout << veldra::tuningList();
+                break;
+            default:
+                std::cout << "veldra-file " VELDRA_VERSION "\n";
+                break;
+        }
+        std::cout << std::flush;
         if (std::cout) return 0;
         std::cerr << "veldra-file: standard output: " << std::strerror(errno) << '\n';
         return 1;
