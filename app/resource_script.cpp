@@ -139,29 +139,31 @@ const DialogTemplate& noticeDialog() {
     return dialog;
 }
 
-// Rows of 16 units every 22 (at 10 points a unit is about a pixel across, 1.3 down), then
-// OK and Cancel; the row's text is the dialog's to set.
+// Rows of 14 units every 20 (at 10 points a unit is about 2 pixels across and 1.6 down,
+// so the screen below the navigation bar is some 120 by 165), then OK and Cancel; the
+// rows' texts are the dialog's to set.
 const DialogTemplate& settingsDialog() {
-    constexpr int32_t rowStep = 22;
+    constexpr int32_t rowStep = 20;
     static const auto controls = [] {
         std::array<DialogControl, 3 * settingsRowsShown + 2> c{};
         for (int32_t r = 0; r < settingsRowsShown; ++r) {
             const int32_t y = 4 + r * rowStep;
-            c[static_cast<size_t>(3 * r)] = {
-                DialogControlKind::Button, settingsBackButton + r, "<", 2, y, 24, 16, {}};
-            c[static_cast<size_t>(3 * r + 1)] = {
-                DialogControlKind::CentredText, settingsRowLabel + r, "", 30, y + 3, 176, 13, {}};
-            c[static_cast<size_t>(3 * r + 2)] = {
-                DialogControlKind::Button, settingsOnButton + r, ">", 210, y, 24, 16, {}};
+            const auto at = [&](int32_t column) -> DialogControl& {
+                return c[static_cast<size_t>(3 * r + column)];
+            };
+            at(0) = {DialogControlKind::Button, settingsBackButton + r, "<", 1, y, 13, 14, {}};
+            at(1) = {
+                DialogControlKind::CentredText, settingsRowLabel + r, "", 16, y + 3, 86, 11, {}};
+            at(2) = {DialogControlKind::Button, settingsOnButton + r, ">", 104, y, 13, 14, {}};
         }
         const int32_t y = 8 + settingsRowsShown * rowStep;
         c[3 * settingsRowsShown] = {
-            DialogControlKind::DefaultButton, commandOk, "OK", 30, y, 80, 18, {}};
+            DialogControlKind::DefaultButton, commandOk, "OK", 8, y, 48, 16, {}};
         c[3 * settingsRowsShown + 1] = {
-            DialogControlKind::Button, commandCancel, "Cancel", 126, y, 80, 18, {}};
+            DialogControlKind::Button, commandCancel, "Cancel", 64, y, 48, 16, {}};
         return c;
     }();
-    static const DialogTemplate dialog{settingsDialogResource, "Settings", 240, 200, 10, controls};
+    static const DialogTemplate dialog{settingsDialogResource, "Settings", 120, 165, 10, controls};
     return dialog;
 }
 

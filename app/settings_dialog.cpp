@@ -54,7 +54,7 @@ const SettingsRow settingsRows[] = {
      }},
     {"A4",
      [](const RememberedChoices& c) {
-         return c.tuner.referenceA4 == 0 ? std::string("439.96 Hz (the scale's)")
+         return c.tuner.referenceA4 == 0 ? std::string("439.96 Hz")
                                          : std::to_string(c.tuner.referenceA4) + " Hz";
      },
      [](RememberedChoices& c, int32_t by) {

@@ -310,6 +310,15 @@ bool endDialog(WindowHandle dialog, intptr_t result) {
     return true;
 }
 
+Rect frontDialogControlRect(int32_t id) {
+    const WindowSystemState& s = state();
+    if (s.modal.empty() || s.modal.back()->kind != WindowKind::Dialog) return {};
+    const SystemWindow& d = *s.modal.back();
+    const int32_t index = controlIndex(d, id);
+    return index < 0 ? Rect{}
+                     : controlRect(d, d.dialogTemplate->controls[static_cast<size_t>(index)]);
+}
+
 bool setDialogItemText(WindowHandle dialog, int32_t id, std::string_view text) {
     SystemWindow* d = live(dialog);
     if (d == nullptr || d->kind != WindowKind::Dialog) return false;

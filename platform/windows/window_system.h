@@ -298,6 +298,10 @@ std::string navigationBarTitle();
 int32_t openMenuButton();
 // Dialogs and message boxes up, bottom first.
 std::vector<WindowHandle> modalWindows();
+// Where control id of the dialog in front lies on the screen, and item index of the open
+// menu; empty rectangles when there is none.
+Rect frontDialogControlRect(int32_t id);
+Rect openMenuItemRect(int32_t index);
 // The text and caption of a message box window (empty for other windows).
 std::string messageBoxText(WindowHandle window);
 std::string messageBoxCaption(WindowHandle window);

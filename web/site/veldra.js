@@ -21,6 +21,10 @@ const page = window.veldraPage = {
   ended: null,           // the program's exit code once it has ended
   refreshes: () => (program ? program._veldra_web_refreshes() : 0),  // the dial's, so far
   menuOpen: () => program !== null && program._veldra_web_menu_open() !== 0,
+  // [left, top, right, bottom) in screen pixels of control id of the dialog in front, or
+  // of item index of the open menu (all 0: none).
+  controlRect: (id) => [0, 1, 2, 3].map((side) => program._veldra_web_control_rect(id, side)),
+  menuItemRect: (index) => [0, 1, 2, 3].map((side) => program._veldra_web_menu_item_rect(index, side)),
   microphoneLive: () => stream !== null && stream.getTracks().some((k) => k.readyState === 'live'),
 };
 
