@@ -110,6 +110,10 @@ void validatePeriod(float x) {
     }
 }
 
+void dropPitch() {
+    resetMachine(state);
+}
+
 double currentPeriod() {
     return static_cast<double>(state.smoothedPeriod);
 }
@@ -138,6 +142,14 @@ const PeriodValidator& validatorState() {
 
 void resetValidator() {
     state = startState();
+}
+
+void restartValidator() {
+    const PeriodValidator before = state;
+    state = startState();
+    state.periodTolerance = before.periodTolerance;
+    state.smoothingSpan = before.smoothingSpan;
+    state.listingHoldTime = before.listingHoldTime;
 }
 
 }  // namespace veldra

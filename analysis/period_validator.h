@@ -41,6 +41,11 @@ struct PeriodValidator {
 // One candidate period from the crossing detector.
 void validatePeriod(float candidate);
 
+// The pitch is no longer heard (the sound became digital silence): the machine back to Idle
+// and the tracked pitch no longer stable, as at a refused candidate. The smoothed period,
+// the recent list and the tuning values stay.
+void dropPitch();
+
 // The smoothed period widened to double (0.0 before the first seed).
 double currentPeriod();
 
@@ -58,5 +63,9 @@ const PeriodValidator& validatorState();
 
 // Puts the validator back to its start values (tuning values included).
 void resetValidator();
+
+// Forgets every pitch heard (the start values) and keeps the tuning values the mode
+// commands set: a fresh start on a sound that has nothing to do with the one before.
+void restartValidator();
 
 }  // namespace veldra

@@ -11,6 +11,7 @@
 #include "app/desktop_readout.h"
 #include "app/settings_dialog.h"
 #include "platform/desktop/desktop.h"
+#include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
 #include "views/views.h"
 
@@ -55,9 +56,9 @@ void keepChoices() {
 
 }  // namespace
 
-void inputStateChanged(bool lost) {
+void inputStateChanged(InputState state) {
     if (shell.mainWindow != nullptr)
-        postMessage(shell.mainWindow, InputStateMessage, lost ? 1 : 0, 0);
+        postMessage(shell.mainWindow, InputStateMessage, static_cast<uintptr_t>(state), 0);
 }
 
 const ShellState& shellState() {
@@ -100,7 +101,8 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
     loadString(*instance, titleString, title, stringCapacity);
 
     RunningWindow running;
-    if (findRunningWindow(className, title, running)) {
+    std::string alone;  // why this copy cannot keep to one window, if it cannot
+    if (findRunningWindow(className, title, running, &alone)) {
         // With its owned windows, as the handheld does. A copy that does not answer shows
         // nothing, so this start must not end as if it had: it says so, and ends with 1.
         const std::string other =
@@ -113,6 +115,10 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         }
         return false;
     }
+    if (!alone.empty())
+        std::fprintf(stderr,
+                     "veldra: single instance off: %s; another start opens another window\n",
+                     printableText(alone).c_str());
 
     registerClass({3, mainWindowProc, loadBitmapResource(iconResource), colourBlack, className});
     shell.mainWindow = createWindow(className, title, styleVisible, nullptr, nullptr);
@@ -167,9 +173,13 @@ void firstPaint(WindowHandle window) {
     startTunerViews(*window, shell.backgroundBitmap);
     setNavigationBarText(window, modeTitle(tunerChoices().mode));
     if (!startTunerCapture(*window)) {
-        // Standard error already names the input and why it failed.
+        // Standard error has named the input and why it failed; the box and the readout
+        // say it too.
+        const std::string why = inputFailure();
+        setInputFailed(why);
         shell.exitCode = 1;
-        showMessageBox(window, "Sound input failed!", "Fatal error", messageBoxExclamation);
+        showMessageBox(window, why.empty() ? "Sound input failed!" : "Sound input failed!\n" + why,
+                       "Fatal error", messageBoxExclamation);
         postMessage(window, messageClose, 0, 0);
     }
 }
@@ -283,11 +293,14 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
 
 // ---- the input's state ----
 
-void inputState(bool lost) {
+void inputState(InputState state) {
     char title[stringCapacity];
     loadString(*shell.appInstance, titleString, title, stringCapacity);
-    setDesktopTitle(lost ? std::string(title) + ": input lost, retrying" : std::string(title));
-    setInputLost(lost);
+    const char* said = state == InputState::Lost          ? ": input lost, retrying"
+                       : state == InputState::LostForGood ? ": input lost"
+                                                          : "";
+    setDesktopTitle(std::string(title) + said);
+    setInputLost(state != InputState::Present, state == InputState::LostForGood);
 }
 
 // ---- shut-down ----
@@ -354,7 +367,7 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
             if (wParam == keySpace || wParam == keyReturn) resumeTuner();
             return 0;
         case InputStateMessage:
-            inputState(wParam != 0);
+            inputState(static_cast<InputState>(wParam));
             return 0;
         default:
             if (handleTunerMessage(message)) return 0;

@@ -25,7 +25,9 @@
 // Pause and resume, the capture's wake-ups and a lost input are the tuner's to act on
 // (tuner_state.h): the shell tells it, and the tuner tells the display, the pipeline and
 // the readout strip. A lost input (InputStateMessage): the desktop window's title says
-// so, and the tuner takes its marks off the dial until the input is back.
+// so, and the tuner takes its marks off the dial until the input is back. An input that
+// would not open at all: the failure box and the readout say why (inputFailure), for a
+// player who started the program from a menu and never sees standard error.
 //
 // Thread: main thread only. The shell's state is one record (ShellState); tests read it
 // and put it back with resetShell.
@@ -76,12 +78,12 @@ bool rememberChoices(const ChoiceOverrides& overrides, std::string& error);
 // What the start-up notice's dialog gives back for Control+Q.
 inline constexpr intptr_t noticeQuit = -1;
 
-// The shell's own window message: the sound input was lost (wParam 1) or is back (0).
+// The shell's own window message: the sound input's new state (wParam: an InputState).
 inline constexpr uint32_t InputStateMessage = 961;
 
 // The sound input's state listener (platform/sound_input): posts InputStateMessage to the
 // main window. Any thread.
-void inputStateChanged(bool lost);
+void inputStateChanged(InputState state);
 
 int32_t programEntry(const ResourceTable* instance, int32_t showState);
 // The whole program on a window back end: source installed as the sound input and the

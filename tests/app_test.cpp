@@ -178,6 +178,7 @@ TEST_F(AppTest, HelpWithoutABrowserSaysWhereThePageIs) {
 // program did not do what it was started for.
 TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder) {
     input.devices = 0;
+    input.failure = "no sound system: Connection refused";
     answerModalsWithEnter();
     bool streamStoppedAtClose = false, lockStillThereAtClose = false;
     screen.setCloseObserver([&] {
@@ -185,7 +186,11 @@ TEST_F(AppTest, WithoutASoundDeviceTheFailureIsShownOnceAndTheProgramEndsInOrder
         lockStillThereAtClose = handoffState().notifyWindow != nullptr;
     });
     EXPECT_EQ(programEntry(&programResources(), showNormal), 1);
-    EXPECT_EQ(seenModals, (Seen{"Detect Setting", "Fatal error: Sound input failed!"}));
+    // The reason, in the box and the readout, for a player who never sees standard error.
+    EXPECT_EQ(seenModals, (Seen{"Detect Setting",
+                                "Fatal error: Sound input failed!\n"
+                                "no sound system: Connection refused"}));
+    EXPECT_EQ(desktopReadout(), failedInputReadout("no sound system: Connection refused"));
     EXPECT_EQ(screen.closeCalls(), 1);
     EXPECT_TRUE(streamStoppedAtClose);
     EXPECT_TRUE(lockStillThereAtClose);
@@ -240,6 +245,56 @@ TEST_F(AppTest, ASecondStartWithoutAnAnswerSaysSoAndEndsWithOne) {
     EXPECT_EQ(said, "veldra: the running copy (process " + std::to_string(getpid()) +
                         ") does not answer; not starting another\n");
     EXPECT_EQ(mainWindow(), nullptr);
+}
+
+// A start that cannot keep to one window says why on standard error and opens its window
+// all the same: an XDG_RUNTIME_DIR too long for a socket's name, a private folder another
+// user made first (root only: giving a folder away takes root), a link, or one open to
+// others.
+TEST_F(AppTest, WhySingleInstanceIsOffIsSaid) {
+    namespace fs = std::filesystem;
+    ScratchFolder scratch;
+    const std::string uid = std::to_string(getuid());
+    const std::string deep = scratch.path(std::string(100, 'd'));
+    for (const std::string& f : {deep, scratch.path("others"), scratch.path("wide"),
+                                 scratch.path("wide/veldra-" + uid), scratch.path("linked")})
+        fs::create_directory(f);
+    fs::create_directory_symlink(scratch.path("wide"), scratch.path("linked/veldra-" + uid));
+    fs::permissions(scratch.path("wide/veldra-" + uid), fs::perms::all);
+    fs::create_directory(scratch.path("others/veldra-" + uid));
+    fs::permissions(scratch.path("others/veldra-" + uid), fs::perms::owner_all);
+    const bool root = ::chown(scratch.path("others/veldra-" + uid).c_str(), 65534, 65534) == 0;
+    std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {deep, "", "is longer than a socket's name may be (107 bytes)"},
+        {"", scratch.path("linked"), "veldra-" + uid + " is a symbolic link"},
+        {"", scratch.path("wide"), "veldra-" + uid + " is open to other users"},
+    };
+    if (root) cases.emplace_back("", scratch.path("others"), "belongs to another user");
+    std::map<std::string, std::string> kept;
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"})
+        if (const char* value = std::getenv(name)) kept[name] = value;
+    for (const auto& [runtime, temporary, said] : cases) {
+        SCOPED_TRACE(said);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("TMPDIR", temporary.c_str(), 1);
+        RunningWindow running;
+        std::string why;
+        EXPECT_FALSE(findRunningWindow("Class", "Title", running, &why));
+        EXPECT_NE(why.find(said), std::string::npos) << why;
+    }
+    // The program's own line, the window opened all the same.
+    ::setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(start());
+    const std::string line = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(line, "veldra: single instance off: the socket's path " + deep + "/veldra/instance-" +
+                        line.substr(line.find("instance-") + 9, 16) +
+                        " is longer than a socket's name may be (107 bytes); another start "
+                        "opens another window\n");
+    EXPECT_NE(mainWindow(), nullptr);
+    ::unsetenv("XDG_RUNTIME_DIR"), ::unsetenv("TMPDIR");
+    for (const auto& [name, value] : kept)
+        ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 // The name lives in a folder only the user may enter, $XDG_RUNTIME_DIR/veldra or else

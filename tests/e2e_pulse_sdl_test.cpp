@@ -3,13 +3,17 @@
 // second, tones played into them, and veldra on an Xvfb of its own. The needle must sit
 // where veldra-file's picture of the same sound puts it (within 2 pixels): on the default
 // input, on an input chosen by name, and again after the server was killed and started
-// anew while veldra ran. With no server at all, veldra says why and ends with status 1.
+// anew while veldra ran. A server that hangs (stopped, as a stuck server would be) hangs
+// nothing. With no server at all, veldra says why and ends with status 1.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -123,21 +127,71 @@ TEST_F(PulseEndToEndTest, TheServerGoesAndComesBackWhileTuning) {
     quit();
 }
 
-// No server: the failure box, then status 1 with SDL's reason; the command line answers
-// as veldra-file's does.
+// The listing gives up after 5 s; the window says the input is lost while the server does
+// not answer, at the start and while tuning, and tunes once it does; SIGTERM ends it within
+// 2 s, its sound thread stuck in the server.
+TEST_F(PulseEndToEndTest, AServerThatHangsHangsNothing) {
+    using Clock = std::chrono::steady_clock;
+    std::string why;
+    ASSERT_TRUE(startServer(why)) << why;
+    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+    pulse.freeze();
+
+    ChildProcess list;
+    const Clock::time_point listed = Clock::now();
+    ASSERT_TRUE(list.start({VELDRA_PROGRAM, "--list-inputs"}, pulse.clientEnvironment(), why));
+    EXPECT_EQ(list.wait(stepTimeoutMs), 1);
+    EXPECT_LT(Clock::now() - listed, std::chrono::seconds(7));
+    EXPECT_EQ(list.errorOutput(), "veldra: the sound server does not answer (nothing in 5 s)\n");
+
+    ASSERT_TRUE(start({}));
+    const std::string lost = "Veldra: input lost, retrying";
+    ASSERT_NE(findWindow(veldra.session, lost, stepTimeoutMs), 0u) << veldra.program.errorOutput();
+    pulse.thaw();
+    ASSERT_TRUE(needleAt("the A string once the server answers", ax, ay));
+
+    pulse.freeze();
+    ASSERT_NE(findWindow(veldra.session, lost, stepTimeoutMs), 0u) << veldra.program.errorOutput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a retry waits in the server
+    const Clock::time_point asked = Clock::now();
+    ASSERT_EQ(::kill(veldra.program.pid(), SIGTERM), 0);
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0) << veldra.program.errorOutput();
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2));
+}
+
+// No sound system: the failure box, the readout saying why, then status 1 with SDL's
+// reason, and from ALSA's library (which SDL falls back to) not a word of its own; the
+// command line answers as veldra-file's does.
 TEST_F(PulseEndToEndTest, NoServerIsAFailureWithItsReason) {
     std::string why;
-    ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM}, {pulse.clientEnvironment()[0],
-                                                 "VELDRA_INPUT=", "SDL_AUDIODRIVER=pulseaudio"}));
-    ASSERT_TRUE(veldra.key("Return"));  // the start-up notice
-    const uint16_t caption = rgb565FromColourRef(chromeCaption);
-    ASSERT_TRUE(veldra.waitFor("the failure box", [&](const Picture& p) {
-        return std::count(p.begin(), p.end(), caption) > 200;
-    }));
-    ASSERT_TRUE(veldra.key("Return"));  // "Sound input failed!"
-    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 1);
-    EXPECT_NE(veldra.program.errorOutput().find("veldra: no sound system: "), std::string::npos)
-        << veldra.program.errorOutput();
+    writeWholeFile(folder.path("alsa.conf"), "");  // ALSA without a single device
+    const std::vector<std::pair<std::string, std::string>> systems = {
+        {"SDL_AUDIODRIVER=pulseaudio", "veldra: no sound system: "},
+        {"SDL_AUDIODRIVER=alsa", "veldra: cannot open the default input (alsa): ALSA: "}};
+    for (const auto& [driver, said] : systems) {
+        ASSERT_TRUE(
+            veldra.launch({VELDRA_PROGRAM}, {pulse.clientEnvironment()[0], "VELDRA_INPUT=", driver,
+                                             "ALSA_CONFIG_PATH=" + folder.path("alsa.conf")}));
+        ASSERT_TRUE(veldra.key("Return"));  // the start-up notice
+        const uint16_t caption = rgb565FromColourRef(chromeCaption);
+        ASSERT_TRUE(veldra.waitFor("the failure box", [&](const Picture& p) {
+            return std::count(p.begin(), p.end(), caption) > 200;
+        }));
+        // Below it the readout says why, as standard error did, not "paused".
+        const std::string told = veldra.program.errorOutput();
+        const size_t line = told.find(said);
+        ASSERT_NE(line, std::string::npos) << told;
+        const std::string reason =
+            told.substr(line + 8, told.find('\n', line) - line - 8);  // after "veldra: "
+        const Picture why = readoutPicture(failedInputReadout(reason));
+        ASSERT_TRUE(veldra.waitFor("the reason in the readout",
+                                   [&](const Picture& p) { return showsReadout(p, why); }));
+        ASSERT_TRUE(veldra.key("Return"));  // "Sound input failed!"
+        EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 1);
+        const std::string output = veldra.program.errorOutput();
+        EXPECT_NE(output.find(said), std::string::npos) << output;
+        EXPECT_EQ(output.find("ALSA lib"), std::string::npos) << output;
+    }
 
     const std::vector<std::pair<std::vector<std::string>, int>> commands = {{{"--list-inputs"}, 1},
                                                                             {{"--help"}, 0},

@@ -16,12 +16,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -225,6 +227,34 @@ TEST_F(EndToEndTest, TerminateHangUpAndAClosedWindowEndTheProgramInOrder) {
     }
 }
 
+// A recording that cannot be read further while it plays (a disk's read error 2 s into the
+// sound, from the fault library) is a lost input, said once: the title and the readout say
+// so, and the file is not read again.
+TEST_F(EndToEndTest, AReadErrorWhilePlayingIsALostInputSaidOnce) {
+#ifndef VELDRA_FAULT_SHIM
+    GTEST_SKIP() << "no fault library in this build";
+#else
+    const std::string wav = folder.path("a-string.wav");
+    ASSERT_TRUE(veldra.launch(
+        {VELDRA_PROGRAM, "--input", wav},
+        {"SDL_AUDIODRIVER=dummy", "LD_PRELOAD=" VELDRA_FAULT_SHIM, "VELDRA_FAULT_FILE=" + wav,
+         "VELDRA_FAULT_AFTER=" + std::to_string(44 + 2 * 22050 * 2)}));
+    ASSERT_TRUE(veldra.key("Return"));
+    ASSERT_NE(findWindow(veldra.session, "Veldra: input lost", stepTimeoutMs), 0u)
+        << veldra.program.errorOutput();
+    const Picture lost = readoutPicture({ReadoutKind::InputEnded});
+    ASSERT_TRUE(veldra.waitFor("the readout of an input lost for good",
+                               [&](const Picture& p) { return showsReadout(p, lost); }));
+    std::this_thread::sleep_for(std::chrono::seconds(3));  // a retry would have come by now
+    const std::string said = veldra.program.errorOutput();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(said.rfind("veldra: lost the input " + wav + ": read error at ", 0), 0u) << said;
+    EXPECT_NE(findWindow(veldra.session, "Veldra: input lost", 2000), 0u);  // still
+    ASSERT_TRUE(veldra.key("ctrl+q"));
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0));
+#endif
+}
+
 // Without a display, or with one nobody serves, the program says so in one line and ends
 // with 1 at once, instead of opening a window nobody can see.
 TEST(EndToEndStartTest, WithoutADisplayTheProgramSaysSoAndEnds) {
@@ -251,12 +281,14 @@ TEST(EndToEndStartTest, WithoutADisplayTheProgramSaysSoAndEnds) {
 
 // On a 4K screen the window starts at the largest scale that fits 90 % of its height,
 // strip included (5: 1200 x 1800); a scale it cannot use is said, and the fitting one used.
+// A scale is one digit: a "2" after a tab (or a space, or a sign) is refused, and said
+// escaped.
 TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
     ProgramWindow veldra;
     std::string why;
     if (!veldra.session.start(why, "3840x2160")) GTEST_SKIP() << "no X server: " << why;
     ASSERT_TRUE(veldra.launch({VELDRA_PROGRAM},
-                              {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy", "VELDRA_SCALE=abc"}));
+                              {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy", "VELDRA_SCALE=\t2"}));
     std::string geometry;
     ASSERT_TRUE(xdotool(veldra.session, {"getwindowgeometry", std::to_string(veldra.window)}, &why,
                         stepTimeoutMs, &geometry))
@@ -265,7 +297,17 @@ TEST(EndToEndStartTest, TheWindowFitsTheScreenAndABadScaleIsSaid) {
     ASSERT_TRUE(veldra.xdo({"windowclose", std::to_string(veldra.window)}));
     EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0);
     EXPECT_EQ(veldra.program.errorOutput(),
-              "veldra: VELDRA_SCALE=abc is not a whole number from 1 to 8; using 5\n");
+              "veldra: VELDRA_SCALE=\\t2 is not a whole number from 1 to 8; using 5\n");
+}
+
+// What the program says about its options shows their control characters escaped.
+TEST(EndToEndStartTest, AnOptionIsSaidEscaped) {
+    ChildProcess program;
+    std::string why;
+    ASSERT_TRUE(program.start({VELDRA_PROGRAM, "--\x1b[2J"}, {}, why)) << why;
+    EXPECT_EQ(program.wait(5000), std::optional<int>(2));
+    EXPECT_EQ(program.errorOutput(),
+              "veldra: unknown option --\\x1b[2J (veldra --help shows the options)\n");
 }
 
 }  // namespace

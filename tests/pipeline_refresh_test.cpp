@@ -1,5 +1,5 @@
-// The block pipeline's pacing: pause, backlog, long blocks; and what the tuner's state
-// tells the readout. (The
+// The block pipeline's pacing: pause, backlog, long blocks; digital silence; and what the
+// tuner's state tells the readout. (The
 // refresh points of 220-sample blocks, 11, 21, ..., 431, 442, 452, and the 22050 Hz shown
 // before the first period are in every reference recording's CSV; the fuzz target holds
 // every block to one frame and one fade per refresh point.)
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <tuple>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "tuner/tuner.h"
 #include "views/phase_trace.h"
 #include "views/pictures.h"
+#include "views/tuning_dial.h"
 
 namespace veldra {
 namespace {
@@ -143,6 +145,37 @@ TEST_F(PipelineRefreshTest, TheReadoutIsToldTheReadingPauseAndLostInputAsTheyCha
     EXPECT_EQ(told.size(), 4u);
 }
 
+// An input lost for good says so. One that comes back starts from a clean tuner: nothing
+// heard before the loss is read again, not even in the silence it may bring first, and the
+// mode's tuning values stay. A failed input's reason is said whatever happens after.
+TEST_F(PipelineRefreshTest, AnInputBackStartsFromACleanTunerAndAFailedOneSaysWhy) {
+    told.clear();
+    listenToReadout(hear);
+    applyTunerMode(InstrumentKind::Guitar);
+    const PeriodValidator tuning = validatorState();
+    for (int32_t b = 0; b < 300 && !(feed(loudSquare(50)) && validatorState().recentCount > 0);
+         ++b) {
+    }
+    ASSERT_TRUE(pipelineState().shownStable);
+    ASSERT_GT(validatorState().recentCount, 0);
+    setInputLost(true, true);
+    EXPECT_EQ(told.back(), Readout{ReadoutKind::InputEnded});
+    setInputLost(false);
+    feed(1, 30, silence);  // 0.3 s of the zeros a quiet input brings
+    EXPECT_FALSE(pipelineState().shownStable);
+    EXPECT_EQ(validatorState().recentCount, 0);
+    EXPECT_EQ(told.back(), Readout{});
+    EXPECT_EQ(validatorState().periodTolerance, tuning.periodTolerance);
+    EXPECT_EQ(validatorState().smoothingSpan, tuning.smoothingSpan);
+    const Readout failed = failedInputReadout("no sound system: Connection refused");
+    setInputFailed("no sound system: Connection refused");
+    pauseTuner();
+    setInputLost(true);
+    EXPECT_EQ(told.back(), failed);
+    EXPECT_EQ(tunerState().readout, failed);
+    listenToReadout(nullptr);
+}
+
 // Before the views are set up (the first paint) the readout says nothing, paused or not.
 TEST_F(PipelineRefreshTest, BeforeTheViewsAreSetUpTheReadoutSaysNothing) {
     resetTuner();
@@ -178,6 +211,34 @@ TEST(HeadlessTunerTest, EveryStartIsTheFirst) {
     EXPECT_EQ(std::memcmp(BackgroundLayer.pixels, background.pixels, sizeof(uint16_t) * 240 * 268),
               0);
     resetDisplay();
+}
+
+// Where the crossing detector hears nothing, a second of zeros ends the reading (any noise
+// would have ended it sooner); the tone coming back is read again.
+TEST_F(PipelineRefreshTest, ASecondOfDigitalSilenceEndsTheReading) {
+    std::vector<int16_t> tone(220);
+    int64_t n = 0;
+    const auto feedTone = [&](int32_t blocks) {
+        for (int32_t b = 0; b < blocks; ++b) {
+            for (int16_t& sample : tone)
+                sample = static_cast<int16_t>(12000.0 * std::sin(2 * M_PI * 440.0 * n++ / 22050));
+            feed(tone);
+        }
+    };
+    const auto reading = [] {
+        return pipelineState().shownStable ? pipelineState().shownFrequency : 0.0f;
+    };
+    feedTone(200);
+    EXPECT_NEAR(reading(), 440.0f, 1.0f);
+    feed(1, 95, silence);  // 0.95 s: the reading holds, as through a rest between notes
+    EXPECT_NEAR(reading(), 440.0f, 1.0f);
+    feed(96, 110, silence);
+    EXPECT_EQ(reading(), 0.0f);
+    EXPECT_EQ(dialState().reading, DialReading::None);
+    feed(111, 1000, silence);
+    EXPECT_EQ(reading(), 0.0f);
+    feedTone(100);
+    EXPECT_NEAR(reading(), 440.0f, 1.0f);
 }
 
 }  // namespace

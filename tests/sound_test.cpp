@@ -90,6 +90,127 @@ TEST(SoundFileReaderTest, ConvertedSoundKeepsPitchLengthAndLevel) {
     }
 }
 
+// ---- Cut and damaged compressed files: one rule for every format. A file cut short is
+// read to where it ends, with a warning and no error; damage inside ends the reading at the
+// damage, "damaged at <seconds> s".
+
+void expectMessage(const SoundFileError& e, const std::string& name) {
+    EXPECT_EQ(e.message.rfind(name + ": " + soundFileProblemText(e.problem), 0), 0u) << e.message;
+    EXPECT_EQ(e.message.find('\n'), std::string::npos) << e.message;
+}
+
+struct Coded {
+    const char* name;
+    int format, rate;
+};
+const Coded codedFormats[] = {
+    {"FLAC at the tuner's rate (passed through)", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050},
+    {"FLAC at 44.1 kHz (converted)", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100},
+    {"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100},
+    {"Ogg Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000},
+    {"MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100},
+};
+constexpr double codedSeconds = 20.0;
+
+// A 20 s tone whose level wanders, so that every coded frame differs.
+std::string codedFile(const ScratchFolder& folder, const Coded& coded) {
+    std::vector<float> frames(static_cast<size_t>(codedSeconds * coded.rate));
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const double t = static_cast<double>(i) / coded.rate;
+        frames[i] =
+            static_cast<float>((0.3 + 0.2 * std::sin(1.3 * t)) * std::sin(2 * M_PI * 196 * t));
+    }
+    writeSoundFile(folder.path("whole"), coded.format, coded.rate, 1, frames);
+    return readWholeFile(folder.path("whole"));
+}
+
+struct Reading {
+    double seconds = 0;  // of sound delivered
+    SoundFileError error;
+    std::string warning;
+};
+
+Reading readBytes(const std::string& bytes) {
+    SoundFileReader reader{22050};
+    Reading r;
+    if (!reader.openMemory(bytes.data(), bytes.size(), "take")) {
+        r.error = reader.error();
+        return r;
+    }
+    r.seconds = static_cast<double>(readAll(reader, 220).size()) / 22050;
+    r.error = reader.error();
+    r.warning = reader.warning();
+    return r;
+}
+
+// Where "damaged at X s" places the damage.
+double damagedAt(const std::string& message) {
+    const size_t at = message.find("damaged at ");
+    return at == std::string::npos ? -1 : std::stod(message.substr(at + 11));
+}
+
+TEST(SoundFileDamageTest, AFileCutShortIsReadToItsEndWithAWarning) {
+    ScratchFolder folder;
+    for (const Coded& coded : codedFormats) {
+        SCOPED_TRACE(coded.name);
+        const std::string whole = codedFile(folder, coded);
+        const Reading r = readBytes(whole.substr(0, whole.size() / 2));
+        EXPECT_EQ(r.error.problem, SoundFileProblem::None) << r.error.message;
+        // Half the bytes hold about half the sound; a decoder may drop its last page.
+        EXPECT_GT(r.seconds, 0.3 * codedSeconds);
+        EXPECT_LT(r.seconds, 0.7 * codedSeconds);
+        EXPECT_EQ(r.warning.rfind("take: ", 0), 0u) << r.warning;
+        EXPECT_TRUE(r.warning.find("shorter than its header says") != std::string::npos ||
+                    r.warning.find("cut short") != std::string::npos)
+            << r.warning;
+    }
+}
+
+// One byte changed a third of the way in: libFLAC loses sync, Ogg's page checksum fails.
+// The reading stops there, nothing after it delivered (a FLAC frame lost is not silence).
+TEST(SoundFileDamageTest, DamageInsideEndsTheReadingWhereItIs) {
+    ScratchFolder folder;
+    for (const Coded& coded : codedFormats) {
+        if ((coded.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) continue;  // below
+        SCOPED_TRACE(coded.name);
+        std::string bytes = codedFile(folder, coded);
+        bytes[bytes.size() / 3] ^= 0x10;
+        const Reading r = readBytes(bytes);
+        EXPECT_EQ(r.error.problem, SoundFileProblem::DamagedSound) << r.error.message;
+        expectMessage(r.error, "take");
+        const double at = damagedAt(r.error.message);
+        EXPECT_GT(at, 0.1 * codedSeconds) << r.error.message;  // a header comes first
+        EXPECT_LT(at, 0.5 * codedSeconds) << r.error.message;
+        EXPECT_LE(r.seconds, at + 0.2);
+        EXPECT_TRUE(r.warning.empty()) << r.warning;
+    }
+}
+
+// MPEG as far as libmpg123 tells: a frame head it cannot read makes it note a resync (seen
+// while its notes are held) or stop before the end of the file; either is damage. A bit
+// flipped in the coded sound itself it cannot see.
+TEST(SoundFileDamageTest, Mp3DamageAsFarAsTheDecoderTellsIt) {
+    ScratchFolder folder;
+    const std::string whole = codedFile(folder, codedFormats[4]);
+    const size_t head = whole.find("\xff\xfb", whole.size() / 3);
+    ASSERT_NE(head, std::string::npos);
+    std::string noSync = whole, otherLayer = whole, inSound = whole;
+    noSync[head] = 0;              // no frame starts here: "Illegal Audio-MPEG-Header", resync
+    otherLayer[head + 1] ^= 0x0F;  // a head of another layer and version: the decoder stops
+    inSound[head + 100] ^= 0x10;
+    holdDecoderMessages(true);
+    const Reading resynced = readBytes(noSync), stopped = readBytes(otherLayer),
+                  unseen = readBytes(inSound);
+    holdDecoderMessages(false);
+    for (const Reading* r : {&resynced, &stopped}) {
+        EXPECT_EQ(r->error.problem, SoundFileProblem::DamagedSound) << r->error.message;
+        EXPECT_NEAR(damagedAt(r->error.message), codedSeconds / 3, 1.0) << r->error.message;
+    }
+    EXPECT_NE(resynced.error.message.find("libmpg123: "), std::string::npos);
+    EXPECT_EQ(unseen.error.problem, SoundFileProblem::None) << unseen.error.message;
+    EXPECT_NEAR(unseen.seconds, codedSeconds, 0.1);
+}
+
 // ---- What the reader says about files it cannot read: the right problem and one line
 // naming the file, the same from a path and from memory. (Absurd and mangled headers are
 // the sound-file fuzz target's.)
@@ -108,11 +229,6 @@ std::string wav(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t rate = 2
     put(b, 24, rate, 4), put(b, 28, rate * 2 * channels, 4), put(b, 32, 2 * channels, 2);
     put(b, 34, 16, 2), put(b, 40, 2000, 4);
     return b;
-}
-
-void expectMessage(const SoundFileError& e, const std::string& name) {
-    EXPECT_EQ(e.message.rfind(name + ": " + soundFileProblemText(e.problem), 0), 0u) << e.message;
-    EXPECT_EQ(e.message.find('\n'), std::string::npos) << e.message;
 }
 
 // (An empty file, a text file, a file cut short, a missing file and a folder are tried

@@ -234,11 +234,21 @@ TEST(ReadoutTest, TheNoteLargeAndTheCentsColouredByTheirDistance) {
     const std::vector<uint16_t> voice =
         draw({ReadoutKind::Reading, 108.0f, InstrumentKind::Singing});
     EXPECT_LT(count(voice, white, 80, 240), count(off, white, 80, 240));  // no string named
-    for (const ReadoutKind words : {ReadoutKind::Paused, ReadoutKind::InputLost}) {
-        const std::vector<uint16_t> said = draw({words});
+    const Readout failed = failedInputReadout(
+        "cannot open the default input (alsa): ALSA: "
+        "Couldn't open audio device: No such file");
+    for (const Readout& words : {Readout{ReadoutKind::Paused}, Readout{ReadoutKind::InputLost},
+                                 Readout{ReadoutKind::InputEnded}, failed}) {
+        const std::vector<uint16_t> said = draw(words);
         EXPECT_GT(count(said, white, 0, 240), 100);
         EXPECT_EQ(count(said, green, 0, 240) + count(said, orange, 0, 240), 0);
     }
+    // A failed input's readout says why: another reason, other words; one too long for the
+    // strip is cut between characters, and shows its start.
+    EXPECT_NE(draw(failed), draw(failedInputReadout("no sound system: Connection refused")));
+    const std::string longReason = std::string(118, 'x') + "\xC3\xA9";
+    EXPECT_EQ(std::string(failedInputReadout(longReason).reason), longReason.substr(0, 118));
+    EXPECT_NE(draw(failedInputReadout(longReason)), draw(failedInputReadout("y")));
     EXPECT_EQ(draw({}), std::vector<uint16_t>(readoutWidth * readoutHeight, 0));
 }
 

@@ -2,6 +2,7 @@
 // boxes, and text layout in glyph fonts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,28 @@ TEST_F(DialogTest, AMessageBoxHoldsBackOnlyThePaintOfWhatItCoversAndAnswersItsBu
     EXPECT_EQ(menuBarPixel, rgb565FromColourRef(chromeFace));  // beside it: painted
 }
 
+// A path too wide for the box is broken where it stops fitting, and all of it is shown: in
+// the block font, one block of ink per character in the text's rectangle.
+TEST_F(DialogTest, AMessageBoxShowsAWholePath) {
+    const std::string text =
+        "No web browser could show the help page. It is "
+        "/home/somebody/.local/share/a-folder-with-a-rather-long-name/veldra/Veldra.htm";
+    const Rect area = layOutMessageBox(blockSystemFonts(), text, true).text;
+    int32_t inked = -1;
+    whenUp([&] {
+        const auto& picture = backEnd.lastPicture();
+        inked = 0;
+        for (int32_t y = area.top; y < area.bottom; ++y)
+            for (int32_t x = area.left; x < area.right; ++x)
+                inked += picture[y * 240 + x] == rgb565FromColourRef(chromeText);
+        backEnd.press(keyReturn);
+    });
+    EXPECT_EQ(showMessageBox(owner, text, "Help", 48), 1);
+    const auto characters =
+        std::count_if(text.begin(), text.end(), [](char c) { return c != ' '; });
+    EXPECT_EQ(inked, characters * blockInkColumns * blockInkRows);
+}
+
 TEST_F(DialogTest, TheQuitMessageOrTheOwnersEndEndTheLoop) {
     whenUp([] { postQuitMessage(7); });
     EXPECT_EQ(dialogBox(testDialog, owner, testDialogProc), 0);
@@ -228,7 +251,8 @@ const GlyphFont font = makeBlockFont();
 
 // 7 cells fit in 42 pixels. The spaces at a break belong to no line; spaces inside a
 // line, and at the edges of a whole line, stay. A word wider than the rectangle keeps a
-// line of its own; newlines end lines and empty lines count.
+// line of its own, or is broken where it stops fitting (a path after a '/'); newlines end
+// lines and empty lines count.
 TEST(TextLayoutTest, BreaksBeforeTheWordThatDoesNotFit) {
     using Lines = std::vector<std::string>;
     const struct {
@@ -236,6 +260,7 @@ TEST(TextLayoutTest, BreaksBeforeTheWordThatDoesNotFit) {
         int32_t width;
         bool wordBreak;
         Lines expected;
+        bool breakLongWords = false;
     } cases[] = {
         {"aaa bbb ccc", 42, true, {"aaa bbb", "ccc"}},
         {"aaa bbb ccc", 41, true, {"aaa", "bbb", "ccc"}},
@@ -243,14 +268,24 @@ TEST(TextLayoutTest, BreaksBeforeTheWordThatDoesNotFit) {
         {"aaa bbb ccc", 42, false, {"aaa bbb ccc"}},
         {"a verylongword b", 30, true, {"a", "verylongword", "b"}},
         {"one\n\ntwo\n", 200, true, {"one", "", "two"}},
+        {"a verylongword b", 30, true, {"a", "veryl", "ongwo", "rd b"}, true},
+        {"It is /usr/share/veldra/Veldra.htm",
+         60,
+         true,
+         {"It is", "/usr/", "share/", "veldra/", "Veldra.htm"},
+         true},
+        {"x\xC3\xA9\xC3\xA9\xC3\xA9", 12, true, {"x\xC3\xA9", "\xC3\xA9\xC3\xA9"}, true},
     };
     for (const auto& c : cases) {
         const std::string_view text = c.text;
         Lines lines;
-        layOutText(font, text, c.width, c.wordBreak, [&](const TextLine& l) {
-            lines.emplace_back(text.substr(l.begin, l.end - l.begin));
-            EXPECT_EQ(l.width, textWidth(font, lines.back()));
-        });
+        layOutText(
+            font, text, c.width, c.wordBreak,
+            [&](const TextLine& l) {
+                lines.emplace_back(text.substr(l.begin, l.end - l.begin));
+                EXPECT_EQ(l.width, textWidth(font, lines.back()));
+            },
+            c.breakLongWords);
         EXPECT_EQ(lines, c.expected) << text << " in " << c.width;
     }
     EXPECT_EQ(textHeight(font, "one\n\ntwo\n", 200, true), 3 * blockLineHeight);

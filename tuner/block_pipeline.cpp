@@ -2,6 +2,7 @@
 
 #include "analysis/analysis.h"
 #include "display/display.h"
+#include "tuner/digital_silence.h"
 #include "tuner/tuner_internal.h"
 #include "views/views.h"
 
@@ -42,6 +43,7 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     // the uninterrupted count puts it.
     if (tunerState().paused) return;
 
+    hearDigitalSilence(block, count);
     const bool stable = trackBlock(block, count);
     double period = currentPeriod();
     const double listedPeriod = recentPeriod(0);  // 0.0 while none is listed

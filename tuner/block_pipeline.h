@@ -14,10 +14,10 @@
 // samples in all, (n - 1) / 2205 refresh points have passed; a block that spans more
 // than one shows one frame and drops the others.
 //
-// Order within one call: trackBlock; currentPeriod; at a refresh point updateDial;
-// drawTrace; at a refresh point presentFrame, then fadeInk. The dial and the trace are
-// handed what they show: the frequency of the smoothed period, the stable flag and the
-// most recently listed period with its frequency.
+// Order within one call: hearDigitalSilence (digital_silence.h); trackBlock; currentPeriod;
+// at a refresh point updateDial; drawTrace; at a refresh point presentFrame, then fadeInk.
+// The dial and the trace are handed what they show: the frequency of the smoothed period,
+// the stable flag and the most recently listed period with its frequency.
 //   - While the tuner is paused (tuner_state.h) the block is counted toward the refresh
 //     phase but nothing else happens: no analysis, no drawing.
 //   - With backlog (more sound already waiting) the block is analysed and the trace keeps

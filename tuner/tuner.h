@@ -9,6 +9,8 @@
 //   tuner_choices.h   the player's choices: mode, tuning, A4, note spelling, string numbers
 //   tuner_state.h     the tuner's own state and its verbs: pause, resume, the input lost,
 //                     the capture's wake-up, and what the readout says, told to a listener
+//   digital_silence.h the pipeline's own: a second of zeros ends the pitch, which the
+//                     detector cannot hear end (not passed on by this header)
 //
 // Thread: the main thread only.
 #pragma once

@@ -4,6 +4,7 @@
 #include "audio/audio.h"
 #include "display/display.h"
 #include "tuner/block_pipeline.h"
+#include "tuner/digital_silence.h"
 #include "tuner/tuner_internal.h"
 #include "tuner/tuner_state.h"
 #include "views/views.h"
@@ -74,10 +75,19 @@ void stopTuner() {
     }
 }
 
+void restartAnalysis() {
+    const int32_t rate = detectorState().analysisRate;
+    resetDetector();
+    setAnalysisRate(rate);
+    restartValidator();
+    resetDigitalSilence();
+}
+
 void resetTuner() {
     resetDetector();
     resetValidator();
     resetBlockPipeline();
+    resetDigitalSilence();
     resetDisplay();
     resetDial();
     resetTrace();

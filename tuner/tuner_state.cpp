@@ -4,6 +4,7 @@
 #include "display/display.h"
 #include "tuner/block_pipeline.h"
 #include "tuner/tuner_internal.h"
+#include "tuner/tuner_startup.h"
 
 namespace veldra {
 namespace {
@@ -22,8 +23,10 @@ void tellReadout() {
     Readout now = state.reading;
     if (!state.started)
         now = Readout{};
+    else if (state.failure.kind != ReadoutKind::Empty)
+        now = state.failure;
     else if (state.inputLost)
-        now = Readout{ReadoutKind::InputLost};
+        now = Readout{state.inputLostForGood ? ReadoutKind::InputEnded : ReadoutKind::InputLost};
     else if (state.paused)
         now = Readout{ReadoutKind::Paused};
     if (now == state.readout) return;
@@ -46,12 +49,21 @@ void resumeTuner() {
     tellReadout();
 }
 
-void setInputLost(bool lost) {
+void setInputLost(bool lost, bool forGood) {
+    // The sound that comes back has nothing to do with the one before the loss: what the
+    // analysis heard then is no reading now.
+    if (state.inputLost && !lost) restartAnalysis();
     state.inputLost = lost;
+    state.inputLostForGood = lost && forGood;
     if (lost) {
         state.reading = Readout{};
         clearShownReading();
     }
+    tellReadout();
+}
+
+void setInputFailed(std::string_view reason) {
+    state.failure = failedInputReadout(reason);
     tellReadout();
 }
 

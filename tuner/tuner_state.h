@@ -9,13 +9,17 @@
 //                            phase runs on, so the first refresh after it falls where the
 //                            uninterrupted count puts it
 //   setInputLost             the sound input went away (its marks come off the screen at
-//                            once, so no needle pretends) or came back
+//                            once, so no needle pretends), for good or to be tried again,
+//                            or came back: the analysis then starts afresh, so that
+//                            nothing heard before the loss is read again
+//   setInputFailed           no input would open: the readout says why from then on
 //   handleTunerMessage       the capture hand-off's wake-up: the waiting sound analysed
 //   repaintTuner             the window repainted to show the dial: its last frame shown
 //                            again at once, over whatever covered it
 //   listenToReadout          who is told what the readout says: at once, then on each change
 //
-// What the readout says: nothing before the views are set up; "input lost" while it is;
+// What the readout says: nothing before the views are set up; why, once the input failed;
+// "input lost" (or that it is lost for good) while it is;
 // "paused" while paused; otherwise the reading of the last dial refresh, which a pause or
 // a lost input empties (a reading from before them is stale).
 //
@@ -24,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "views/views.h"
 
@@ -39,6 +44,9 @@ struct TunerState {
     PlayerChoices choices;     // the player's choices (tuner_choices.h): Guitar's standard
                                // tuning at start; set by applyTunerMode and
                                // applyTunerChoices
+    bool inputLostForGood;     // with inputLost: it is not tried again; set by setInputLost
+    Readout failure;           // the failed input's readout (kind InputFailed); Empty until
+                               // setInputFailed
     Readout reading;           // the last dial refresh's reading (Empty when it was not
                                // stable); written by analyzeBlock, emptied by a pause or a
                                // lost input
@@ -48,7 +56,8 @@ struct TunerState {
 
 void pauseTuner();
 void resumeTuner();
-void setInputLost(bool lost);
+void setInputLost(bool lost, bool forGood = false);
+void setInputFailed(std::string_view reason);
 
 // The capture hand-off's wake-up (its CaptureReadyMessage): the waiting sound goes through
 // the pipeline and true comes back. Any other message: false, nothing done.

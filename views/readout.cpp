@@ -1,5 +1,6 @@
 #include "views/readout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -26,11 +27,14 @@ void line(const PixelCanvas& strip, const GlyphFont& font, const char* text, int
     drawTextLine(strip, font, text, x, y, colour, colourBlack);
 }
 
-// A sentence in the middle of the strip, broken into lines where it does not fit.
+// A sentence in the middle of the strip, broken into lines where it does not fit; one too
+// long for the strip starts at its top.
 void sentence(const PixelCanvas& strip, const GlyphFont& font, const char* text, const Rect& area) {
-    const int32_t height = textHeight(font, text, readoutWidth, true);
-    const Rect box{area.left, area.top + (readoutHeight - height) / 2, area.right, area.bottom};
-    drawText(strip, font, text, box, textCentre | textWordBreak, colourWhite, colourBlack);
+    const int32_t height = textHeight(font, text, readoutWidth, true, true);
+    const Rect box{area.left, area.top + std::max(0, (readoutHeight - height) / 2), area.right,
+                   area.bottom};
+    drawText(strip, font, text, box, textCentre | textWordBreak | textBreakLongWords, colourWhite,
+             colourBlack);
 }
 
 void drawReading(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& w) {
@@ -51,9 +55,21 @@ void drawReading(const PixelCanvas& strip, const ReadoutFonts& fonts, const Read
 
 }  // namespace
 
+Readout failedInputReadout(std::string_view reason) {
+    Readout r{ReadoutKind::InputFailed};
+    size_t kept = std::min(reason.size(), readoutReasonCapacity - 1);
+    while (kept < reason.size() && kept > 0 &&
+           (static_cast<unsigned char>(reason[kept]) & 0xC0) == 0x80)
+        --kept;  // not inside a UTF-8 character
+    std::copy_n(reason.data(), kept, r.reason);
+    return r;
+}
+
 ReadoutWords wordReadout(const Readout& readout) {
     ReadoutWords w;
     w.kind = readout.kind;
+    if (readout.kind == ReadoutKind::InputFailed)
+        std::snprintf(w.reason, sizeof w.reason, "%s", readout.reason);
     if (readout.kind != ReadoutKind::Reading) return w;
     const NoteReading note = nameNote(readout.frequency);
     std::snprintf(w.note, sizeof w.note, "%s", note.name);
@@ -86,6 +102,16 @@ void drawReadout(const PixelCanvas& strip, const ReadoutFonts& fonts, const Read
         case ReadoutKind::InputLost:
             sentence(strip, *fonts.text, "input lost, retrying", area);
             return;
+        case ReadoutKind::InputEnded:
+            sentence(strip, *fonts.text, "input lost:\nit cannot be read further", area);
+            return;
+        case ReadoutKind::InputFailed: {
+            char text[readoutReasonCapacity + 24] = "sound input failed";
+            if (words.reason[0] != '\0')
+                std::snprintf(text, sizeof text, "sound input failed: %s", words.reason);
+            sentence(strip, *fonts.text, text, area);
+            return;
+        }
     }
 }
 

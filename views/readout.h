@@ -4,7 +4,9 @@
 // cents from it, as veldra-file's table says them; the frequency. Cents within 5 of their
 // target are drawn in the needle's green, beyond in the rings' orange, the rest in white on
 // black. When the dial shows no needle the strip is empty; when the tuner is paused or its
-// input is lost it says so, so that a still picture never looks live.
+// input is lost it says so, so that a still picture never looks live; when no input would
+// open it says why, for a player who started the program from a menu and never sees its
+// standard error.
 //
 // Drawn into memory with the built-in fonts by this one piece of code on every platform;
 // the platform shows the memory.
@@ -12,7 +14,9 @@
 // Thread: main thread only (it draws what the tuner last showed). No allocation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/canvas/canvas.h"
 #include "views/instrument_catalogue.h"
@@ -24,19 +28,30 @@ inline constexpr int32_t readoutWidth = 240;
 inline constexpr int32_t readoutHeight = 40;
 
 enum class ReadoutKind : int32_t {
-    Empty,      // the dial shows no needle
-    Reading,    // the dial shows the needle (or an arrow) at frequency
-    Paused,     // the tuner waits for a tap or a key
-    InputLost,  // the sound input is gone; the tuner tries again
+    Empty,        // the dial shows no needle
+    Reading,      // the dial shows the needle (or an arrow) at frequency
+    Paused,       // the tuner waits for a tap or a key
+    InputLost,    // the sound input is gone; the tuner tries again
+    InputEnded,   // the sound input is gone for good (a file that cannot be read further)
+    InputFailed,  // no sound input would open; reason says why
 };
+
+// Bytes of a failed input's reason the readout keeps, its closing 0 included: the strip
+// holds about this much, and standard error and the failure box have all of it.
+inline constexpr size_t readoutReasonCapacity = 120;
 
 struct Readout {
     ReadoutKind kind = ReadoutKind::Empty;
     float frequency = 0.0f;                        // Hz, for Reading
     InstrumentKind mode = InstrumentKind::Guitar;  // whose strings are named
+    char reason[readoutReasonCapacity] = {};       // for InputFailed: why, cut to fit
 
     bool operator==(const Readout&) const = default;
 };
+
+// The readout of an input that would not open, saying why (cut at a character's start
+// where it does not fit).
+Readout failedInputReadout(std::string_view reason);
 
 struct ReadoutFonts {
     const GlyphFont* note;  // the note, at least 20 pixels tall
@@ -54,6 +69,7 @@ struct ReadoutWords {
     char stringCents[8] = {};  // "+4"
     bool centsInTune = false;  // within inTune cents of the note
     bool stringCentsInTune = false;
+    char reason[readoutReasonCapacity] = {};  // for InputFailed
 
     bool operator==(const ReadoutWords&) const = default;
 };

@@ -1,18 +1,19 @@
-// Sections: the PulseAudio workaround; the conversion; the microphone (open, the watch,
-// close); choosing and listing.
+// Sections: the PulseAudio workaround; the conversion; the microphone (the sound thread's
+// side, the caller's side); choosing and listing.
 #include "platform/backends/wave_in_sdl.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
+#include <string_view>
 
+#include "platform/backends/sound_thread.h"
 #include "platform/sound_files/sound_files.h"
 
 namespace veldra {
@@ -112,82 +113,74 @@ class Conversion {
 
 // ---- the microphone ----
 
+constexpr auto callPatience = std::chrono::seconds(5);     // then the sound server does not answer
+constexpr auto closingPatience = std::chrono::seconds(1);  // a player who quits waits no longer
+
+// ALSA's library writes its own complaints (no card, no plugin, ...) straight to standard
+// error before SDL gives its reason; SDL's reason says what matters, in one line.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 // Which input a device of the source stands for.
 struct Input {
     bool systemDefault = true;  // the system's default input (SDL's device without a name)
-    std::string name;           // else the device SDL lists under this name
+    std::string name;           // else the device SDL lists under this name, or while
+    std::string nameContains;   // that is empty, the first whose name contains this
 };
 
-class Microphone : public WaveInSource {
+std::string label(const Input& input) {
+    if (input.systemDefault) return "the default input";
+    return "the input \"" + printableText(input.name.empty() ? input.nameContains : input.name) +
+           "\"";
+}
+
+// The inputs SDL offers, as the sound thread found them.
+struct Offer {
+    bool audio = false;              // SDL's audio runs
+    std::string why;                 // else SDL's reason
+    std::string driver;              // the driver it runs on
+    std::vector<std::string> names;  // SDL's capture devices, in its order
+    std::string defaultName;         // the system's default, when asked for and SDL can say
+};
+
+// The first name in names that contains part; empty when none does.
+std::string findNamed(const std::vector<std::string>& names, const std::string& part) {
+    for (const std::string& name : names) {
+        if (name.find(part) != std::string::npos) return name;
+    }
+    return {};
+}
+
+// How an open ended, settled under its lock between the caller and the sound thread:
+// whichever comes first, the open ending or the caller giving up, decides who tells.
+struct OpenOutcome {
+    std::mutex mutex;
+    bool ended = false;  // the open has ended: opened says how, why and driver why not
+    bool opened = false;
+    std::string why, driver;
+    bool callerGaveUp = false;  // the caller returned the device as lost: the open goes on trying
+};
+
+// The sound thread's side of the microphone: SDL's audio, the capture device and the watch
+// over it. The jobs and the watch run on the sound thread; heard on SDL's audio thread;
+// allowReports and tell on any thread.
+class Capture {
   public:
-    explicit Microphone(std::string nameContains) : nameContains_(std::move(nameContains)) {
-        startAudio();
-        if (!audio_) std::fprintf(stderr, "veldra: no sound system: %s\n", SDL_GetError());
-    }
-    ~Microphone() override {
-        if (device_) close(device_.get());
-        stopAudio();
-    }
+    Capture() = default;
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
 
-    uint32_t deviceCount() override {
-        if (!audio_) return 0;
-        const int listed = SDL_GetNumAudioDevices(1);
-        if (nameContains_.empty()) return 1 + static_cast<uint32_t>(std::max(listed, 0));
-        if (findNamed().empty()) {
-            std::fprintf(
-                stderr,
-                "veldra: no input's name contains \"%s\" (%s); veldra --list-inputs lists them\n",
-                nameContains_.c_str(), SDL_GetCurrentAudioDriver());
-            return 0;
-        }
-        return 1;
-    }
+    // ---- jobs ----
 
-    WaveInDevice* open(uint32_t index, const WaveFormat& format, uint32_t threadId) override {
-        if (!audio_ || device_ || !isMono16(format)) return nullptr;
-        Input input;
-        if (!nameContains_.empty()) {
-            input = {false, findNamed()};
-        } else if (index > 0) {
-            const char* name = SDL_GetAudioDeviceName(static_cast<int>(index) - 1, 1);
-            if (name == nullptr) return nullptr;
-            input = {false, name};
-        }
-        rate_ = static_cast<int32_t>(format.samplesPerSecond);
-        device_ = std::make_unique<WaveInDevice>(this, threadId);
-        std::string why;
-        if (!openInput(input, why)) {
-            std::fprintf(stderr, "veldra: cannot open %s (%s): %s\n", label(input).c_str(),
-                         driver_.c_str(), why.c_str());
-            device_.reset();
-            return nullptr;
-        }
-        input_ = input;
-        closing_ = false;
-        watch_ = std::thread([this] { watch(); });
-        return device_.get();
-    }
-
-    void close(WaveInDevice* device) override {
-        if (!device_ || device != device_.get()) return;
-        {
-            std::lock_guard<std::mutex> hold(watchMutex_);
-            closing_ = true;
-        }
-        watchWake_.notify_all();
-        watch_.join();
-        closeInput();
-        device_.reset();
-    }
-
-  private:
     // SDL's audio, on the driver that worked before if there was one (unless the user
     // named one): SDL would otherwise fall back to another when the server is away.
     void startAudio() {
+        static std::once_flag alsaQuiet;
+        std::call_once(alsaQuiet, [] { snd_lib_error_set_handler(quietAlsa); });
         if (!driver_.empty() && std::getenv("SDL_AUDIODRIVER") == nullptr) {
             SDL_SetHint(SDL_HINT_AUDIODRIVER, driver_.c_str());
         }
         audio_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        audioWhy_ = audio_ ? "" : SDL_GetError();
         if (audio_ && driver_.empty()) driver_ = SDL_GetCurrentAudioDriver();
     }
     void stopAudio() {
@@ -195,33 +188,112 @@ class Microphone : public WaveInSource {
         audio_ = false;
     }
 
-    std::string findNamed() const {
+    Offer offer(bool withDefault) const {
+        Offer o{audio_, audioWhy_, audio_ ? SDL_GetCurrentAudioDriver() : "", {}, {}};
+        if (!audio_) return o;
         const int listed = SDL_GetNumAudioDevices(1);
         for (int i = 0; i < listed; ++i) {
-            const char* name = SDL_GetAudioDeviceName(i, 1);
-            if (name != nullptr &&
-                std::string_view(name).find(nameContains_) != std::string_view::npos)
-                return name;
+            if (const char* name = SDL_GetAudioDeviceName(i, 1)) o.names.push_back(name);
         }
-        return {};
+        char* name = nullptr;
+        SDL_AudioSpec spec{};
+        if (withDefault && SDL_GetDefaultAudioInfo(&name, &spec, 1) == 0 && name != nullptr)
+            o.defaultName = name;
+        SDL_free(name);
+        return o;
     }
 
-    static std::string label(const Input& input) {
-        return input.systemDefault ? "the default input" : "the input \"" + input.name + "\"";
+    // Records from input into device from now on; outcome says how the first try went.
+    void open(Input input, int32_t rate, std::shared_ptr<WaveInDevice> device,
+              OpenOutcome& outcome) {
+        input_ = std::move(input);
+        rate_ = rate;
+        device_ = std::move(device);
+        std::string why = "no sound system: " + audioWhy_;
+        const bool opened = audio_ && openInput(why);
+        std::lock_guard<std::mutex> hold(outcome.mutex);
+        outcome.ended = true;
+        outcome.opened = opened;
+        outcome.why = why;
+        outcome.driver = driver_;
+        if (!opened && !outcome.callerGaveUp) {  // the caller tells, and gives up the device
+            device_.reset();
+            return;
+        }
+        wanted_ = true;
+        if (!opened) {
+            lost_ = true;
+            nextTry_ = Clock::now() + retryEvery;
+        } else if (outcome.callerGaveUp) {
+            tell(InputState::Present, label(input_) + " is back");
+        }
     }
 
-    // Opens the input at its own rate and channel count and starts it. On false, why says so.
-    bool openInput(const Input& input, std::string& why) {
+    void close() {
+        wanted_ = false;
+        closeInput();
+        device_.reset();
+    }
+
+    // The tick: a lost input is said once and tried again about once a second.
+    void watch() {
+        if (!wanted_) return;
+        const Clock::time_point now = Clock::now();
+        if (!lost_) {
+            if (const char* why = lossReason(now)) {
+                lost_ = true;
+                tell(InputState::Lost,
+                     "lost " + label(input_) + " (" + why + "); trying again every second");
+                nextTry_ = now + retryEvery;
+            }
+        } else if (now >= nextTry_) {
+            if (reopen()) tell(InputState::Present, label(input_) + " is back");
+            nextTry_ = Clock::now() + retryEvery;
+        }
+    }
+
+    // ---- any thread ----
+
+    // Off from the caller's close to its next open: nothing is said to a program that has
+    // moved on, however late a stuck call returns.
+    void allowReports(bool allowed) {
+        std::lock_guard<std::mutex> hold(reportMutex_);
+        reportsAllowed_ = allowed;
+    }
+    // line on standard error and the input's new state to the program, unless reports are off.
+    void tell(InputState state, const std::string& line) {
+        std::lock_guard<std::mutex> hold(reportMutex_);
+        if (!reportsAllowed_) return;
+        std::fprintf(stderr, "veldra: %s\n", line.c_str());
+        reportInputState(state);
+    }
+
+  private:
+    // Opens input_ at its own rate and channel count and starts it. On false, why says so.
+    bool openInput(std::string& why) {
+        const int listed = SDL_GetNumAudioDevices(1);
+        if (!input_.systemDefault && input_.name.empty()) {
+            for (int i = 0; i < listed && input_.name.empty(); ++i) {
+                const char* name = SDL_GetAudioDeviceName(i, 1);
+                if (name != nullptr &&
+                    std::string_view(name).find(input_.nameContains) != std::string_view::npos)
+                    input_.name = name;
+            }
+            if (input_.name.empty()) {
+                why = "no input's name contains \"" + printableText(input_.nameContains) + "\"";
+                return false;
+            }
+        }
         SDL_AudioSpec own{};
         int found = -1;
-        if (input.systemDefault) {
+        if (input_.systemDefault) {
             char* name = nullptr;
             found = SDL_GetDefaultAudioInfo(&name, &own, 1);
             SDL_free(name);
         } else {
-            for (int i = 0; i < SDL_GetNumAudioDevices(1) && found != 0; ++i) {
+            for (int i = 0; i < listed && found != 0; ++i) {
                 const char* name = SDL_GetAudioDeviceName(i, 1);
-                if (name != nullptr && input.name == name)
+                if (name != nullptr && input_.name == name)
                     found = SDL_GetAudioDeviceSpec(i, 1, &own);
             }
         }
@@ -233,13 +305,13 @@ class Microphone : public WaveInSource {
         // second in which the needle must follow.
         want.samples = static_cast<Uint16>(want.freq >= 44100 ? 1024 : 512);
         want.callback = [](void* self, Uint8* bytes, int count) {
-            static_cast<Microphone*>(self)->heard(bytes, count);
+            static_cast<Capture*>(self)->heard(bytes, count);
         };
         want.userdata = this;
         SDL_AudioSpec have{};
-        const SDL_AudioDeviceID id =
-            SDL_OpenAudioDevice(input.systemDefault ? nullptr : input.name.c_str(), 1, &want, &have,
-                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+        const SDL_AudioDeviceID id = SDL_OpenAudioDevice(
+            input_.systemDefault ? nullptr : input_.name.c_str(), 1, &want, &have,
+            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
         if (id == 0) {
             why = SDL_GetError();
             return false;
@@ -264,6 +336,16 @@ class Microphone : public WaveInSource {
         sdl_ = 0;
     }
 
+    // Closes the lost input and opens it again on a fresh start of SDL's audio: the list of
+    // devices is stale once the server went, and a named device may have a new place in it.
+    bool reopen() {
+        closeInput();
+        stopAudio();
+        startAudio();
+        std::string why;
+        return audio_ && openInput(why);
+    }
+
     // SDL's audio thread.
     void heard(const Uint8* bytes, int count) {
         lastHeard_ = Clock::now();
@@ -282,61 +364,107 @@ class Microphone : public WaveInSource {
         return now - last > silenceMeansLost ? "its sound stopped coming" : nullptr;
     }
 
-    // The watch thread: from open to close.
-    void watch() {
-        Clock::time_point nextTry{};
-        std::unique_lock<std::mutex> hold(watchMutex_);
-        while (!closing_) {
-            watchWake_.wait_for(hold, watchEvery);
-            if (closing_) break;
-            hold.unlock();
-            const Clock::time_point now = Clock::now();
-            if (!lost_) {
-                if (const char* why = lossReason(now)) {
-                    lost_ = true;
-                    std::fprintf(stderr, "veldra: lost %s (%s); trying again every second\n",
-                                 label(input_).c_str(), why);
-                    reportInputState(true);
-                    nextTry = now + retryEvery;
-                }
-            } else if (now >= nextTry) {
-                if (reopen()) {
-                    std::fprintf(stderr, "veldra: %s is back\n", label(input_).c_str());
-                    reportInputState(false);
-                }
-                nextTry = Clock::now() + retryEvery;
-            }
-            hold.lock();
-        }
-    }
-
-    // Closes the lost input and opens it again on a fresh start of SDL's audio: the list of
-    // devices is stale once the server went, and a named device may have a new place in it.
-    bool reopen() {
-        closeInput();
-        stopAudio();
-        startAudio();
-        std::string why;
-        return audio_ && openInput(input_, why);
-    }
-
-    std::string nameContains_;                    // the chosen part of a name; empty: default first
-    PulseWithoutSharedMemory pulseConfig_;        // made before SDL's audio starts
     bool audio_ = false;                          // SDL's audio subsystem is ours
+    std::string audioWhy_;                        // SDL's reason when it would not start
     std::string driver_;                          // the driver SDL's audio first started on
-    std::unique_ptr<WaveInDevice> device_;        // the open device
+    bool wanted_ = false;                         // an open device records; the watch keeps it
     Input input_;                                 // what it records from
     int32_t rate_ = 0;                            // samples per second the device delivers
+    std::shared_ptr<WaveInDevice> device_;        // where the sound goes while wanted_
     SDL_AudioDeviceID sdl_ = 0;                   // SDL's capture device behind it
     Conversion conversion_;                       // used by SDL's audio thread while sdl_ is open
     int32_t channels_ = 0;                        // of sdl_
     std::atomic<Clock::time_point> lastHeard_{};  // the last callback; written by SDL's thread
     Clock::time_point opened_{};                  // when sdl_ opened
     std::atomic<bool> lost_{false};               // nothing is recorded while set
-    std::thread watch_;                           // runs watch() from open to close
-    std::mutex watchMutex_;                       // guards closing_; the watch sleeps on it
-    std::condition_variable watchWake_;
-    bool closing_ = false;
+    Clock::time_point nextTry_{};                 // when a lost input is tried again
+    std::mutex reportMutex_;                      // guards reportsAllowed_ and the telling
+    bool reportsAllowed_ = false;                 // set by the caller's open, cleared by its close
+};
+
+// The caller's side: every call into SDL goes to the sound thread, and none waits for it
+// longer than callPatience (closingPatience at the end).
+class Microphone : public WaveInSource {
+  public:
+    explicit Microphone(std::string nameContains)
+        : nameContains_(std::move(nameContains)),
+          capture_(std::make_shared<Capture>()),
+          thread_([capture = capture_] { capture->watch(); }, watchEvery) {
+        thread_.post([capture = capture_] { capture->startAudio(); });
+    }
+    ~Microphone() override {
+        if (device_) close(device_.get());
+        thread_.post([capture = capture_] {
+            capture->stopAudio();
+            SDL_TLSCleanup();  // SDL's own per-thread data (its error text) ends with the thread
+        });
+        thread_.end(closingPatience);
+    }
+
+    // With no answer: one device, the input asked for, which open returns lost.
+    uint32_t deviceCount() override {
+        const auto offer = std::make_shared<Offer>();
+        if (!thread_.run([capture = capture_, offer] { *offer = capture->offer(false); },
+                         callPatience))
+            return 1;
+        offer_ = *offer;
+        if (!offer_.audio) {
+            tellInputFailure("no sound system: " + offer_.why);
+            return 0;
+        }
+        if (nameContains_.empty()) return 1 + static_cast<uint32_t>(offer_.names.size());
+        if (findNamed(offer_.names, nameContains_).empty()) {
+            tellInputFailure("no input's name contains \"" + printableText(nameContains_) + "\" (" +
+                             offer_.driver + "); veldra --list-inputs lists them");
+            return 0;
+        }
+        return 1;
+    }
+
+    WaveInDevice* open(uint32_t index, const WaveFormat& format, uint32_t threadId) override {
+        if (device_ || !isMono16(format)) return nullptr;
+        Input input;
+        if (!nameContains_.empty()) {
+            input = {false, findNamed(offer_.names, nameContains_), nameContains_};
+        } else if (index > 0) {
+            if (index > offer_.names.size()) return nullptr;
+            input = {false, offer_.names[index - 1], ""};
+        }
+        device_ = std::make_shared<WaveInDevice>(this, threadId);
+        capture_->allowReports(true);
+        const auto outcome = std::make_shared<OpenOutcome>();
+        thread_.run(
+            [capture = capture_, input, rate = static_cast<int32_t>(format.samplesPerSecond),
+             device = device_, outcome] { capture->open(input, rate, device, *outcome); },
+            callPatience);
+        std::lock_guard<std::mutex> hold(outcome->mutex);
+        if (!outcome->ended) {
+            outcome->callerGaveUp = true;
+            capture_->tell(InputState::Lost, "the sound server does not answer; " + label(input) +
+                                                 " counts as lost, trying again every second");
+        } else if (!outcome->opened) {
+            tellInputFailure("cannot open " + label(input) + " (" + outcome->driver +
+                             "): " + outcome->why);
+            capture_->allowReports(false);
+            device_.reset();
+        }
+        return device_.get();
+    }
+
+    void close(WaveInDevice* device) override {
+        if (!device_ || device != device_.get()) return;
+        capture_->allowReports(false);
+        thread_.run([capture = capture_] { capture->close(); }, closingPatience);
+        device_.reset();
+    }
+
+  private:
+    std::string nameContains_;              // the chosen part of a name; empty: default first
+    PulseWithoutSharedMemory pulseConfig_;  // made before SDL's audio starts
+    std::shared_ptr<Capture> capture_;      // the sound thread's side; its jobs hold it too
+    SoundThread thread_;                    // every call into SDL's audio; made after capture_
+    Offer offer_;                           // what the last answered count found
+    std::shared_ptr<WaveInDevice> device_;  // the open device; the sound thread holds it too
 };
 
 }  // namespace
@@ -361,21 +489,35 @@ std::unique_ptr<WaveInSource> soundInputFor(const SoundInputChoice& choice) {
 
 bool listCaptureDevices(CaptureDevices& devices, std::string& error) {
     PulseWithoutSharedMemory pulseConfig;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        error = std::string("no sound system: ") + SDL_GetError();
+    // Ctrl+C ends a listing: SDL would turn it into a quit event that nobody reads here.
+    const char* handlers = SDL_GetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+    const std::string handlersBefore = handlers != nullptr ? handlers : "";
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    const auto capture = std::make_shared<Capture>();
+    const auto offer = std::make_shared<Offer>();
+    SoundThread thread({}, {});
+    const bool answered = thread.run(
+        [capture, offer] {
+            capture->startAudio();
+            *offer = capture->offer(true);
+            capture->stopAudio();
+            SDL_TLSCleanup();
+        },
+        callPatience);
+    thread.end(closingPatience);
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS,
+                handlers != nullptr ? handlersBefore.c_str() : nullptr);
+    if (!answered) {
+        error = "the sound server does not answer (nothing in 5 s)";
         return false;
     }
-    devices.driver = SDL_GetCurrentAudioDriver();
-    const int listed = SDL_GetNumAudioDevices(1);
-    for (int i = 0; i < listed; ++i) {
-        if (const char* name = SDL_GetAudioDeviceName(i, 1)) devices.names.push_back(name);
+    if (!offer->audio) {
+        error = "no sound system: " + offer->why;
+        return false;
     }
-    char* name = nullptr;
-    SDL_AudioSpec spec{};
-    if (SDL_GetDefaultAudioInfo(&name, &spec, 1) == 0 && name != nullptr)
-        devices.defaultName = name;
-    SDL_free(name);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    devices.driver = offer->driver;
+    devices.names = offer->names;
+    devices.defaultName = offer->defaultName;
     if (devices.names.empty()) {
         error = "no capture device (SDL's " + devices.driver + " driver lists none)";
         return false;

@@ -8,6 +8,14 @@
 // the rate the stream asks for (mono 16-bit only), with the same conversion as the sound
 // files (platform/sound_files), in SDL's audio thread, without allocating. A device that
 // will not open says on standard error which driver and device failed and SDL's reason.
+// ALSA's library says nothing of its own: SDL's reason names what failed.
+//
+// A sound server that hangs: every call into SDL's audio (starting it, listing, opening,
+// closing) runs on the source's sound thread (sound_thread.h), and the caller waits for an
+// answer at most 5 s (1 s for a close). An open that gets none returns the device as lost
+// (said once on standard error and through reportInputState), and the sound thread goes
+// on trying as below once the server answers. A close that gets none leaves the sound
+// thread to itself; soundThreadAbandoned() then tells the program to leave with _exit.
 //
 // A lost input: an open device counts as lost when SDL stops it (the sound server went, the
 // device was unplugged) or when its callbacks stop for a second (three after opening). The
@@ -15,16 +23,15 @@
 // reportInputState, and tries to open the same device again about once a second, starting
 // SDL's audio afresh on the driver that worked (SDL picks its driver when it starts, and
 // would fall back to another); when it opens, recording goes on into the same buffers and
-// the source says that once too. Opening, closing and restarting run on the source's own
-// watch thread, never the caller's, as they can wait for a sound server that hangs.
+// the source says that once too. Nothing is said after the device's close.
 //
 // The source holds SDL's audio subsystem for its lifetime. Before SDL's audio starts it
 // points libpulse at a client configuration without shared memory (unless
 // PULSE_CLIENTCONFIG is set): with it, Debian's SDL 2.26 records from PulseAudio slower
 // than real time and sometimes not at all.
 //
-// Threads: SDL's audio thread fills the buffers; the watch thread opens, closes and
-// reports; everything else as in wave_in.h.
+// Threads: SDL's audio thread fills the buffers; the sound thread opens, closes, watches
+// and reports; everything else as in wave_in.h.
 #pragma once
 
 #include <memory>
@@ -42,7 +49,8 @@ std::unique_ptr<WaveInSource> makeMicrophoneSource(const std::string& nameContai
 std::unique_ptr<WaveInSource> soundInputFor(const SoundInputChoice& choice);
 
 // The capture devices SDL lists, and which one is the system's default (empty when SDL
-// cannot say). False with error saying why when no sound system answers.
+// cannot say). False with error saying why when there is no sound system, or when it does
+// not answer within 5 s ("the sound server does not answer").
 struct CaptureDevices {
     std::string driver;
     std::vector<std::string> names;

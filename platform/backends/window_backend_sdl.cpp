@@ -1,5 +1,8 @@
 #include "platform/backends/window_backend_sdl.h"
 
+// Before X11's headers, whose macro None would clash with a name of the sound files'.
+#include "platform/sound_files/sound_files.h"
+
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -34,17 +37,16 @@ int32_t fittingScale(int32_t width, int32_t height) {
     return scale;
 }
 
-// VELDRA_SCALE when it names a whole scale from 1 to 8, else the fitting one; a value it
-// cannot use is said on standard error with what is used instead.
+// VELDRA_SCALE when it is one digit from 1 to 8 and nothing else (no sign, no space), else
+// the fitting one; a value it cannot use is said on standard error, escaped, with what is
+// used instead.
 int32_t chosenScale(int32_t width, int32_t height) {
     const int32_t fitting = fittingScale(width, height);
     const char* value = std::getenv(scaleVariable);
     if (value == nullptr || *value == 0) return fitting;
-    char* end = nullptr;
-    const long scale = std::strtol(value, &end, 10);
-    if (*end == 0 && scale >= 1 && scale <= largestScale) return static_cast<int32_t>(scale);
+    if (value[0] >= '1' && value[0] < '1' + largestScale && value[1] == 0) return value[0] - '0';
     std::fprintf(stderr, "veldra: %s=%s is not a whole number from 1 to %d; using %d\n",
-                 scaleVariable, value, largestScale, fitting);
+                 scaleVariable, printableText(value).c_str(), largestScale, fitting);
     return fitting;
 }
 

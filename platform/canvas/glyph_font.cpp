@@ -113,6 +113,25 @@ size_t wordEnd(std::string_view text, size_t position) {
     return position;
 }
 
+size_t fittingEnd(const GlyphFont& font, std::string_view text, size_t begin, size_t stop,
+                  int32_t width) {
+    const auto nextCharacter = [&](size_t at) {
+        ++at;
+        while (at < stop && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            ++at;  // a UTF-8 continuation byte belongs to the character before
+        return at;
+    };
+    size_t end = nextCharacter(begin);
+    for (size_t next = nextCharacter(end);
+         next <= stop && textWidth(font, text.substr(begin, next - begin)) <= width;
+         next = nextCharacter(next)) {
+        end = next;
+        if (next == stop) break;
+    }
+    const size_t slash = text.substr(0, end).rfind('/');
+    return slash != std::string_view::npos && slash > begin ? slash + 1 : end;
+}
+
 }  // namespace text_detail
 
 void drawText(const PixelCanvas& canvas, const GlyphFont& font, std::string_view text,
@@ -120,17 +139,23 @@ void drawText(const PixelCanvas& canvas, const GlyphFont& font, std::string_view
     const PixelCanvas target = (flags & textNoClip) != 0 ? canvas : clippedCanvas(canvas, rect);
     const int32_t width = rect.right - rect.left;
     int32_t top = rect.top;
-    layOutText(font, text, width, (flags & textWordBreak) != 0, [&](const TextLine& line) {
-        const int32_t x =
-            (flags & textCentre) != 0 ? rect.left + (width - line.width) / 2 : rect.left;
-        drawTextLine(target, font, text.substr(line.begin, line.end - line.begin), x, top,
-                     textColour, backgroundColour);
-        top += font.lineHeight;
-    });
+    layOutText(
+        font, text, width, (flags & textWordBreak) != 0,
+        [&](const TextLine& line) {
+            const int32_t x =
+                (flags & textCentre) != 0 ? rect.left + (width - line.width) / 2 : rect.left;
+            drawTextLine(target, font, text.substr(line.begin, line.end - line.begin), x, top,
+                         textColour, backgroundColour);
+            top += font.lineHeight;
+        },
+        (flags & textBreakLongWords) != 0);
 }
 
-int32_t textHeight(const GlyphFont& font, std::string_view text, int32_t width, bool wordBreak) {
-    return layOutText(font, text, width, wordBreak, [](const TextLine&) {}) * font.lineHeight;
+int32_t textHeight(const GlyphFont& font, std::string_view text, int32_t width, bool wordBreak,
+                   bool breakLongWords) {
+    return layOutText(
+               font, text, width, wordBreak, [](const TextLine&) {}, breakLongWords) *
+           font.lineHeight;
 }
 
 }  // namespace veldra

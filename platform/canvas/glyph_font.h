@@ -13,7 +13,9 @@
 // drawText lays text out the way the handheld's window text drawing does:
 //   - lines end at '\n'; with textWordBreak a line that is wider than the rectangle
 //     breaks before the word that does not fit (the spaces at the break are dropped; a
-//     word wider than the rectangle keeps a line of its own and overflows it);
+//     word wider than the rectangle keeps a line of its own and overflows it, unless
+//     textBreakLongWords breaks it after its last character that fits, or after its last
+//     '/' that fits, so that a path breaks between its folders);
 //   - textCentre centres each line in the rectangle, otherwise lines start at its left;
 //   - lines run down from the rectangle's top, lineHeight rows apart;
 //   - without textNoClip nothing is drawn outside the rectangle;
@@ -87,25 +89,31 @@ struct TextLine {
 // number of lines. visit may be empty. No allocation.
 template <typename Visit>
 int32_t layOutText(const GlyphFont& font, std::string_view text, int32_t width, bool wordBreak,
-                   Visit&& visit);
+                   Visit&& visit, bool breakLongWords = false);
 
-// Draws text into rect with the flags textCentre, textWordBreak and textNoClip.
+// Draws text into rect with the flags textCentre, textWordBreak, textBreakLongWords and
+// textNoClip.
 void drawText(const PixelCanvas& canvas, const GlyphFont& font, std::string_view text,
               const Rect& rect, uint32_t flags, ColourRef textColour, ColourRef backgroundColour);
 
 // Rows the text takes in a rectangle width pixels wide.
-int32_t textHeight(const GlyphFont& font, std::string_view text, int32_t width, bool wordBreak);
+int32_t textHeight(const GlyphFont& font, std::string_view text, int32_t width, bool wordBreak,
+                   bool breakLongWords = false);
 
 // ---- implementation of the template ----
 
 namespace text_detail {
 // The end of the word that starts at position (before the next space or '\n').
 size_t wordEnd(std::string_view text, size_t position);
+// Where a line that starts at begin and is too wide to hold [begin, stop) ends: after the
+// last character that fits (at least one), or after the last '/' before it.
+size_t fittingEnd(const GlyphFont& font, std::string_view text, size_t begin, size_t stop,
+                  int32_t width);
 }  // namespace text_detail
 
 template <typename Visit>
 int32_t layOutText(const GlyphFont& font, std::string_view text, int32_t width, bool wordBreak,
-                   Visit&& visit) {
+                   Visit&& visit, bool breakLongWords) {
     int32_t lines = 0;
     size_t paragraph = 0;
     for (;;) {
@@ -129,6 +137,14 @@ int32_t layOutText(const GlyphFont& font, std::string_view text, int32_t width, 
                 visit(TextLine{lineBegin, lineEnd, textWidth(font, line)});
                 ++lines;
                 lineBegin = wordStart;
+            }
+            while (breakLongWords &&
+                   textWidth(font, text.substr(lineBegin, wordStop - lineBegin)) > width) {
+                const size_t end = text_detail::fittingEnd(font, text, lineBegin, wordStop, width);
+                visit(TextLine{lineBegin, end,
+                               textWidth(font, text.substr(lineBegin, end - lineBegin))});
+                ++lines;
+                lineBegin = end;
             }
             lineEnd = wordStop;
             position = wordStop;

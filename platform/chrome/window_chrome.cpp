@@ -203,7 +203,7 @@ MessageBoxLayout layOutMessageBox(const SystemFonts& fonts, std::string_view tex
     const int32_t captionHeight = fonts.title->lineHeight + 6;
     const int32_t textLeft = boxLeft + margin + (withIcon ? exclamationIconSize + margin : 0);
     const int32_t textRight = boxRight - margin;
-    const int32_t textRows = textHeight(font, text, textRight - textLeft, true);
+    const int32_t textRows = textHeight(font, text, textRight - textLeft, true, true);
     const int32_t bodyRows = std::max(withIcon ? exclamationIconSize : 0, textRows);
     const int32_t height = captionHeight + margin + bodyRows + margin + buttonHeight + margin;
     // Centred on the area between the navigation bar and the menu bar.
@@ -235,7 +235,8 @@ void drawMessageBox(const PixelCanvas& canvas, const SystemFonts& fonts,
     drawTextLine(clippedCanvas(box, layout.caption), *fonts.title, caption, layout.caption.left + 6,
                  centredTop(*fonts.title, layout.caption), colourWhite, chromeCaption);
     if (!isEmptyRect(layout.icon)) drawExclamationIcon(box, layout.icon.left, layout.icon.top);
-    drawText(box, *fonts.text, text, layout.text, textWordBreak, chromeText, chromeWindow);
+    drawText(box, *fonts.text, text, layout.text, textWordBreak | textBreakLongWords, chromeText,
+             chromeWindow);
     drawPushButton(box, *fonts.text, layout.button, "OK", okPressed, true);
 }
 

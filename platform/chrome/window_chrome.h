@@ -81,7 +81,8 @@ struct MessageBoxLayout {
     Rect box;      // the whole box, border included
     Rect caption;  // the caption strip
     Rect icon;     // the icon's square (empty without an icon)
-    Rect text;     // the message, word-broken
+    Rect text;     // the message, word-broken (a word too wide for it broken where it stops
+                   // fitting: a file's path in a message is shown whole)
     Rect button;   // the OK button
 };
 

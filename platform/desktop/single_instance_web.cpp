@@ -5,13 +5,13 @@
 
 namespace veldra {
 
-std::string instanceSocketPath(std::string_view, std::string_view) {
+std::string instanceSocketPath(std::string_view, std::string_view, std::string*) {
     return {};
 }
 
 void setInstanceNamespace(std::string_view) {}
 
-bool findRunningWindow(std::string_view, std::string_view, RunningWindow&) {
+bool findRunningWindow(std::string_view, std::string_view, RunningWindow&, std::string*) {
     return false;
 }
 

@@ -41,6 +41,9 @@ inline constexpr ColourRef colourWhite = 0xFFFFFF;
 inline constexpr uint32_t textCentre = 1;      // centred horizontally in the rectangle
 inline constexpr uint32_t textWordBreak = 16;  // broken into lines at word boundaries
 inline constexpr uint32_t textNoClip = 256;    // not clipped to the rectangle
+// With textWordBreak, a word wider than the rectangle is broken where it stops fitting
+// rather than cut off at the edge (a file's path in a message).
+inline constexpr uint32_t textBreakLongWords = 0x10000;
 
 class DrawingContext {
   public:

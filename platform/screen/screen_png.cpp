@@ -39,6 +39,8 @@ struct Target {
 
 // Finds and checks the target of path; false with reason set when no picture may go there.
 bool findTarget(const std::string& path, Target& target, std::string& reason) {
+    reason = outputLinkRefused(path);
+    if (!reason.empty()) return false;
     std::string resolved = path;
     // O_PATH opens without reading or writing: a FIFO does not block, a device is not touched.
     const int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
@@ -163,6 +165,23 @@ bool writeAndClose(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, i
 }
 
 }  // namespace
+
+std::string outputLinkRefused(const std::string& path) {
+    struct stat link {};
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || link.st_uid == geteuid())
+        return "";
+    // The link's own folder: the path without its last part (and trailing slashes).
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    struct stat shared {};
+    if (stat(folder.c_str(), &shared) != 0) return "";
+    if ((shared.st_mode & S_ISVTX) != 0 && (shared.st_mode & S_IWOTH) != 0)
+        return "a symbolic link of another user in a folder everybody may write";
+    return "";
+}
 
 bool checkPngDestination(const std::string& path, PngDestination& destination, std::string& error) {
     Target target;

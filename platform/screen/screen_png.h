@@ -17,6 +17,11 @@
 // left as it was. A caller that puts several files in place together takes the two steps
 // itself: preparePng writes the temporary file, PendingPng::commit renames it.
 //
+// A symbolic link in a sticky folder that everybody may write (/tmp), owned by another user,
+// is refused whatever the kernel's protected_symlinks says (some systems turn it off): it
+// is how another user aims a program's output at a file of this one's. outputLinkRefused
+// is that check alone, for every output the programs open (pictures, folders of them).
+//
 // Failure: false with error set to one line, "<path>: cannot be written (<reason>)".
 // Thread: any; touches nothing but the files.
 #pragma once
@@ -34,6 +39,10 @@ bool writePngFile(const std::string& path, const uint16_t* pixels, int32_t width
 // file and no sync of its own (the caller syncs once); removed again when the write fails.
 bool writeNewPngFile(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
                      std::string& error);
+
+// The reason path may not be opened as an output, or "" when it may: its last part is a
+// symbolic link owned by another user in a sticky folder that everybody may write.
+std::string outputLinkRefused(const std::string& path);
 
 // What is at a destination that writePngFile would accept.
 struct PngDestination {

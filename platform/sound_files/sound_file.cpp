@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "platform/sound_files/resampler.h"
@@ -59,28 +61,45 @@ class HeldMessages {
         if (caught_ >= 0) close(caught_);
         saved_ = caught_ = -1;
     }
-    ~HeldMessages() { end(false); }
+    ~HeldMessages() { (void)end(false); }
     HeldMessages(const HeldMessages&) = delete;
     HeldMessages& operator=(const HeldMessages&) = delete;
 
-    void end(bool failed) {
-        if (saved_ < 0) return;
+    // Puts standard error back, passes what was caught on when the call failed, and
+    // returns its first line ("" when nothing was said).
+    std::string end(bool failed) {
+        if (saved_ < 0) return "";
         dup2(saved_, STDERR_FILENO);
         close(saved_);
         saved_ = -1;
         char text[4096];
         ssize_t n = 0;
-        if (failed && lseek(caught_, 0, SEEK_SET) == 0) {
-            while ((n = ::read(caught_, text, sizeof text)) > 0)
-                if (::write(STDERR_FILENO, text, static_cast<size_t>(n)) != n) break;
+        std::string firstLine;
+        if (lseek(caught_, 0, SEEK_SET) == 0) {
+            for (bool first = true; (n = ::read(caught_, text, sizeof text)) > 0; first = false) {
+                if (first) firstLine.assign(text, strnlen(text, static_cast<size_t>(n)));
+                if (failed && ::write(STDERR_FILENO, text, static_cast<size_t>(n)) != n) break;
+                if (!failed) break;
+            }
         }
         close(caught_);
+        return firstLine.substr(0, firstLine.find('\n'));
     }
 
   private:
     int saved_ = -1;   // the real standard error while it is held
     int caught_ = -1;  // where it goes meanwhile
 };
+
+// libmpg123 steps over a frame it cannot decode and says so only in a note on standard
+// error ("error: dequantization failed", "Illegal Audio-MPEG-Header ... Trying to
+// resync"); such a note is its one report of damage.
+bool notesDamage(const std::string& note) {
+    std::string lower = note;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("error") != std::string::npos || lower.find("illegal") != std::string::npos;
+}
 
 bool isMpeg(int format) {
     const int encoding = format & SF_FORMAT_SUBMASK;
@@ -92,26 +111,6 @@ bool isMpeg(int format) {
 
 void holdDecoderMessages(bool hold) {
     holdMessages = hold;
-}
-
-std::string printableText(std::string_view text) {
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            shown += c;
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            shown += escape;
-        }
-    }
-    return shown;
 }
 
 struct SoundFileReader::Impl {
@@ -133,9 +132,15 @@ struct SoundFileReader::Impl {
     int64_t framesRead = 0;       // frames libsndfile has given since the open or rewind
     int64_t announcedFrames = 0;  // what the header promised (see sound_file.h); 0: unknown
     std::string warning;          // warning(): set when the sound ended short of the promise
+    bool ogg = false;             // an Ogg container, its pages checked by openBytes
+    OggPageCheck oggPages;        // what that check found: a cut last page, a damaged one
+    int64_t damagedAt = -1;       // the frame where decoding met damage; -1: none met yet
+    std::string damage;           // what the decoder said about it
 
     bool fail(SoundFileProblem problem, const std::string& detail, const std::string& where = "");
     bool openBytes();
+    template <typename Sample>
+    int32_t decode(Sample* out, int32_t frames);
     int32_t mixFrames(float* out, int32_t maxFrames);
     bool refill();
     void ended();
@@ -169,6 +174,8 @@ const char* soundFileProblemText(SoundFileProblem problem) {
             return "damaged sound file";
         case SoundFileProblem::ReadFailed:
             return "read error";
+        case SoundFileProblem::DamagedSound:
+            return "damaged";
     }
     return "unknown problem";
 }
@@ -267,6 +274,15 @@ bool SoundFileReader::Impl::openBytes() {
                          (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
     format.resampled = info.samplerate != outputRate;
     decoderTalks = isMpeg(info.format);
+    ogg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+    oggPages = ogg ? checkOggPages(bytes, info.samplerate) : OggPageCheck{};
+    if (bytes.readErrno != 0)
+        return fail(SoundFileProblem::NotReadable, std::strerror(bytes.readErrno));
+    // From here on, reaching the end of the bytes means the sound ran to them (the open
+    // may have looked at the end for a length).
+    bytes.readPastEnd = false;
+    damagedAt = -1;
+    damage.clear();
     announcedFrames = std::max<int64_t>(info.frames == SF_COUNT_MAX ? 0 : info.frames,
                                         announcedHeaderFrames(bytes));
     if (format.resampled) {
@@ -317,6 +333,8 @@ bool SoundFileReader::rewind() {
     s.monoUsed = s.monoFilled = s.convertedUsed = s.convertedFilled = 0;
     s.inputEnded = s.drained = false;
     s.framesRead = 0;
+    s.damagedAt = -1;
+    s.bytes.readPastEnd = false;
     return true;
 }
 
@@ -326,13 +344,46 @@ bool SoundFileReader::rewind() {
 int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
     const int32_t channels = format.channels;
     if (channels > inputValues) return 0;  // libsndfile refuses such files before this
-    const int32_t frames = std::min(maxFrames, inputValues / channels);
+    const int32_t got = decode(interleaved.data(), std::min(maxFrames, inputValues / channels));
+    mixToMono(interleaved.data(), channels, got, out);
+    return got;
+}
+
+// One call into the decoder for up to frames frames: the frames it gave, or 0 when the
+// sound stops here. A decoder that reports damage stops the sound where the damage begins,
+// nothing of what that call gave kept (libFLAC fills a frame it lost with silence); ended()
+// then tells why the sound stopped. The same error from a decoder that has run out of
+// bytes is a file cut short (libFLAC: "lost sync" at the end), not damage.
+template <typename Sample>
+int32_t SoundFileReader::Impl::decode(Sample* out, int32_t frames) {
+    if (damagedAt >= 0) return 0;
+    if (oggPages.damageFrame >= 0)
+        frames = static_cast<int32_t>(std::min<int64_t>(frames, oggPages.damageFrame - framesRead));
+    if (frames <= 0) {
+        damagedAt = oggPages.damageFrame;
+        return 0;
+    }
     HeldMessages held(holdMessages && decoderTalks);
-    const sf_count_t got = sf_readf_float(file, interleaved.data(), frames);
-    held.end(bytes.readErrno != 0 || sf_error(file) != SF_ERR_NO_ERROR);
+    sf_count_t got = 0;
+    if constexpr (std::is_same_v<Sample, float>)
+        got = sf_readf_float(file, out, frames);
+    else
+        got = sf_readf_short(file, out, frames);
+    const int code = sf_error(file);
+    const std::string note = held.end(bytes.readErrno != 0 || code != SF_ERR_NO_ERROR);
+    const bool ranOut = bytes.readPastEnd || bytes.position >= bytes.length;
+    if (bytes.readErrno == 0 && code != SF_ERR_NO_ERROR && !(ranOut && got < frames)) {
+        damagedAt = framesRead;
+        damage = sf_strerror(file);
+        return 0;
+    }
+    if (bytes.readErrno == 0 && notesDamage(note)) {
+        damagedAt = framesRead;
+        damage = "libmpg123: " + note;
+        return 0;
+    }
     if (got <= 0) return 0;
     framesRead += got;
-    mixToMono(interleaved.data(), channels, static_cast<int32_t>(got), out);
     return static_cast<int32_t>(got);
 }
 
@@ -371,10 +422,9 @@ int32_t SoundFileReader::read(int16_t* out, int32_t count) {
     int32_t written = 0;
     if (s.format.passThrough) {
         while (written < count) {
-            const sf_count_t got = sf_read_short(s.file, out + written, count - written);
+            const int32_t got = s.decode(out + written, count - written);
             if (got <= 0) break;
-            written += static_cast<int32_t>(got);
-            s.framesRead += got;
+            written += got;
         }
     } else {
         while (written < count) {
@@ -391,21 +441,39 @@ int32_t SoundFileReader::read(int16_t* out, int32_t count) {
     return written;
 }
 
-// The sound stopped coming: a refusal of the system or the decoder ends the reading with
-// an error; a sound that merely stopped short of its header's promise is a warning.
+// The sound stopped coming: a refusal of the system, or damage inside the file, ends the
+// reading with an error; a sound that merely stopped short, its file cut, is a warning.
 void SoundFileReader::Impl::ended() {
-    char at[48];
-    std::snprintf(at, sizeof at, " at %.1f s", static_cast<double>(framesRead) / format.sampleRate);
+    const auto at = [this](int64_t frame) {
+        char text[48];
+        std::snprintf(text, sizeof text, " at %.1f s",
+                      static_cast<double>(frame) / format.sampleRate);
+        return std::string(text);
+    };
+    // libmpg123 stops at a frame head it cannot read without a note; a cut MPEG file
+    // stops only at the end of its bytes.
+    const bool stoppedInside = decoderTalks && framesRead < announcedFrames && !bytes.readPastEnd &&
+                               bytes.position < bytes.length;
     if (bytes.readErrno != 0) {
-        fail(SoundFileProblem::ReadFailed, std::strerror(bytes.readErrno), at);
-    } else if (sf_error(file) != SF_ERR_NO_ERROR) {
-        fail(SoundFileProblem::ReadFailed, sf_strerror(file), at);
+        fail(SoundFileProblem::ReadFailed, std::strerror(bytes.readErrno), at(framesRead));
+    } else if (damagedAt >= 0 && !damage.empty()) {
+        fail(SoundFileProblem::DamagedSound, damage, at(damagedAt));
+    } else if (oggPages.damageFrame >= 0) {
+        fail(SoundFileProblem::DamagedSound, oggPages.why, at(oggPages.damageFrame));
+    } else if (stoppedInside) {
+        fail(SoundFileProblem::DamagedSound, "the sound stops before the end of the file",
+             at(framesRead));
     } else if (framesRead < announcedFrames && warning.empty()) {
         char text[96];
         std::snprintf(text, sizeof text,
                       ": shorter than its header says: %.1f s read of %.1f s announced",
                       static_cast<double>(framesRead) / format.sampleRate,
                       static_cast<double>(announcedFrames) / format.sampleRate);
+        warning = printableText(name) + text;
+    } else if ((oggPages.cutOff || sf_error(file) != SF_ERR_NO_ERROR) && warning.empty()) {
+        char text[64];
+        std::snprintf(text, sizeof text, ": cut short: the sound ends after %.1f s",
+                      static_cast<double>(framesRead) / format.sampleRate);
         warning = printableText(name) + text;
     }
 }

@@ -21,10 +21,24 @@
 // refusal to read (EIO, ...) is never taken for the end of the sound: at the open it is
 // "cannot be read (<reason>)", later "read error at <seconds> s (<reason>)".
 //
-// A sound that ends before its header said it would (a file cut while being copied, or one
-// that shrinks while it is read) is read to where it ends, without an error; warning()
-// then says how much of it there was. The header's promise is libsndfile's frame count or,
-// for PCM WAV, whose size libsndfile quietly corrects to the file's, the data chunk's size.
+// One rule for every format: a file cut short (it ends early, nothing inside it damaged:
+// copied in part, or shrinking while it is read) is read to where it ends, without an
+// error; warning() then says how much of it there was. The header's promise is libsndfile's
+// frame count or, for PCM WAV, whose size libsndfile quietly corrects to the file's, the
+// data chunk's size; an Ogg file whose last page runs past its end is cut whatever it
+// promised. Damage inside the sound ends the reading at the damage with the error
+// "damaged at <seconds> s" (DamagedSound), nothing after it delivered:
+//   - a decoder error libsndfile reports on a read (libFLAC's lost sync, a broken frame),
+//     while bytes remain to decode; at the end of the bytes the same error is the cut;
+//   - Ogg (Vorbis, Opus): a page whose checksum fails, or bytes that are no page, found by
+//     walking the pages at the open (libsndfile's decoders skip such a page, or stop at it,
+//     and say nothing);
+//   - MPEG: what libmpg123 reports. It steps over a frame it cannot decode and tells only
+//     its own note on standard error, seen while holdDecoderMessages holds it (veldra-file;
+//     not in the live program, where the notes go to standard error as they are); and it
+//     stops, without a note, at a frame head it cannot read, before the end of the file.
+//     It cannot see damage to the coded sound itself: MPEG frames carry no checksum unless
+//     the encoder added one, so a flipped bit there decodes to slightly different sound.
 //
 // Names in messages are shown with printableText, so a message is one line whatever the
 // file is called.
@@ -40,6 +54,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/sound_files/printable_text.h"
 
 namespace veldra {
 
@@ -57,6 +73,7 @@ enum class SoundFileProblem {
     UnsupportedRate,      // a sample rate too far from the output rate to convert
     Damaged,              // a header libsndfile rejects for another reason
     ReadFailed,           // decoding or the operating system failed after the file was opened
+    DamagedSound,         // the decoder met damage inside the sound: "damaged at <seconds> s"
 };
 
 struct SoundFileError {
@@ -117,17 +134,13 @@ class SoundFileReader {
 // The one-line reason for a problem, as used in the messages ("no such file", ...).
 const char* soundFileProblemText(SoundFileProblem problem);
 
-// text with its control characters written as escapes (a newline as \n, a tab as \t, the
-// rest as \xHH), so that a file name or a library's words print as one line and cannot
-// send the terminal an escape sequence. Everything else, UTF-8 included, is left as it is.
-std::string printableText(std::string_view text);
-
 // Decoder messages: libsndfile's MP3 decoder (libmpg123) writes notes about the frames it
 // skips straight to the process's standard error, which no libsndfile call turns off. With
 // hold set, every reader sends standard error (descriptor 2, process-wide) to a scratch
 // buffer while libsndfile opens a file or decodes MPEG sound, and passes what was caught on
-// to standard error only when that call failed: a program whose standard error carries
-// one line per failure keeps it that way. Off by default: a program with threads that
+// to standard error only when that call failed; a note of damage becomes the reading's
+// error (DamagedSound, the note as its detail). A program whose standard error carries one
+// line per failure keeps it that way. Off by default: a program with threads that
 // write to standard error, or a fuzzer whose findings are reported there, leaves it off.
 // Main thread, before any reader opens.
 void holdDecoderMessages(bool hold);

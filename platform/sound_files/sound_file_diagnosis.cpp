@@ -1,9 +1,11 @@
 #include "platform/sound_files/sound_file_diagnosis.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace veldra {
 namespace {
@@ -97,29 +99,6 @@ bool decodableWavTag(int32_t tag) {
     return false;
 }
 
-// Walks an Ogg file's pages from the start: true when one of them runs past the end of the
-// file (the file was cut), false when they are whole up to the end or the page structure
-// itself is broken (damaged). libsndfile reads an Ogg file in large steps, so its reading
-// past the end says nothing about where the file ends.
-bool oggPagesCutOff(SoundBytes& bytes) {
-    int64_t at = 0;
-    for (int pages = 0; pages < 10000 && at < bytes.length; ++pages) {
-        // A page: "OggS", version, flags, granule, serial, sequence, checksum, then the
-        // count of segments and their lengths (27 + count bytes), then the body.
-        unsigned char head[27 + 255];
-        const int64_t got = peekBytes(bytes, at, head, 27);
-        if (got < 27) return true;
-        if (std::memcmp(head, "OggS", 4) != 0) return false;
-        const int32_t segments = head[26];
-        if (peekBytes(bytes, at + 27, head + 27, segments) < segments) return true;
-        int64_t body = 0;
-        for (int32_t i = 0; i < segments; ++i)
-            body += head[27 + i];
-        at += 27 + segments + body;
-    }
-    return at > bytes.length;
-}
-
 bool isOgg(SoundBytes& bytes) {
     unsigned char head[4];
     return peekBytes(bytes, 0, head, 4) == 4 && std::memcmp(head, "OggS", 4) == 0;
@@ -136,7 +115,7 @@ bool mentionsEncoding(const std::string& text) {
 OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::string& sfText) {
     if (sfCode == SF_ERR_SYSTEM) return {SoundFileProblem::NotReadable, sfText};
     const bool known = startsLikeSoundFile(bytes);
-    const bool endedEarly = isOgg(bytes) ? oggPagesCutOff(bytes) : bytes.readPastEnd;
+    const bool endedEarly = isOgg(bytes) ? checkOggPages(bytes, 0).cutOff : bytes.readPastEnd;
     if (sfCode == SF_ERR_UNRECOGNISED_FORMAT) {
         if (known && endedEarly)
             return {SoundFileProblem::Truncated, "the file ends inside its header"};
@@ -199,7 +178,93 @@ int64_t announcedAiffFrames(SoundBytes& bytes) {
     return -1;
 }
 
+// Ogg's page checksum: CRC-32 with the polynomial 0x04C11DB7, most significant bit first,
+// starting from 0 and not inverted, over the page with its checksum field read as zero.
+uint32_t oggCrcStep(uint32_t crc, unsigned char byte) {
+    static const auto table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t r = i << 24;
+            for (int bit = 0; bit < 8; ++bit)
+                r = r & 0x80000000u ? (r << 1) ^ 0x04C11DB7u : r << 1;
+            t[i] = r;
+        }
+        return t;
+    }();
+    return (crc << 8) ^ table[(crc >> 24) ^ byte];
+}
+
+uint64_t le64(const unsigned char* p) {
+    return le32(p) | static_cast<uint64_t>(le32(p + 4)) << 32;
+}
+
 }  // namespace
+
+OggPageCheck checkOggPages(SoundBytes& bytes, int32_t sampleRate) {
+    OggPageCheck check;
+    std::vector<unsigned char> page(27 + 255 + 255 * 255);
+    int64_t at = 0;
+    bool first = true;
+    uint32_t serial = 0;      // the first stream's, whose granules count the frames
+    uint64_t granule = 0;     // its last whole page's position, in granule units
+    int64_t preSkip = 0;      // Opus: granule units before the first sample
+    int64_t granuleRate = 0;  // granule units per second; 0 until the head is known
+    bool ended = false;       // the last page read closed its stream
+    const auto frameOf = [&](uint64_t g) {
+        if (granuleRate == 0 || sampleRate <= 0) return int64_t{0};
+        const double seconds =
+            static_cast<double>(g > static_cast<uint64_t>(preSkip) ? g - preSkip : 0) /
+            static_cast<double>(granuleRate);
+        return static_cast<int64_t>(seconds * sampleRate);
+    };
+    while (at < bytes.length) {
+        // A page: "OggS", version, flags, granule, serial, sequence, checksum, the count of
+        // segments and their lengths (27 + count bytes), then the body.
+        const int64_t got = peekBytes(bytes, at, page.data(), 27);
+        if (got >= 4 && std::memcmp(page.data(), "OggS", 4) != 0) {
+            // Bytes after a stream's last page are a tag or padding; before it, damage.
+            if (!ended) check.damageFrame = frameOf(granule);
+            check.why = "bytes that are not an Ogg page inside the stream";
+            return check;
+        }
+        if (got < 27) return check.cutOff = true, check;
+        const int32_t segments = page[26];
+        if (peekBytes(bytes, at + 27, page.data() + 27, segments) < segments)
+            return check.cutOff = true, check;
+        int64_t body = 0;
+        for (int32_t i = 0; i < segments; ++i)
+            body += page[27 + i];
+        const int64_t size = 27 + segments + body;
+        if (peekBytes(bytes, at + 27 + segments, page.data() + 27 + segments, body) < body)
+            return check.cutOff = true, check;
+        uint32_t crc = 0;
+        for (int64_t i = 0; i < size; ++i)
+            crc = oggCrcStep(crc, i >= 22 && i < 26 ? 0 : page[i]);
+        if (crc != le32(page.data() + 22)) {
+            check.damageFrame = frameOf(granule);
+            check.why = "an Ogg page fails its checksum";
+            return check;
+        }
+        if (first) {
+            // The stream's head packet says what its granules count.
+            first = false;
+            serial = le32(page.data() + 14);
+            const unsigned char* packet = page.data() + 27 + segments;
+            if (body >= 19 && std::memcmp(packet, "OpusHead", 8) == 0) {
+                granuleRate = 48000;  // Opus counts at 48 kHz whatever it was made from
+                preSkip = packet[10] | packet[11] << 8;
+            } else if (body >= 16 && std::memcmp(packet, "\x01vorbis", 7) == 0) {
+                granuleRate = le32(packet + 12);
+            }
+        }
+        const uint64_t position = le64(page.data() + 6);
+        // All ones: no packet ends on this page.
+        if (le32(page.data() + 14) == serial && position != ~uint64_t{0}) granule = position;
+        ended = (page[5] & 0x04) != 0;
+        at += size;
+    }
+    return check;
+}
 
 int64_t announcedHeaderFrames(SoundBytes& bytes) {
     unsigned char head[12];

@@ -4,7 +4,7 @@
 //   - the system refused to read it (EIO, ...)                   -> NotReadable
 //   - no known format and no known signature at the start        -> NotSoundFile
 //   - the file ended while libsndfile was still reading its header -> Truncated
-//     (for Ogg: one of its pages runs past the end of the file)
+//     (for Ogg: one of its pages runs past the end of the file, checkOggPages)
 //   - a WAV whose format chunk names an encoding we cannot decode -> UnsupportedEncoding
 //   - libsndfile's own "unsupported encoding" answer            -> UnsupportedEncoding
 //   - anything else libsndfile rejects                          -> Damaged, with its text
@@ -34,6 +34,20 @@ OpenDiagnosis diagnoseOpenFailure(SoundBytes& bytes, int sfCode, const std::stri
 // 0xFFFFFFFF). libsndfile corrects its own count to what these files hold, so this is
 // where a cut file's promise is kept.
 int64_t announcedHeaderFrames(SoundBytes& bytes);
+
+// What a walk over every page of an Ogg file finds. libsndfile's Ogg decoders step over a
+// page whose checksum fails, or stop at it, without a word; so the reader checks the pages
+// itself.
+struct OggPageCheck {
+    bool cutOff = false;       // the last page runs past the end of the file
+    int64_t damageFrame = -1;  // the first frame (at sampleRate) of the first damaged page
+                               // (checksum failed, or no page where one should start); -1: none
+    const char* why = "";      // what is wrong with that page, for the message
+};
+
+// Walks the pages from the start, reading every byte once. sampleRate: the decoded sound's
+// rate, in which damageFrame is counted (0 when only cutOff is wanted).
+OggPageCheck checkOggPages(SoundBytes& bytes, int32_t sampleRate);
 
 // A file that opened but declares no frames: empty, or cut off before its sound.
 // logText: libsndfile's log of the header it parsed.

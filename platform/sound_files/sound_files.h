@@ -5,6 +5,7 @@
 //   demo_sound.h   the built-in demo performance: six plucked strings and a sung glide
 //   resampler.h    the one conversion between rates, for the files and the live input
 //   sample_conversion.h   channels to mono and values to 16-bit samples, the same for both
+//   printable_text.h   outside text (names, options, libraries' words) escaped for a terminal
 #pragma once
 
 #include "platform/sound_files/demo_sound.h"

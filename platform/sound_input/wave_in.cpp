@@ -1,6 +1,7 @@
 #include "platform/sound_input/wave_in.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/kernel/kernel.h"
@@ -125,18 +126,33 @@ void WaveInDevice::handBackHead() {
 namespace {
 std::atomic<WaveInSource*> installed{nullptr};
 std::atomic<InputStateListener> stateListener{nullptr};
+std::mutex failureMutex;  // guards failure
+std::string failure;      // the last reason told; cleared when a source is installed
 }  // namespace
 
 void installWaveInSource(WaveInSource* source) {
     installed.store(source);
+    std::lock_guard<std::mutex> hold(failureMutex);
+    failure.clear();
+}
+
+void tellInputFailure(const std::string& why) {
+    std::lock_guard<std::mutex> hold(failureMutex);
+    std::fprintf(stderr, "veldra: %s\n", why.c_str());
+    failure = why;
+}
+
+std::string inputFailure() {
+    std::lock_guard<std::mutex> hold(failureMutex);
+    return failure;
 }
 
 void setInputStateListener(InputStateListener listener) {
     stateListener.store(listener);
 }
 
-void reportInputState(bool lost) {
-    if (InputStateListener listener = stateListener.load()) listener(lost);
+void reportInputState(InputState state) {
+    if (InputStateListener listener = stateListener.load()) listener(state);
 }
 
 uint32_t waveInDeviceCount() {

@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace veldra {
 
@@ -131,12 +132,24 @@ void installWaveInSource(WaveInSource* source);
 
 // Beyond the buffer protocol, a live input can be lost (the sound server went, the device
 // was unplugged) and come back; its source then keeps the device open and silent and tries
-// again. It tells the program through the listener installed here (null: nobody listens),
-// calling it with true when the input is lost and false when it is back, from the
-// source's own thread.
-using InputStateListener = void (*)(bool lost);
+// again. A sound file that cannot be read further is lost for good: it is not tried again.
+// The source tells the program through the listener installed here (null: nobody
+// listens), from the source's own thread.
+enum class InputState : int32_t {
+    Present = 0,      // the input is back
+    Lost = 1,         // the input is gone; the source tries again
+    LostForGood = 2,  // the input is gone and is not tried again
+};
+using InputStateListener = void (*)(InputState state);
 void setInputStateListener(InputStateListener listener);
-void reportInputState(bool lost);
+void reportInputState(InputState state);
+
+// Why the input could not be opened, for a player who never sees standard error: a source
+// that refuses a device tells why through tellInputFailure, which writes "veldra: <why>"
+// on standard error and keeps why; inputFailure is the last kept (empty when none since the
+// source was installed), for the program to show where the player looks. Any thread.
+void tellInputFailure(const std::string& why);
+std::string inputFailure();
 
 uint32_t waveInDeviceCount();
 WaveInDevice* waveInOpen(uint32_t index, const WaveFormat& format, uint32_t threadId);

@@ -30,7 +30,7 @@ WaveInDevice* PacedWaveIn::open(uint32_t index, const WaveFormat& format, uint32
     if (!isMono16(format)) return nullptr;
     std::string error;
     if (!producer_->begin(format.samplesPerSecond, error)) {
-        std::fprintf(stderr, "veldra: sound input: %s\n", error.c_str());
+        tellInputFailure("sound input: " + error);
         return nullptr;
     }
     samplesPerSecond_ = format.samplesPerSecond;

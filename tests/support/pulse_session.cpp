@@ -1,5 +1,6 @@
 #include "tests/support/pulse_session.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,14 @@ void PulseSession::kill() {
     if (server_) server_->kill();
     server_.reset();
     recorders_.clear();  // they end with the server
+}
+
+void PulseSession::freeze() {
+    if (server_) ::kill(server_->pid(), SIGSTOP);
+}
+
+void PulseSession::thaw() {
+    if (server_) ::kill(server_->pid(), SIGCONT);
 }
 
 bool PulseSession::play(size_t input, const std::string& file, std::string& why) {

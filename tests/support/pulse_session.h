@@ -31,6 +31,10 @@ class PulseSession {
     // Kills the server at once, as a crash would; start again with the same arguments
     // brings it back at the same address.
     void kill();
+    // Stops the server where it stands (SIGSTOP), as a server that hangs: clients connect
+    // and wait for an answer that does not come; thaw lets it go on.
+    void freeze();
+    void thaw();
 
     // Plays a sound file into input number input's sink, in the background, until it ends
     // or stopPlaying.

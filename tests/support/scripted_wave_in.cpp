@@ -3,6 +3,7 @@
 namespace veldra {
 
 uint32_t ScriptedWaveIn::deviceCount() {
+    if (devices == 0 && !failure.empty()) tellInputFailure(failure);
     return devices;
 }
 

@@ -2,7 +2,7 @@
 // with the bytes the test chooses.
 //
 // The script (set before the stream opens a device): devices, what deviceCount answers
-// (0: no sound input at all).
+// (0: no sound input at all), and the failure it then tells, as a real source would.
 // Once a device is open, recordSamples fills its queued buffers in queue order exactly as
 // a device would, handing full buffers back to the recording thread.
 //
@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/sound_input/wave_in.h"
 
@@ -20,6 +21,7 @@ namespace veldra {
 class ScriptedWaveIn : public WaveInSource {
   public:
     uint32_t devices = 1;  // what deviceCount answers
+    std::string failure;   // told (tellInputFailure) when deviceCount answers 0; empty: nothing
 
     uint32_t deviceCount() override;
     WaveInDevice* open(uint32_t index, const WaveFormat& format, uint32_t threadId) override;

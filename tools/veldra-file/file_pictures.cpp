@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <vector>
+
+#include "tools/veldra-file/file_signals.h"
 
 namespace veldra {
 namespace {
@@ -47,6 +50,15 @@ void forEachEntry(int folder, const std::function<void(const char*)>& each) {
     closedir(entries);
 }
 
+// Renames name from one folder to the same name in another, where nothing may be: false
+// with errno EEXIST when something is there.
+bool moveToFreeName(int from, int to, const std::string& name) {
+    if (renameat2(from, name.c_str(), to, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL) return false;
+    // A file system without the flag: the name was freed a moment ago, by the commit.
+    return renameat(from, name.c_str(), to, name.c_str()) == 0;
+}
+
 std::string systemReason() {
     return std::strerror(errno);
 }
@@ -68,6 +80,10 @@ bool RunPictures::prepare(const InputIdentity* input, std::string& error, int& s
         }
     }
     if (framesDir_.empty()) return true;
+    if (const std::string refused = outputLinkRefused(framesDir_); !refused.empty()) {
+        error = framesDir_ + ": cannot use it as the frames folder (" + refused + ")";
+        return false;
+    }
     if (mkdir(framesDir_.c_str(), 0777) == 0) {
         madeFolder_ = true;
     } else if (errno != EEXIST) {
@@ -130,30 +146,89 @@ bool RunPictures::finish(const HeadlessScreen& screen, std::string& error) {
 }
 
 // ---- commit and discard ----
+// The frames go into place as one step that can be undone: every earlier frame file is
+// first moved aside into the private folder (a name that cannot be moved, another user's
+// file in a sticky folder, stops the commit before anything has changed), then the new
+// frames are moved in; the picture comes last. A failure, or an ending signal, before the
+// picture is in place puts everything back as it was.
 bool RunPictures::commit(std::string& error) {
-    // The picture first: of the two, only its rename can meet something new in its way.
-    if (picture_.pending() && !picture_.commit(error)) return false;
+    const auto stopped = [&] {
+        if (endingSignal() == 0) return false;
+        error.clear();  // a signal ends the run quietly
+        return true;
+    };
+    int staged = -1;
     if (!staging_.empty()) {
         // The frames were written without a sync each: one for them all before they show.
-        const int staged = openat(folder_, staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        staged = openat(folder_, staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (staged < 0 || syncfs(staged) != 0) {
             error = framesDir_ + ": cannot write the frames there (" + systemReason() + ")";
             if (staged >= 0) close(staged);
             return false;
         }
-        for (int64_t n = 1; n <= frames_; ++n) {
+    }
+    std::vector<std::string> asideNames;  // earlier frames moved into the private folder
+    int64_t movedIn = 0;                  // this run's frames 1..movedIn in place
+    bool ok = true;
+    if (staged >= 0) {
+        std::vector<std::string> earlier;
+        forEachEntry(folder_, [&](const char* name) {
+            if (frameNumber(name) > 0) earlier.emplace_back(name);
+        });
+        for (const std::string& name : earlier) {
+            if (stopped()) {
+                ok = false;
+                break;
+            }
+            if (renameat(folder_, name.c_str(), staged, ("old-" + name).c_str()) != 0) {
+                error = framesDir_ + "/" + name + ": cannot be replaced (" + systemReason() + ")";
+                ok = false;
+                break;
+            }
+            asideNames.push_back(name);
+        }
+        for (int64_t n = 1; ok && n <= frames_; ++n) {
             const std::string name = frameName(n);
-            if (renameat(staged, name.c_str(), folder_, name.c_str()) != 0) {
-                error =
-                    framesDir_ + "/" + name + ": cannot be put in place (" + systemReason() + ")";
-                close(staged);
-                return false;
+            if (stopped()) {
+                ok = false;
+            } else if (!moveToFreeName(staged, folder_, name)) {
+                error = framesDir_ + "/" + name + ": cannot be put in place (" +
+                        (errno == EEXIST ? std::string("something appeared there meanwhile")
+                                         : systemReason()) +
+                        ")";
+                ok = false;
+            } else {
+                movedIn = n;
             }
         }
+    }
+    // The last step: from here on a signal is held back, and once the picture is in place
+    // the run has succeeded; one that comes later is too late to undo it.
+    holdEndingSignals(true);
+    if (ok && stopped()) ok = false;
+    if (ok && picture_.pending()) ok = picture_.commit(error);
+    if (!ok) {
+        // Back as it was: this run's frames into the private folder (discard removes them),
+        // the earlier ones to their names.
+        for (int64_t n = movedIn; n >= 1; --n)
+            renameat(folder_, frameName(n).c_str(), staged, frameName(n).c_str());
+        bool restored = true;
+        for (const std::string& name : asideNames)
+            restored &= renameat(staged, ("old-" + name).c_str(), folder_, name.c_str()) == 0;
+        if (staged >= 0) close(staged);
+        if (!restored) {
+            // Never delete what could not be put back: the private folder stays with it.
+            if (!error.empty())
+                error += "; the earlier frames are kept in " + framesDir_ + "/" + staging_;
+            staging_.clear();
+            madeFolder_ = false;
+        }
+        return false;
+    }
+    if (staged >= 0) {
+        for (const std::string& name : asideNames)
+            unlinkat(staged, ("old-" + name).c_str(), 0);
         close(staged);
-        forEachEntry(folder_, [&](const char* name) {
-            if (frameNumber(name) > frames_) unlinkat(folder_, name, 0);
-        });
         unlinkat(folder_, staging_.c_str(), AT_REMOVEDIR);
         staging_.clear();
         madeFolder_ = false;

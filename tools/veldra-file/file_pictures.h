@@ -4,11 +4,13 @@
 // Nothing the run writes is in place before the run has succeeded. The frames go to a
 // private folder made inside the --frames folder (".veldra-XXXXXX"); the --png picture to
 // a temporary file beside its destination (platform/screen/screen_png.h, which also says
-// which destinations are accepted). commit() then moves the frames into the folder, over
-// any of the same names, removes the frame files of an earlier run numbered beyond this
-// run's last (other files stay), and renames the picture into place. discard() instead
-// removes everything the run made, the --frames folder too when the run created it, so a
-// failed or interrupted run leaves the folders as they were.
+// which destinations are accepted). commit() then puts them in place as one step that can
+// be undone: it moves every frame file of an earlier run aside into the private folder
+// (other files stay), moves this run's frames in, and renames the picture into place last.
+// A name it cannot move (another user's file in a sticky folder), any other failure, or an
+// ending signal (file_signals.h) before the picture is in place puts the earlier frames
+// back; discard() then removes everything the run made, the --frames folder too when the
+// run created it, so a failed or interrupted run leaves the folders as they were.
 //
 // An output that is the sound file being tuned (the same device and inode, through a link
 // or under another name) is refused before anything is written.
@@ -57,7 +59,9 @@ class RunPictures {
     // now. Not in place until commit.
     bool finish(const HeadlessScreen& screen, std::string& error);
 
-    // Puts this run's frames and picture in place (see above).
+    // Puts this run's frames and picture in place (see above). false with error set, or
+    // with error empty when an ending signal stopped it; either way as before the commit.
+    // Returns with the ending signals held (holdEndingSignals).
     bool commit(std::string& error);
 
     // Removes what the run made and has not committed.

@@ -3,6 +3,7 @@
 #include "tools/veldra-file/file_tuner.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -144,13 +145,14 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         out.flush();
         ok = outputTaken(out, error, signal);
     }
-    // Everything is written. It goes into place in one step that a signal does not cut: a
-    // signal that comes meanwhile is acted on once the outputs are in place.
+    // Everything is written. It goes into place as a whole or not at all: a failure or a
+    // signal during the commit puts back what was there (file_pictures.h). The commit
+    // leaves the ending signals held: once the outputs are in place the run has succeeded,
+    // and a signal that comes after it is too late to make it a failure.
+    if (ok) ok = endingSignal() == 0 && pictures.commit(error);
     holdEndingSignals(true);
-    if (ok && endingSignal() == 0) ok = pictures.commit(error);
-    if (!ok || endingSignal() != 0) pictures.discard();
-    holdEndingSignals(false);
-    if (endingSignal() != 0) signal = endingSignal();
+    if (!ok) pictures.discard();
+    if (!ok && endingSignal() != 0) signal = endingSignal();
     if (signal != 0) {
         out.flush();
         endBySignal(signal);
@@ -178,6 +180,12 @@ int runFileTuner(const FileOptions& options, std::ostream& out, std::ostream& er
     if (stat(options.input.c_str(), &file) != 0)
         return fail(err, options.input + ": " + std::strerror(errno));
     const InputIdentity input{file.st_dev, file.st_ino};
+    // Standard output opened on the sound file itself (1<> take.wav, >> take.wav) would
+    // write the table into the recording.
+    struct stat output {};
+    if (fstat(STDOUT_FILENO, &output) == 0 && output.st_dev == file.st_dev &&
+        output.st_ino == file.st_ino)
+        return fail(err, options.input + ": standard output is the sound file being tuned", 2);
     return runTuner(source, options, &input, out, err);
 }
 

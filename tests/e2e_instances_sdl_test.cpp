@@ -1,0 +1,118 @@
+// Copies of the real program started at the same instant, on an Xvfb of the test's own:
+// however many there are, one window opens and the others hand over to it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/polling.h"
+#include "tests/support/scratch_files.h"
+#include "tests/support/xvfb_session.h"
+
+namespace veldra {
+namespace {
+
+constexpr int copies = 10;
+
+// The program's visible windows on the session's display.
+int visibleWindows(const XvfbSession& session) {
+    std::string found;
+    xdotool(session, {"search", "--onlyvisible", "--name", "^Veldra$"}, nullptr, 10000, &found);
+    std::istringstream lines(found);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);)
+        count += !line.empty();
+    return count;
+}
+
+// Ten copies wait on a FIFO and start together when it opens; with XDG_RUNTIME_DIR, and
+// without it (the private folder in TMPDIR). One window and one listening socket stay,
+// every other copy ends with 0 at once, and the one left ends with 0 when closed.
+TEST(EndToEndInstancesTest, CopiesStartedAtOnceOpenOneWindow) {
+    namespace fs = std::filesystem;
+    XvfbSession session;
+    std::string why;
+    if (!session.start(why)) GTEST_SKIP() << "no X server: " << why;
+    ScratchFolder folder;
+    for (const char* place : {"run", "tmp"}) {
+        fs::create_directory(folder.path(place));
+        fs::permissions(folder.path(place), fs::perms::owner_all);
+    }
+    const std::string gate = folder.path("gate");
+    ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+    const std::vector<std::string> withRuntime = {"XDG_RUNTIME_DIR=" + folder.path("run")},
+                                   withoutRuntime = {"XDG_RUNTIME_DIR=",
+                                                     "TMPDIR=" + folder.path("tmp")};
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {withRuntime, folder.path("run/veldra")},
+        {withoutRuntime, folder.path("tmp/veldra-" + std::to_string(::getuid()))},
+    };
+    for (const auto& [environment, privateFolder] : cases) {
+        SCOPED_TRACE(environment[0]);
+        std::vector<std::string> extra = {"DISPLAY=" + session.display(),
+                                          "WAYLAND_DISPLAY=",
+                                          "SDL_VIDEODRIVER=x11",
+                                          "VELDRA_SCALE=1",
+                                          "VELDRA_INPUT=demo",
+                                          "SDL_AUDIODRIVER=dummy"};
+        extra.insert(extra.end(), environment.begin(), environment.end());
+        // Each copy waits to read a line from the FIFO, which is held open (read and write,
+        // so that no open waits); one write of a line for each lets them all go at once.
+        const int gateEnd = ::open(gate.c_str(), O_RDWR);
+        ASSERT_GE(gateEnd, 0);
+        std::vector<std::unique_ptr<ChildProcess>> started;
+        for (int i = 0; i < copies; ++i) {
+            started.push_back(std::make_unique<ChildProcess>());
+            ASSERT_TRUE(started.back()->start(
+                {"sh", "-c", "read line < \"$1\"; exec \"$0\"", VELDRA_PROGRAM, gate}, extra, why))
+                << why;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // all waiting, mostly
+        const std::string lines(2 * copies, '\n');
+        ASSERT_EQ(::write(gateEnd, lines.data(), copies), copies);
+        // All but one end, each with 0.
+        std::vector<std::optional<int>> statuses(copies);
+        const auto ended = [&] {
+            for (int i = 0; i < copies; ++i)
+                if (!statuses[i]) statuses[i] = started[i]->wait(0);
+            return std::count(statuses.begin(), statuses.end(), std::nullopt) <= 1;
+        };
+        if (!eventually(ended, std::chrono::seconds(60))) {
+            for (int i = 0; i < copies; ++i)
+                if (!statuses[i]) ADD_FAILURE() << "still running: " << started[i]->errorOutput();
+        }
+        const auto running = std::find(statuses.begin(), statuses.end(), std::nullopt);
+        for (int i = 0; i < copies; ++i)
+            EXPECT_NE(statuses[i], std::optional<int>(1)) << started[i]->errorOutput();
+        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), std::optional<int>(0)), copies - 1);
+        EXPECT_EQ(visibleWindows(session), 1);
+        std::vector<fs::path> sockets;
+        for (const auto& e : fs::directory_iterator(privateFolder))
+            if (fs::is_socket(e.path())) sockets.push_back(e.path());
+        EXPECT_EQ(sockets.size(), 1u);
+        ASSERT_NE(running, statuses.end());
+        ChildProcess& left = *started[running - statuses.begin()];
+        std::string window;
+        ASSERT_TRUE(xdotool(session, {"search", "--onlyvisible", "--name", "^Veldra$"}, &why, 10000,
+                            &window))
+            << why;
+        ASSERT_TRUE(xdotool(session, {"windowclose", window.substr(0, window.find('\n'))}, &why))
+            << why;
+        EXPECT_EQ(left.wait(15000), std::optional<int>(0)) << left.errorOutput();
+        for (const auto& copy : started)
+            copy->kill();
+        ::close(gateEnd);
+    }
+}
+
+}  // namespace
+}  // namespace veldra
