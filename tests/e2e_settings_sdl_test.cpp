@@ -4,8 +4,8 @@
 // start's; Control+Q on the start-up notice ends the program. The settings file lives in
 // the test's own folder (ProgramWindow's XDG_CONFIG_HOME).
 //
-// With VELDRA_SCREENSHOTS set to a folder, the settings dialog is saved there as
-// settings.png, as the user sees it at scale 2.
+// With VELDRA_SCREENSHOTS set to a folder, the start-up notice and the settings dialog are
+// saved there as notice.png and settings.png, as the user sees them at scale 2.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -88,6 +88,7 @@ TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembe
     const Picture notice = navigationBar("Detect Setting", true);
     ASSERT_TRUE(veldra.waitFor("the start-up notice",
                                [&](const Picture& p) { return sameRows(p, notice, 0, 26); }));
+    screenshot("notice");
     ASSERT_TRUE(veldra.key("Return"));
     const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
     const Picture paused = readoutPicture({ReadoutKind::Paused});
