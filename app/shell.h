@@ -9,10 +9,13 @@
 //                    display, background picture, octave ranges, display preparation for
 //                    the window less the menu bar, full screen, refresh divisor, the
 //                    modal start-up notice, show and update
+//   rememberChoices  before the start: the kept choices (and the command line's, for the
+//                    run) to the tuner; from then on each choice the player makes is kept
 //   mainWindowProc   the main window's messages: the first paint sets up the views and
-//                    starts capture, later paints show the information text; the mode
-//                    commands; pause (deactivation, focus loss, cancel-mode, hibernate)
-//                    and resume (activation, stylus lifted, a menu closed with nothing
+//                    starts capture; later paints show the information text after a mode
+//                    command or while paused, else the dial's last frame; the mode
+//                    commands and Start > Settings; pause (deactivation, focus loss, cancel-mode,
+//                    hibernate) and resume (activation, stylus lifted, a menu closed with nothing
 //                    chosen); the shut-down on destroy
 //   aboutDialogProc, noticeDialogProc   dialogs 103 and 118; the notice ends with
 //                    commandOk, noticeSkipButton (not to be shown again) or noticeQuit

@@ -9,11 +9,15 @@ mergeInto(LibraryManager.library, {
     // platform/desktop/settings_file_web.cpp: the settings' text in the page's storage.
     // Reading gives a malloc'd copy, or 0 when there is none or the storage is refused
     // (reaching localStorage itself may throw); writing gives 0 when it is refused.
-    veldra_settings_read__deps: ['$allocateUTF8'],
+    veldra_settings_read__deps: ['malloc'],
     veldra_settings_read: function() {
         try {
             const text = window.localStorage.getItem('veldra.settings');
-            return text === null ? 0 : allocateUTF8(text);
+            if (text === null) return 0;
+            const size = lengthBytesUTF8(text) + 1;
+            const copy = _malloc(size);
+            if (copy) stringToUTF8(text, copy, size);
+            return copy;
         } catch (error) {
             return 0;
         }
