@@ -6,8 +6,12 @@
 //   shell.h            programEntry and the main window's procedure
 //   resource_script.h  strings, menus, accelerators and dialog templates by number
 //   desktop_readout.h  the readout strip below the screen: the tuner's readout listener
+//   remembered_choices.h  the player's choices as the settings store keeps them
+//   settings_dialog.h  Start > Settings: the choices changed by touch or by keys
 #pragma once
 
 #include "app/desktop_readout.h"
+#include "app/remembered_choices.h"
 #include "app/resource_script.h"
+#include "app/settings_dialog.h"
 #include "app/shell.h"

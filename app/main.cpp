@@ -80,14 +80,13 @@ int main(int argc, char** argv) {
         case ProgramAction::Run:
             break;
     }
-    // The choices the command line gives hold from the first paint on.
-    TunerChoices choices = tunerChoices();
-    if (!overrideChoices(options.choices, choices, error)) {
+    // The remembered choices, with the command line's laid over them for this run, hold
+    // from the first paint on.
+    if (!rememberChoices(options.choices, error)) {
         std::fprintf(stderr, "veldra: %s (veldra --help shows the options)\n",
                      printableText(error).c_str());
         return 2;
     }
-    applyTunerChoices(choices);
     const std::unique_ptr<WindowBackEnd> backEnd = makeSdlBackEnd(readoutHeight, error);
     if (backEnd == nullptr) {
         std::fprintf(stderr, "veldra: %s\n", printableText(error).c_str());

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "platform/windows/windows.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -34,7 +35,7 @@ std::string_view stringOf(int32_t id) {
 
 // ---- menu 102 and its menu-bar description ----
 
-const MenuItem startItems[] = {{stringOf(exitString), commandExit}};
+const MenuItem startItems[] = {{"Settings", commandSettings}, {stringOf(exitString), commandExit}};
 
 // The Instrument menu: one item per mode, in the order of the modes, labelled with the
 // mode's display name.
@@ -123,10 +124,46 @@ const DialogTemplate& noticeDialog() {
          127,
          40,
          {}},
-        {DialogControlKind::DefaultButton, noticeOkButton, "OK", 44, 130, 50, 16, {}},
+        {DialogControlKind::DefaultButton, noticeOkButton, "OK", 44, 120, 50, 15, {}},
+        {DialogControlKind::Button,
+         noticeSkipButton,
+         "Don't show this again",
+         12,
+         140,
+         115,
+         15,
+         {}},
     };
     static const DialogTemplate dialog{
         noticeDialogResource, "Detect Setting", 139, 157, 10, controls};
+    return dialog;
+}
+
+// Rows of 14 units every 20 (at 10 points a unit is about 2 pixels across and 1.6 down,
+// so the screen below the navigation bar is some 120 by 165), then OK and Cancel; the
+// rows' texts are the dialog's to set.
+const DialogTemplate& settingsDialog() {
+    constexpr int32_t rowStep = 20;
+    static const auto controls = [] {
+        std::array<DialogControl, 3 * settingsRowsShown + 2> c{};
+        for (int32_t r = 0; r < settingsRowsShown; ++r) {
+            const int32_t y = 4 + r * rowStep;
+            const auto at = [&](int32_t column) -> DialogControl& {
+                return c[static_cast<size_t>(3 * r + column)];
+            };
+            at(0) = {DialogControlKind::Button, settingsBackButton + r, "<", 1, y, 13, 14, {}};
+            at(1) = {
+                DialogControlKind::CentredText, settingsRowLabel + r, "", 16, y + 3, 86, 11, {}};
+            at(2) = {DialogControlKind::Button, settingsOnButton + r, ">", 104, y, 13, 14, {}};
+        }
+        const int32_t y = 8 + settingsRowsShown * rowStep;
+        c[3 * settingsRowsShown] = {
+            DialogControlKind::DefaultButton, commandOk, "OK", 8, y, 48, 16, {}};
+        c[3 * settingsRowsShown + 1] = {
+            DialogControlKind::Button, commandCancel, "Cancel", 64, y, 48, 16, {}};
+        return c;
+    }();
+    static const DialogTemplate dialog{settingsDialogResource, "Settings", 120, 165, 10, controls};
     return dialog;
 }
 
@@ -160,6 +197,7 @@ const DialogTemplate* loadDialog(const ResourceTable& resources, int32_t id) {
     if (&resources != &table) return nullptr;
     if (id == aboutDialogResource) return &aboutDialog();
     if (id == noticeDialogResource) return &noticeDialog();
+    if (id == settingsDialogResource) return &settingsDialog();
     return nullptr;
 }
 

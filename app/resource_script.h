@@ -1,7 +1,7 @@
 // The program's resources other than pictures, as data with the platform's numbers: the
 // string table, the menu and menu-bar description 102, accelerator table 3 and the
-// dialog templates 103 (About) and 118 (the start-up notice). The pictures (icon 105,
-// bitmaps 120 and 124) and the menu bar's faces come with the views (views/pictures.h,
+// dialog templates 103 (About), 118 (the start-up notice) and 130 (Settings). The pictures (icon
+// 105, bitmaps 120 and 124) and the menu bar's faces come with the views (views/pictures.h,
 // views/window_bars.h).
 //
 // A ResourceTable is what the program instance stands for: everything is loaded from
@@ -30,6 +30,7 @@ inline constexpr int32_t menuResource = 102;
 inline constexpr int32_t acceleratorResource = 3;
 inline constexpr int32_t aboutDialogResource = 103;
 inline constexpr int32_t noticeDialogResource = 118;
+inline constexpr int32_t settingsDialogResource = 130;
 
 // Command ids of the menus and accelerators.
 inline constexpr uint16_t commandClose = 1;
@@ -48,9 +49,18 @@ inline constexpr uint16_t commandContent = 40019;
 inline constexpr uint16_t commandStartMenu = 40022;
 inline constexpr uint16_t commandExit = 40025;
 inline constexpr uint16_t commandImageButton = 40028;
+inline constexpr uint16_t commandSettings = 40040;
 
-// The notice's "OK" button.
+// The notice's "OK" button, and the one that keeps it from showing again.
 inline constexpr int32_t noticeOkButton = 1012;
+inline constexpr int32_t noticeSkipButton = 1013;
+
+// The settings dialog: settingsRowsShown rows, each a text (settingsRowLabel + row) between
+// a step-back and a step-on button; OK is commandOk, Cancel commandCancel.
+inline constexpr int32_t settingsRowsShown = 6;
+inline constexpr int32_t settingsRowLabel = 1100;
+inline constexpr int32_t settingsBackButton = 1120;
+inline constexpr int32_t settingsOnButton = 1140;
 
 struct ResourceTable;
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/desktop_readout.h"
+#include "app/settings_dialog.h"
 #include "platform/desktop/desktop.h"
 #include "platform/sound_files/sound_files.h"
 #include "tuner/tuner.h"
@@ -18,7 +19,7 @@ namespace veldra {
 namespace {
 
 // ---- state ----
-constexpr ShellState startState() {
+ShellState startState() {
     return ShellState{};
 }
 
@@ -29,6 +30,29 @@ constexpr uint32_t fullScreenFlags =
     fullScreenShowTaskBar | fullScreenHideInputPanel | fullScreenShowStartIcon;               // 25
 constexpr uint32_t dialogFlags = dialogDoneButton | dialogFullScreen | dialogInputPanelDown;  // 13
 constexpr const char* helpCommandLine = "file:Veldra.htm#Main_Contents";
+
+}  // namespace
+
+bool rememberChoices(const ChoiceOverrides& overrides, std::string& error) {
+    SettingsValues kept = loadSettings();
+    const RememberedChoices remembered = choicesFromSettings(kept);
+    TunerChoices run = remembered.tuner;
+    if (!overrideChoices(overrides, run, error)) return false;
+    applyTunerChoices(run);
+    shell.remembering = true;
+    shell.kept = std::move(kept);
+    shell.remembered = remembered;
+    return true;
+}
+
+namespace {
+
+// The player changed a choice (already in remembered): into the store.
+void keepChoices() {
+    if (!shell.remembering) return;
+    writeChoices(shell.remembered, shell.kept);
+    saveSettings(shell.kept);  // a store that cannot keep them says so once itself
+}
 
 }  // namespace
 
@@ -115,8 +139,18 @@ bool initInstance(const ResourceTable* instance, int32_t showState) {
         moveWindow(shell.mainWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, false);
     setFullScreen(shell.mainWindow, fullScreenFlags);
 
-    if (const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource)) {
-        dialogBox(*notice, shell.mainWindow, noticeDialogProc);
+    const DialogTemplate* notice = loadDialog(*instance, noticeDialogResource);
+    if (notice != nullptr && !shell.remembered.skipNotice) {
+        const intptr_t answer = dialogBox(*notice, shell.mainWindow, noticeDialogProc);
+        if (answer == noticeQuit) {
+            // Control+Q on the notice: the program ends as from its window, with 0.
+            destroyWindow(shell.mainWindow);
+            return false;
+        }
+        if (answer == noticeSkipButton) {
+            shell.remembered.skipNotice = true;
+            keepChoices();
+        }
     }
     showWindow(shell.mainWindow, showState);
     updateWindow(shell.mainWindow);
@@ -154,7 +188,13 @@ void paint(WindowHandle window) {
     Rect client = window->clientRect();
     invalidateWindow(window, true);
     DrawingContext* context = beginPaint(window);
-    if (shell.firstPaintDone != 0) {
+    const bool tuning = !tunerState().paused || shell.pausedForMenu;
+    if (shell.firstPaintDone != 0 && tuning && !shell.informationDue) {
+        // Tuning (or only held while a menu is open): the dial is what the window shows;
+        // its text belongs to a pause or to a mode just chosen.
+        repaintTuner();
+    } else if (shell.firstPaintDone != 0) {
+        shell.informationDue = false;
         if (context != nullptr) {
             context->setBackgroundColour(colourBlack);
             context->setTextColour(colourWhite);
@@ -180,9 +220,25 @@ void openHelp(WindowHandle window) {
     showMessageBox(window, text, "Help", messageBoxExclamation);
 }
 void modeCommand(WindowHandle window, InstrumentKind kind) {
+    shell.informationDue = true;
     setNavigationBarText(window, modeTitle(kind));
     invalidateWindow(window, true);
     applyTunerMode(kind);
+}
+
+// Start > Settings: what the player says OK to is this run's and kept. A new mode is
+// shown as its command shows it: the information text, the tuner paused until a tap.
+void settingsCommand(WindowHandle window) {
+    RememberedChoices chosen{tunerChoices(), shell.remembered.skipNotice};
+    const TunerChoices before = tunerChoices();
+    if (!runSettingsDialog(window, chosen)) return;
+    applyTunerChoices(chosen.tuner);
+    shell.remembered = chosen;
+    keepChoices();
+    if (chosen.tuner.mode != before.mode || chosen.tuner.tuning != before.tuning) {
+        modeCommand(window, chosen.tuner.mode);
+        pauseTuner();
+    }
 }
 
 // The Instrument menu: each command and the mode it chooses.
@@ -201,6 +257,11 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
     for (const ModeCommand& mode : modeCommands) {
         if (mode.command == lowWord(wParam)) {
             modeCommand(window, mode.kind);
+            // Kept as the command sets it: another mode in its default tuning.
+            TunerChoices& kept = shell.remembered.tuner;
+            if (kept.mode != mode.kind) kept.tuning = 0;
+            kept.mode = mode.kind;
+            keepChoices();
             return 0;
         }
     }
@@ -218,6 +279,9 @@ intptr_t command(WindowHandle window, uintptr_t wParam, intptr_t lParam) {
             return 0;
         case commandContent:
             openHelp(window);
+            return 0;
+        case commandSettings:
+            settingsCommand(window);
             return 0;
         case commandExit:
             postMessage(window, messageClose, 0, 0);
@@ -270,6 +334,16 @@ intptr_t mainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
             }
             return 0;
         case messageKillFocus:
+            // A menu taking the focus from a running tuner pauses it only while it is open.
+            if (wParam == reinterpret_cast<uintptr_t>(shell.menuBar) && shell.menuBar != nullptr)
+                shell.pausedForMenu = !tunerState().paused;
+            pauseTuner();
+            return 0;
+        case messageExitMenuLoop:
+            // Nothing chosen (Escape, a tap beside the menu): the tuner as it was before.
+            if (wParam == 0 && shell.pausedForMenu) resumeTuner();
+            shell.pausedForMenu = false;
+            return 0;
         case messageCancelMode:
         case messageHibernate:
             pauseTuner();
@@ -314,14 +388,29 @@ bool aboutDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, in
     return false;
 }
 
-bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t) {
+bool noticeDialogProc(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == messageInitDialog) {
         initDialog(dialog, dialogFlags);
         return true;
     }
+    if (message == messageKeyDown && (wParam == keyUp || wParam == keyDown || wParam == keyTab)) {
+        // The keys' way to "Don't show this again": Down or Tab frames it, Up OK again.
+        setDialogFocus(dialog, wParam == keyUp ? noticeOkButton : noticeSkipButton);
+        return true;
+    }
+    if (message == messageKeyDown) {
+        // The program's keys work while the notice is up (Control+Q above all).
+        const AcceleratorTable* keys = loadAccelerators(*shell.appInstance, acceleratorResource);
+        return keys != nullptr &&
+               translateAccelerator(dialog, *keys, {dialog, message, wParam, lParam});
+    }
     if (message == messageCommand) {
         const uint16_t id = lowWord(wParam);
-        if (id == commandOk || id == noticeOkButton) endDialog(dialog, id);
+        if (id == commandClose && highWord(wParam) == commandFromAccelerator) {
+            endDialog(dialog, noticeQuit);
+        } else if (id == commandOk || id == noticeOkButton || id == noticeSkipButton) {
+            endDialog(dialog, id);
+        }
     }
     return false;
 }

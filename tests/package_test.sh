@@ -179,7 +179,8 @@ within 100 sh -c '[ -s "$1" ] || ! kill -0 "$2" 2>/dev/null' - "$scratch/display
 [ -s "$scratch/display" ] || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
 export DISPLAY=":$(cat "$scratch/display")"
 env -u WAYLAND_DISPLAY -u VELDRA_HELP_OPENER -u SDL_VIDEO_X11_WMCLASS \
-  PATH="$scratch/bin:$PATH" XDG_RUNTIME_DIR="$scratch/runtime" SDL_VIDEODRIVER=x11 \
+  PATH="$scratch/bin:$PATH" XDG_RUNTIME_DIR="$scratch/runtime" XDG_CONFIG_HOME="$scratch/config" \
+  SDL_VIDEODRIVER=x11 \
   SDL_AUDIODRIVER=dummy VELDRA_INPUT=demo "$root/usr/bin/veldra" > "$scratch/veldra.log" 2>&1 &
 veldra=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veldra$' | head -n 1)

@@ -79,6 +79,14 @@ bool handleTunerMessage(uint32_t message) {
     return true;
 }
 
+void repaintTuner() {
+    if (!state.started) return;
+    // The display shows nothing while paused; for this one frame it may.
+    resumeDrawing();
+    presentFrame();
+    if (state.paused) suspendDrawing();
+}
+
 void listenToReadout(ReadoutListener listener) {
     state.listener = listener;
     if (listener != nullptr) listener(state.readout);

@@ -14,6 +14,8 @@
 //                            nothing heard before the loss is read again
 //   setInputFailed           no input would open: the readout says why from then on
 //   handleTunerMessage       the capture hand-off's wake-up: the waiting sound analysed
+//   repaintTuner             the window repainted to show the dial: its last frame shown
+//                            again at once, over whatever covered it
 //   listenToReadout          who is told what the readout says: at once, then on each change
 //
 // What the readout says: nothing before the views are set up; why, once the input failed;
@@ -64,6 +66,11 @@ void setInputFailed(std::string_view reason);
 // The capture hand-off's wake-up (its CaptureReadyMessage): the waiting sound goes through
 // the pipeline and true comes back. Any other message: false, nothing done.
 bool handleTunerMessage(uint32_t message);
+
+// A repaint that is to show the dial: the last frame composed and shown again, paused or
+// not, so that what a menu or a dialog covered is the dial again at once, not at the next
+// refresh (or, paused, never). Nothing before the views are set up.
+void repaintTuner();
 
 // listener (null: nobody) is told what the readout says now, and from then on each change.
 void listenToReadout(ReadoutListener listener);

@@ -11,6 +11,7 @@
 #include <emscripten.h>
 
 #include <memory>
+#include <string>
 
 #include "app/app.h"
 #include "audio/audio.h"
@@ -41,11 +42,24 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_menu_open() {
     return veldra::openMenuButton() >= 0 ? 1 : 0;
 }
 
+// Where control id of the dialog in front, or item index of the open menu, lies: side
+// 0..3 of its rectangle (left, top, right, bottom) in screen pixels; 0 for none.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_control_rect(int32_t id, int32_t side) {
+    const veldra::Rect r = veldra::frontDialogControlRect(id);
+    return side == 0 ? r.left : side == 1 ? r.top : side == 2 ? r.right : r.bottom;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_menu_item_rect(int32_t index, int32_t side) {
+    const veldra::Rect r = veldra::openMenuItemRect(index);
+    return side == 0 ? r.left : side == 1 ? r.top : side == 2 ? r.right : r.bottom;
+}
+
 int main() {
     using namespace veldra;
     const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);
     const std::unique_ptr<WaveInSource> microphone = makeWebMicrophone();
     setSoundDeliveredHook(captureStep);
+    std::string unused;           // no overrides: nothing that could not fit
+    rememberChoices({}, unused);  // kept in the page's storage
     const int32_t exitCode = runProgram(*backEnd, microphone.get(), builtInFonts().system());
     setSoundDeliveredHook(nullptr);
     tellPageProgramEnded(exitCode);

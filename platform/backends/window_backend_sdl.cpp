@@ -72,6 +72,8 @@ uint32_t virtualKey(SDL_Keycode key) {
             return keyDown;
         case SDLK_F10:
             return keyF10;
+        case SDLK_TAB:
+            return keyTab;
         default:
             return 0;
     }

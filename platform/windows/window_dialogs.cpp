@@ -55,6 +55,21 @@ Rect templateRect(const DialogTemplate& t) {
     return {left, top, left + width, top + height};
 }
 
+std::string_view textOf(const SystemWindow& d, size_t control) {
+    if (control < d.controlTexts.size() && !d.controlTexts[control].empty())
+        return d.controlTexts[control];
+    return d.dialogTemplate->controls[control].text;
+}
+
+// The index of control id in d's template, or -1.
+int32_t controlIndex(const SystemWindow& d, int32_t id) {
+    const std::span<const DialogControl> controls = d.dialogTemplate->controls;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (controls[i].id == id) return static_cast<int32_t>(i);
+    }
+    return -1;
+}
+
 bool isButton(const DialogControl& c) {
     return c.kind == DialogControlKind::Button || c.kind == DialogControlKind::DefaultButton;
 }
@@ -70,23 +85,29 @@ void drawDialog(const SystemWindow& d) {
     for (size_t i = 0; i < controls.size(); ++i) {
         const DialogControl& c = controls[i];
         const Rect r = controlRect(d, c);
+        const std::string_view text = textOf(d, i);
         switch (c.kind) {
             case DialogControlKind::Icon:
                 copyBitmap(clippedCanvas(canvas, r), c.image, r.left, r.top);
                 break;
             case DialogControlKind::Text:
-                drawText(canvas, font, c.text, r, textWordBreak, chromeText, chromeWindow);
+                drawText(canvas, font, text, r, textWordBreak, chromeText, chromeWindow);
                 break;
             case DialogControlKind::CentredText:
-                drawText(canvas, font, c.text, r, textWordBreak | textCentre, chromeText,
+                drawText(canvas, font, text, r, textWordBreak | textCentre, chromeText,
                          chromeWindow);
                 break;
             case DialogControlKind::Button:
             case DialogControlKind::DefaultButton:
-                drawPushButton(canvas, font, r, c.text,
+                drawPushButton(canvas, font, r, text,
                                d.pressedControl == static_cast<int32_t>(i) && d.pressedOver,
                                c.kind == DialogControlKind::DefaultButton);
                 break;
+        }
+        if (d.focusedControl == static_cast<int32_t>(i)) {
+            // The keys' control: a frame one pixel outside it, in the text's colour.
+            frameRect(canvas, {r.left - 2, r.top - 2, r.right + 2, r.bottom + 2},
+                      rgb565FromColourRef(chromeText));
         }
     }
 }
@@ -248,11 +269,17 @@ bool modalKey(const WindowMessage& message) {
         if (message.wParam == keyReturn || message.wParam == keyEscape) command = commandOk;
     } else if (message.wParam == keyReturn) {
         command = commandOk;
-        for (const DialogControl& c : w->dialogTemplate->controls) {
+        const std::span<const DialogControl> controls = w->dialogTemplate->controls;
+        for (const DialogControl& c : controls) {
             if (c.kind == DialogControlKind::DefaultButton) command = static_cast<uint16_t>(c.id);
         }
+        // A button framed by setDialogFocus is the one Enter presses.
+        if (w->focusedControl >= 0 && isButton(controls[static_cast<size_t>(w->focusedControl)]))
+            command = static_cast<uint16_t>(controls[static_cast<size_t>(w->focusedControl)].id);
     } else if (message.wParam == keyEscape) {
         command = (w->dialogFlags & dialogDoneButton) != 0 ? commandOk : commandCancel;
+    } else if (w->kind == WindowKind::Dialog) {
+        return false;  // the dialog's own: its procedure gets the key
     }
     if (command != 0) sendMessage(w, messageCommand, makeWParam(command, 0), 0);
     return true;
@@ -280,6 +307,36 @@ bool endDialog(WindowHandle dialog, intptr_t result) {
     if (d == nullptr || d->kind != WindowKind::Dialog) return false;
     d->dialogEnded = true;
     d->dialogResult = result;
+    return true;
+}
+
+Rect frontDialogControlRect(int32_t id) {
+    const WindowSystemState& s = state();
+    if (s.modal.empty() || s.modal.back()->kind != WindowKind::Dialog) return {};
+    const SystemWindow& d = *s.modal.back();
+    const int32_t index = controlIndex(d, id);
+    return index < 0 ? Rect{}
+                     : controlRect(d, d.dialogTemplate->controls[static_cast<size_t>(index)]);
+}
+
+bool setDialogItemText(WindowHandle dialog, int32_t id, std::string_view text) {
+    SystemWindow* d = live(dialog);
+    if (d == nullptr || d->kind != WindowKind::Dialog) return false;
+    const int32_t index = controlIndex(*d, id);
+    if (index < 0) return false;
+    d->controlTexts.resize(d->dialogTemplate->controls.size());
+    d->controlTexts[static_cast<size_t>(index)] = std::string(text);
+    invalidateWindow(d, false);
+    return true;
+}
+
+bool setDialogFocus(WindowHandle dialog, int32_t id) {
+    SystemWindow* d = live(dialog);
+    if (d == nullptr || d->kind != WindowKind::Dialog) return false;
+    const int32_t index = id < 0 ? -1 : controlIndex(*d, id);
+    if (id >= 0 && index < 0) return false;
+    d->focusedControl = index;
+    invalidateWindow(d, false);
     return true;
 }
 

@@ -102,6 +102,7 @@ void closeMenu(int32_t chosenItem) {
     }
     invalidateWindow(m.bar, false);
     if (command != 0) postMessage(m.bar->owner, messageCommand, command, 0);
+    if (m.open) sendMessage(m.bar->owner, messageExitMenuLoop, command != 0 ? 1 : 0, 0);
 }
 
 // ---- stylus ----
@@ -218,4 +219,21 @@ bool menuKey(uint32_t key) {
 }
 
 }  // namespace window_internal
+
+Rect openMenuItemRect(int32_t index) {
+    using namespace window_internal;
+    const MenuTracking& m = state().menu;
+    if (!m.open || live(m.bar) == nullptr) return {};
+    // The rows the menu itself says belong to the item.
+    Rect r{m.popup.left, -1, m.popup.right, -1};
+    for (int32_t y = m.popup.top; y < m.popup.bottom; ++y) {
+        if (popupItemAt(state().fonts, openItems(), m.popup, (m.popup.left + m.popup.right) / 2,
+                        y) != index)
+            continue;
+        if (r.top < 0) r.top = y;
+        r.bottom = y + 1;
+    }
+    return r.top < 0 ? Rect{} : r;
+}
+
 }  // namespace veldra

@@ -22,10 +22,12 @@
 //
 // Focus and activation. A new visible top-level window is activated and gets the focus.
 // Opening a menu takes the focus (kill-focus to its holder) without deactivating; closing
-// it gives the focus back (set-focus). A dialog or message box deactivates its owner
-// (activate with state inactive, then kill-focus) while it is up and activates it again
-// when it closes. The desktop window losing the focus deactivates the active window and
-// closes any menu; regaining it activates it again. Minimising sends cancel-mode.
+// it gives the focus back (set-focus), then sends the bar's owner exit-menu-loop, wParam 1
+// when an item was chosen (its command is posted) and 0 when the menu closed with nothing
+// chosen (Escape, a tap elsewhere, a dialog or the desktop taking over). A dialog or message box
+// deactivates its owner (activate with state inactive, then kill-focus) while it is up and
+// activates it again when it closes. The desktop window losing the focus deactivates the active
+// window and closes any menu; regaining it activates it again. Minimising sends cancel-mode.
 //
 // Modal windows. dialogBox and showMessageBox run their own message loop until the
 // dialog ends, its owner goes or the quit message comes (which they post again). While
@@ -34,10 +36,12 @@
 // it.
 //
 // Keys. Key messages go to the window with the focus (wParam the virtual key, lParam
-// the modifiers held: keyWithControl, keyWithShift). In a dialog, Enter presses the default button
-// (or sends command 1 when there is none) and Escape the Done button (command 1; 2 without one); in
-// a message box both answer OK. F10 opens the first menu; in a menu, the arrows move, Enter
-// chooses, Escape closes, any other key closes it and goes on as usual.
+// the modifiers held: keyWithControl, keyWithShift). In a dialog, Enter presses the button
+// framed by setDialogFocus, else the default button (or sends command 1 when there is
+// none), and Escape the Done button (command 1; 2 without one); other keys go to the
+// dialog's procedure as key messages. In a message box Enter and Escape answer OK. F10
+// opens the first menu; in a menu, the arrows move, Enter chooses, Escape closes, any
+// other key closes it and goes on as usual.
 //
 // Threads: postMessage and the wake-up from any thread; everything else on the main
 // thread only.
@@ -74,6 +78,7 @@ inline constexpr uint32_t messageKeyDown = 256;
 inline constexpr uint32_t messageKeyUp = 257;
 inline constexpr uint32_t messageInitDialog = 272;
 inline constexpr uint32_t messageCommand = 273;
+inline constexpr uint32_t messageExitMenuLoop = 530;
 inline constexpr uint32_t messageMouseMove = 512;
 inline constexpr uint32_t messageButtonDown = 513;
 inline constexpr uint32_t messageButtonUp = 514;
@@ -90,6 +95,7 @@ inline constexpr uintptr_t buttonStateDown = 1;
 inline constexpr uint16_t commandFromAccelerator = 1;
 
 // Virtual-key codes (letters and digits are their upper-case characters).
+inline constexpr uint32_t keyTab = 0x09;
 inline constexpr uint32_t keyReturn = 0x0D;
 inline constexpr uint32_t keyEscape = 0x1B;
 inline constexpr uint32_t keySpace = 0x20;
@@ -271,6 +277,12 @@ bool handleSettingChangeMessage(WindowHandle window, uintptr_t wParam, intptr_t 
 // it ended otherwise). The procedure gets initialise-dialog first.
 intptr_t dialogBox(const DialogTemplate& dialogTemplate, WindowHandle owner, DialogProc procedure);
 bool endDialog(WindowHandle dialog, intptr_t result);
+// The text a dialog's control shows from now on, instead of its template's; false when
+// the dialog has no control id.
+bool setDialogItemText(WindowHandle dialog, int32_t id, std::string_view text);
+// Frames control id as the one the keys act on (-1: none); false when there is no such
+// control.
+bool setDialogFocus(WindowHandle dialog, int32_t id);
 
 // Shows text with caption and an OK button (with the exclamation icon for style 48)
 // modally over owner; returns 1 (OK), or 0 when the quit message or the owner's end
@@ -286,6 +298,10 @@ std::string navigationBarTitle();
 int32_t openMenuButton();
 // Dialogs and message boxes up, bottom first.
 std::vector<WindowHandle> modalWindows();
+// Where control id of the dialog in front lies on the screen, and item index of the open
+// menu; empty rectangles when there is none.
+Rect frontDialogControlRect(int32_t id);
+Rect openMenuItemRect(int32_t index);
 // The text and caption of a message box window (empty for other windows).
 std::string messageBoxText(WindowHandle window);
 std::string messageBoxCaption(WindowHandle window);

@@ -72,9 +72,12 @@ class SystemWindow final : public Window {
     uint32_t dialogFlags = 0;  // initDialog's flags
     bool dialogEnded = false;  // endDialog was called
     intptr_t dialogResult = 0;
-    int32_t pressedControl = -1;  // index of the push button held down, -1
-    bool pressedOver = false;     // ... and the stylus is over it
-    bool donePressed = false;     // the navigation bar's Done button is held down
+    int32_t pressedControl = -1;            // index of the push button held down, -1
+    bool pressedOver = false;               // ... and the stylus is over it
+    bool donePressed = false;               // the navigation bar's Done button is held down
+    std::vector<std::string> controlTexts;  // setDialogItemText's, by control index; empty:
+                                            // the template's
+    int32_t focusedControl = -1;            // index framed by setDialogFocus, -1 for none
 
     // Message boxes.
     std::string messageText;

@@ -15,7 +15,7 @@ namespace veldra {
                                                  const std::string& title) {
     std::vector<std::string> environment = {"DISPLAY=" + session.display(),
                                             "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
-                                            "VELDRA_SCALE=2"};
+                                            "VELDRA_SCALE=2", "XDG_CONFIG_HOME=" + config.root()};
     environment.insert(environment.end(), extra.begin(), extra.end());
     std::string why;
     if (!program.start(arguments, environment, why)) return ::testing::AssertionFailure() << why;

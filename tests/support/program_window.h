@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_files.h"
 #include "tests/support/xvfb_session.h"
 #include "views/views.h"
 
@@ -22,8 +23,9 @@ inline constexpr int stepTimeoutMs = 15000;  // generous: CI machines run tests 
 class ProgramWindow {
   public:
     // Starts the program (arguments[0] is its path) on the session's display, x11 only and
-    // never meeting a copy on the desktop the test was started from, at scale 2, with the
-    // extra environment; waits for its window named title.
+    // never meeting a copy on the desktop the test was started from, at scale 2, its
+    // settings in config (never the user's), with the extra environment; waits for its
+    // window named title.
     ::testing::AssertionResult launch(const std::vector<std::string>& arguments,
                                       const std::vector<std::string>& extra,
                                       const std::string& title = "Veldra");
@@ -34,6 +36,7 @@ class ProgramWindow {
     ::testing::AssertionResult xdo(const std::vector<std::string>& arguments);
 
     XvfbSession session;
+    ScratchFolder config;  // XDG_CONFIG_HOME: the settings the program keeps, run after run
     ChildProcess program;
     unsigned long window = 0;
     Picture last;  // the picture read last

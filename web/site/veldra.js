@@ -21,6 +21,10 @@ const page = window.veldraPage = {
   ended: null,           // the program's exit code once it has ended
   refreshes: () => (program ? program._veldra_web_refreshes() : 0),  // the dial's, so far
   menuOpen: () => program !== null && program._veldra_web_menu_open() !== 0,
+  // [left, top, right, bottom) in screen pixels of control id of the dialog in front, or
+  // of item index of the open menu (all 0: none).
+  controlRect: (id) => [0, 1, 2, 3].map((side) => program._veldra_web_control_rect(id, side)),
+  menuItemRect: (index) => [0, 1, 2, 3].map((side) => program._veldra_web_menu_item_rect(index, side)),
   microphoneLive: () => stream !== null && stream.getTracks().some((k) => k.readyState === 'live'),
 };
 
@@ -158,7 +162,7 @@ screen.addEventListener('pointercancel', lift);
 function virtualKey(event) {
   const k = event.key;
   if (k.length === 1 && /[a-z0-9]/i.test(k)) return k.toUpperCase().charCodeAt(0);
-  return { Enter: 0x0D, Escape: 0x1B, ' ': 0x20, ArrowLeft: 0x25, ArrowUp: 0x26,
+  return { Tab: 0x09, Enter: 0x0D, Escape: 0x1B, ' ': 0x20, ArrowLeft: 0x25, ArrowUp: 0x26,
            ArrowRight: 0x27, ArrowDown: 0x28, F10: 0x79 }[k] || 0;
 }
 function key(kind, event) {

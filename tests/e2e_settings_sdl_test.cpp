@@ -1,0 +1,164 @@
+// The real program's remembered choices, end to end on an Xvfb of its own, driven with
+// xdotool: Escape on the open Instrument menu chooses nothing (the dial goes on, not
+// paused); a tuning chosen by keys in Start > Settings is shown at once and is the next
+// start's; Control+Q on the start-up notice ends the program. The settings file lives in
+// the test's own folder (ProgramWindow's XDG_CONFIG_HOME).
+//
+// With VELDRA_SCREENSHOTS set to a folder, the start-up notice and the settings dialog are
+// saved there as notice.png and settings.png, as the user sees them at scale 2.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "app/resource_script.h"
+#include "platform/chrome/window_chrome.h"
+#include "platform/fonts/fonts.h"
+#include "platform/screen/screen_png.h"
+#include "tests/support/program_window.h"
+#include "tests/support/scratch_files.h"
+#include "views/instrument_info.h"
+
+namespace veldra {
+namespace {
+
+constexpr int clientTop = 26, clientBottom = 294;
+
+Picture drawn(const std::function<void(const PixelCanvas&)>& draw) {
+    Picture p(240 * 320, 0);
+    draw({p.data(), 1, 240, {0, 0, 240, 320}});
+    return p;
+}
+
+bool sameRows(const Picture& a, const Picture& b, int top, int bottom) {
+    return std::equal(a.begin() + top * 240, a.begin() + bottom * 240, b.begin() + top * 240);
+}
+
+class SettingsEndToEndTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!veldra.session.start(why))
+            GTEST_SKIP() << "no X server for the end-to-end test: " << why;
+    }
+    ::testing::AssertionResult launch() {
+        return veldra.launch({VELDRA_PROGRAM}, {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy"});
+    }
+    Picture navigationBar(const std::string& title, bool done) const {
+        return drawn([&](const PixelCanvas& c) {
+            drawNavigationBar(c, fonts.system(), title, done, false);
+        });
+    }
+    // The information text of kind as the program draws it for the choices given.
+    Picture information(const PlayerChoices& choices) const {
+        initOctaveRange();
+        setPlayerChoices(choices);
+        const std::string text = composeInstrumentInfo(choices.mode);
+        resetPlayerChoices();
+        return drawn([&](const PixelCanvas& c) {
+            drawText(c, *fonts.system().text, text, {0, clientTop + infoTextTop, 240, clientBottom},
+                     infoTextFlags, colourWhite, colourBlack);
+            drawText(c, *fonts.system().text, okBandText,
+                     {okBandRect.left, clientTop + okBandRect.top, okBandRect.right,
+                      clientTop + okBandRect.bottom},
+                     infoTextFlags, colourBlack, colourWhite);
+        });
+    }
+    void screenshot(const std::string& name) const {
+        const char* folder = std::getenv("VELDRA_SCREENSHOTS");
+        if (folder == nullptr || *folder == 0) return;
+        Picture doubled(480 * 2 * pictureRows);
+        for (size_t i = 0; i < doubled.size(); ++i)
+            doubled[i] = veldra.last[i / 480 / 2 * 240 + i % 480 / 2];
+        std::string error;
+        EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
+                                 2 * pictureRows, error))
+            << error;
+    }
+
+    ProgramWindow veldra;
+    const BuiltInFonts& fonts = builtInFonts();
+};
+
+TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembered) {
+    ASSERT_TRUE(launch());
+    const Picture notice = navigationBar("Detect Setting", true);
+    ASSERT_TRUE(veldra.waitFor("the start-up notice",
+                               [&](const Picture& p) { return sameRows(p, notice, 0, 26); }));
+    screenshot("notice");
+    ASSERT_TRUE(veldra.key("Return"));
+    const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
+    const Picture paused = readoutPicture({ReadoutKind::Paused});
+    const Picture standard = information({});
+    const auto tuning = [&](const Picture& p) {
+        return sameRows(p, guitarTitle, 0, 26) && !showsReadout(p, paused) &&
+               !sameRows(p, standard, clientTop + infoTextTop, clientTop + infoTextTop + 30);
+    };
+    ASSERT_TRUE(veldra.waitFor("the dial, tuning", tuning));
+
+    // The Instrument menu opened by F10 and Right, then Escape: the dial goes on in Guitar.
+    ASSERT_TRUE(veldra.key("F10"));
+    ASSERT_TRUE(veldra.key("Right"));
+    ASSERT_TRUE(veldra.waitFor("the Instrument menu, paused",
+                               [&](const Picture& p) { return showsReadout(p, paused); }));
+    ASSERT_TRUE(veldra.key("Escape"));
+    ASSERT_TRUE(veldra.waitFor("the dial again after Escape, tuning in Guitar", tuning));
+
+    // Start > Settings (F10, Enter: its first item), the tuning row (Down), drop D (Right),
+    // OK (Enter): Guitar's information text for drop D, paused.
+    ASSERT_TRUE(veldra.key("F10"));
+    ASSERT_TRUE(veldra.key("Return"));
+    const Picture settingsTitle = navigationBar("Settings", false);
+    ASSERT_TRUE(veldra.waitFor("the settings dialog", [&](const Picture& p) {
+        return sameRows(p, settingsTitle, 0, 26) &&
+               p[100 * 240 + 120] == rgb565FromColourRef(chromeWindow);
+    }));
+    ASSERT_TRUE(veldra.key("Down"));
+    ASSERT_TRUE(veldra.key("Right"));
+    const int32_t dropD = findTuning(InstrumentKind::Guitar, "drop D");
+    ASSERT_GT(dropD, 0);
+    const Picture dropDText = information({.tuning = dropD});
+    ASSERT_FALSE(sameRows(dropDText, standard, clientTop, clientBottom));
+    usleep(300000);  // the dialog redrawn with drop D, for the picture saved
+    if (readScreen(veldra.session, veldra.window, veldra.last)) screenshot("settings");
+    ASSERT_TRUE(veldra.key("Return"));
+    ASSERT_TRUE(veldra.waitFor("Guitar in drop D, paused", [&](const Picture& p) {
+        return sameRows(p, dropDText, clientTop, clientBottom) && showsReadout(p, paused);
+    }));
+    ASSERT_TRUE(veldra.key("ctrl+q"));
+    ASSERT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0));
+    const std::string kept = readWholeFile(veldra.config.path("veldra/settings"));
+    EXPECT_NE(kept.find("tuning=drop D\n"), std::string::npos) << kept;
+
+    // The next start: the notice (it was not refused), then Guitar chosen again from the
+    // menu shows drop D's strings: the tuning was remembered.
+    ASSERT_TRUE(launch());
+    ASSERT_TRUE(veldra.waitFor("the start-up notice again",
+                               [&](const Picture& p) { return sameRows(p, notice, 0, 26); }));
+    ASSERT_TRUE(veldra.key("Return"));
+    ASSERT_TRUE(veldra.waitFor("the dial, tuning", tuning));
+    for (const char* key : {"F10", "Right", "Return"})
+        ASSERT_TRUE(veldra.key(key));
+    ASSERT_TRUE(veldra.waitFor("Guitar in drop D after a restart", [&](const Picture& p) {
+        return sameRows(p, dropDText, clientTop, clientBottom);
+    }));
+    ASSERT_TRUE(veldra.key("ctrl+q"));
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0));
+}
+
+// Control+Q while the start-up notice shows ends the program, with 0.
+TEST_F(SettingsEndToEndTest, ControlQOnTheNoticeEndsTheProgram) {
+    ASSERT_TRUE(launch());
+    const Picture notice = navigationBar("Detect Setting", true);
+    ASSERT_TRUE(veldra.waitFor("the start-up notice",
+                               [&](const Picture& p) { return sameRows(p, notice, 0, 26); }));
+    ASSERT_TRUE(veldra.key("ctrl+q"));
+    EXPECT_EQ(veldra.program.wait(stepTimeoutMs), std::optional<int>(0))
+        << veldra.program.errorOutput();
+}
+
+}  // namespace
+}  // namespace veldra
