@@ -46,7 +46,7 @@ void writeChoices(const RememberedChoices& choices, SettingsValues& values) {
     std::string mode;
     instrumentName(mode, t.mode);
     values["mode"] = lowerCase(mode);
-    const Tuning* tuning = modeTuning(t.mode, t.tuning);
+    const StringTuning* tuning = modeTuning(t.mode, t.tuning);
     values["tuning"] = tuning != nullptr ? tuning->name : "";
     char a4[8];
     values["a4"] = referenceA4Text(t.referenceA4, a4);

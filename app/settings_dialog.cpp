@@ -46,7 +46,7 @@ const SettingsRow settingsRows[] = {
      }},
     {"Tuning",
      [](const RememberedChoices& c) {
-         const Tuning* tuning = modeTuning(c.tuner.mode, c.tuner.tuning);
+         const StringTuning* tuning = modeTuning(c.tuner.mode, c.tuner.tuning);
          return std::string(tuning != nullptr ? tuning->name : "?");
      },
      [](RememberedChoices& c, int32_t by) {
