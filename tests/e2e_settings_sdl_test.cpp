@@ -5,7 +5,7 @@
 // the test's own folder (ProgramWindow's XDG_CONFIG_HOME).
 //
 // With VELDRA_SCREENSHOTS set to a folder, the start-up notice and the settings dialog are
-// saved there as notice.png and settings.png, as the user sees them at scale 2.
+// saved there as veldra-notice.png and veldra-settings.png, as the user sees them at scale 2.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -88,7 +88,7 @@ TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembe
     const Picture notice = navigationBar("Detect Setting", true);
     ASSERT_TRUE(veldra.waitFor("the start-up notice",
                                [&](const Picture& p) { return sameRows(p, notice, 0, 26); }));
-    screenshot("notice");
+    screenshot("veldra-notice");
     ASSERT_TRUE(veldra.key("Return"));
     const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
     const Picture paused = readoutPicture({ReadoutKind::Paused});
@@ -123,7 +123,7 @@ TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembe
     const Picture dropDText = information({.tuning = dropD});
     ASSERT_FALSE(sameRows(dropDText, standard, clientTop, clientBottom));
     usleep(300000);  // the dialog redrawn with drop D, for the picture saved
-    if (readScreen(veldra.session, veldra.window, veldra.last)) screenshot("settings");
+    if (readScreen(veldra.session, veldra.window, veldra.last)) screenshot("veldra-settings");
     ASSERT_TRUE(veldra.key("Return"));
     ASSERT_TRUE(veldra.waitFor("Guitar in drop D, paused", [&](const Picture& p) {
         return sameRows(p, dropDText, clientTop, clientBottom) && showsReadout(p, paused);
