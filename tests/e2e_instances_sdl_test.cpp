@@ -24,14 +24,14 @@ namespace {
 constexpr int copies = 10;
 
 // The program's visible windows on the session's display.
-int visibleWindows(const XvfbSession& session) {
+std::vector<std::string> visibleWindows(const XvfbSession& session) {
     std::string found;
     xdotool(session, {"search", "--onlyvisible", "--name", "^Veldra$"}, nullptr, 10000, &found);
     std::istringstream lines(found);
-    int count = 0;
+    std::vector<std::string> windows;
     for (std::string line; std::getline(lines, line);)
-        count += !line.empty();
-    return count;
+        if (!line.empty()) windows.push_back(line);
+    return windows;
 }
 
 // Ten copies wait on a FIFO and start together when it opens; with XDG_RUNTIME_DIR, and
@@ -65,8 +65,7 @@ TEST(EndToEndInstancesTest, CopiesStartedAtOnceOpenOneWindow) {
                                           "VELDRA_INPUT=demo",
                                           "SDL_AUDIODRIVER=dummy"};
         extra.insert(extra.end(), environment.begin(), environment.end());
-        // Each copy waits to read a line from the FIFO, which is held open (read and write,
-        // so that no open waits); one write of a line for each lets them all go at once.
+        // Each copy waits for a line from the FIFO, held open read-write so no open waits.
         const int gateEnd = ::open(gate.c_str(), O_RDWR);
         ASSERT_GE(gateEnd, 0);
         std::vector<std::unique_ptr<ChildProcess>> started;
@@ -94,19 +93,16 @@ TEST(EndToEndInstancesTest, CopiesStartedAtOnceOpenOneWindow) {
         for (int i = 0; i < copies; ++i)
             EXPECT_NE(statuses[i], std::optional<int>(1)) << started[i]->errorOutput();
         EXPECT_EQ(std::count(statuses.begin(), statuses.end(), std::optional<int>(0)), copies - 1);
-        EXPECT_EQ(visibleWindows(session), 1);
+        const std::vector<std::string> windows = visibleWindows(session);
+        EXPECT_EQ(windows.size(), 1u);
         std::vector<fs::path> sockets;
         for (const auto& e : fs::directory_iterator(privateFolder))
             if (fs::is_socket(e.path())) sockets.push_back(e.path());
         EXPECT_EQ(sockets.size(), 1u);
         ASSERT_NE(running, statuses.end());
+        ASSERT_FALSE(windows.empty());
         ChildProcess& left = *started[running - statuses.begin()];
-        std::string window;
-        ASSERT_TRUE(xdotool(session, {"search", "--onlyvisible", "--name", "^Veldra$"}, &why, 10000,
-                            &window))
-            << why;
-        ASSERT_TRUE(xdotool(session, {"windowclose", window.substr(0, window.find('\n'))}, &why))
-            << why;
+        ASSERT_TRUE(xdotool(session, {"windowclose", windows[0]}, &why)) << why;
         EXPECT_EQ(left.wait(15000), std::optional<int>(0)) << left.errorOutput();
         for (const auto& copy : started)
             copy->kill();

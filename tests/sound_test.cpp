@@ -16,10 +16,6 @@
 namespace veldra {
 namespace {
 
-// ---- The sound file reader's output: clipping, NaN and infinities, channel mixing,
-// resampling and other containers. (The tuner's own format passes through bit
-// for bit: the reference recordings in veldra_file_program_test.)
-
 std::vector<int16_t> readAll(SoundFileReader& reader, int32_t chunk) {
     std::vector<int16_t> out, buffer(chunk);
     for (int32_t got; (got = reader.read(buffer.data(), chunk)) > 0;)
@@ -42,8 +38,7 @@ TEST(SoundFileReaderTest, ValuesScaleClipAndNaNIsSilence) {
         {1000.0f / 32768, -0.5f, 1.5f, -2.0f, nan, inf, -inf, 3.9f / 32768, -3.9f / 32768});
     EXPECT_EQ(readFile(path),
               (std::vector<int16_t>{1000, -16384, 32767, -32768, 0, 32767, -32768, 3, -3}));
-    // Stereo: the mean, truncated toward zero; a NaN channel is silence, an infinite one full
-    // scale.
+    // Stereo: the mean, truncated toward zero; NaN is silence, infinity full scale.
     writeSoundFile(
         path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 2,
         {1000.0f / 32768, -3000.0f / 32768, 1.0f / 32768, 2.0f / 32768, nan, 0.5f, inf, 0.0f});
@@ -90,9 +85,8 @@ TEST(SoundFileReaderTest, ConvertedSoundKeepsPitchLengthAndLevel) {
     }
 }
 
-// ---- Cut and damaged compressed files: one rule for every format. A file cut short is
-// read to where it ends, with a warning and no error; damage inside ends the reading at the
-// damage, "damaged at <seconds> s".
+// ---- Cut and damaged compressed files, one rule for every format: a file cut short is
+// read to its end with a warning; damage inside ends the reading there, "damaged at X s".
 
 void expectMessage(const SoundFileError& e, const std::string& name) {
     EXPECT_EQ(e.message.rfind(name + ": " + soundFileProblemText(e.problem), 0), 0u) << e.message;
@@ -211,9 +205,8 @@ TEST(SoundFileDamageTest, Mp3DamageAsFarAsTheDecoderTellsIt) {
     EXPECT_NEAR(unseen.seconds, codedSeconds, 0.1);
 }
 
-// ---- What the reader says about files it cannot read: the right problem and one line
-// naming the file, the same from a path and from memory. (Absurd and mangled headers are
-// the sound-file fuzz target's.)
+// ---- Files it cannot read: the right problem and one line naming the file, from a path
+// and from memory alike. (Mangled headers: the sound-file fuzz target.)
 
 void put(std::string& b, size_t at, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -231,8 +224,7 @@ std::string wav(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t rate = 2
     return b;
 }
 
-// (An empty file, a text file, a file cut short, a missing file and a folder are tried
-// through veldra-file itself in veldra_file_program_test, with the reason it prints.)
+// (Empty, text, cut, missing files and folders: veldra_file_program_test.)
 TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
     const std::pair<std::string, SoundFileProblem> cases[] = {
         {wav(0x1234), SoundFileProblem::UnsupportedEncoding},
@@ -260,15 +252,13 @@ TEST(SoundFileErrorsTest, EachProblemFromPathAndFromMemory) {
     }
 }
 
-// A FIFO with no writer would block a plain open; the reader refuses it at once. (A
-// missing file and a folder: veldra_file_program_test.)
+// A FIFO with no writer would block a plain open; the reader refuses it at once.
 TEST(SoundFileErrorsTest, AFifoIsRefusedAtOnceAndAGoodOpenClearsTheError) {
     ScratchFolder folder;
     SoundFileReader reader{22050};
     ASSERT_EQ(::mkfifo(folder.path("pipe").c_str(), 0600), 0);
     EXPECT_FALSE(reader.open(folder.path("pipe")));
     EXPECT_EQ(reader.error().problem, SoundFileProblem::NotRegularFile);
-    // A good open afterwards clears the error.
     const std::string good = wav();
     ASSERT_TRUE(reader.openMemory(good.data(), good.size(), "good.wav"));
     EXPECT_EQ(reader.error().problem, SoundFileProblem::None);
