@@ -1,8 +1,5 @@
-// The input conditioning, through the tuner as the programs run it: what it must never do
-// (read silence, faint noise or mains hum as a note, move a clean tone's reading, come
-// later than a refresh after the raw road, allocate while sound flows) and what it is for
-// (a faint note, a low string whose second harmonic outweighs its fundamental). The
-// filters and the period estimate have their own cases below.
+// The input conditioning through the tuner: what it must never do (read silence, faint
+// noise or hum, move a clean tone, lag the raw road, allocate) and what it is for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,7 +21,6 @@
 
 namespace {
 
-// Allocations counted while countAllocations is set (the live-path case below).
 std::atomic<bool> countAllocations{false};
 std::atomic<int> allocations{0};
 
@@ -77,6 +73,10 @@ int readingsOf(const std::vector<Refresh>& refreshes) {
                                           [](const Refresh& r) { return r.hz > 0.0; }));
 }
 
+bool within10Cents(const Refresh& r, double hz) {
+    return r.hz > 0.0 && std::fabs(1200.0 * std::log2(r.hz / hz)) <= 10.0;
+}
+
 // The median of the readings from `from` seconds on, in cents against hz (NAN without one).
 double medianCents(const std::vector<Refresh>& refreshes, double hz, double from) {
     std::vector<double> cents;
@@ -90,27 +90,21 @@ double medianCents(const std::vector<Refresh>& refreshes, double hz, double from
 // The share of refreshes from `from` seconds on that read within 10 cents of hz.
 double shareRead(const std::vector<Refresh>& refreshes, double hz, double from) {
     int inside = 0, right = 0;
-    for (const Refresh& r : refreshes) {
-        if (r.seconds < from) continue;
-        ++inside;
-        if (r.hz > 0.0 && std::fabs(1200.0 * std::log2(r.hz / hz)) <= 10.0) ++right;
-    }
+    for (const Refresh& r : refreshes)
+        if (r.seconds >= from) ++inside, right += within10Cents(r, hz);
     return inside == 0 ? 0.0 : static_cast<double>(right) / inside;
 }
 
 // The first refresh, from `from` seconds on, that reads within 10 cents of hz (-1: none).
 int firstRight(const std::vector<Refresh>& refreshes, double hz, double from) {
     for (size_t i = 0; i < refreshes.size(); ++i)
-        if (refreshes[i].seconds >= from && refreshes[i].hz > 0.0 &&
-            std::fabs(1200.0 * std::log2(refreshes[i].hz / hz)) <= 10.0)
+        if (refreshes[i].seconds >= from && within10Cents(refreshes[i], hz))
             return static_cast<int>(i);
     return -1;
 }
 
-// ---- sounds at 22050 Hz, of `seconds`, peaking near `peak` sample units ----
-// A sine quantised with a sample unit of triangular dither, as a recording is: without it
-// the rounding error repeats with the period and biases the raw reading by up to half a
-// cent, which is no property of the tone.
+// Sounds at 22050 Hz. The sine carries triangular dither, as a recording does: plain
+// rounding repeats with the period and biases the raw reading by up to half a cent.
 Sound sine(double hz, double seconds, double peak) {
     Sound s(static_cast<size_t>(seconds * sampleRate));
     uint32_t x = 2463534242u;
@@ -127,20 +121,7 @@ Sound sine(double hz, double seconds, double peak) {
     return s;
 }
 
-// A band-limited sawtooth; falling: its slow ramp falls (the microphone's polarity).
-Sound sawtooth(double hz, double seconds, double peak, bool falling) {
-    Sound s(static_cast<size_t>(seconds * sampleRate));
-    for (size_t i = 0; i < s.size(); ++i) {
-        const double t = static_cast<double>(i) / sampleRate;
-        double v = 0.0;
-        for (int k = 1; k * hz < 8000.0; ++k)
-            v += std::sin(twoPi * k * hz * t) / k;
-        s[i] = static_cast<int16_t>((falling ? -0.55 : 0.55) * peak * v);
-    }
-    return s;
-}
-
-// Mains hum: the mains frequency and three harmonics, peaking at peak.
+// Mains hum: the mains frequency and three harmonics.
 Sound hum(double mains, double seconds, double peak) {
     Sound s(static_cast<size_t>(seconds * sampleRate));
     std::vector<double> v(s.size());
@@ -156,7 +137,6 @@ Sound hum(double mains, double seconds, double peak) {
     return s;
 }
 
-// White noise peaking at peak (a fixed sequence).
 Sound whiteNoise(double seconds, double peak) {
     Sound s(static_cast<size_t>(seconds * sampleRate));
     uint32_t x = 12345;
@@ -189,15 +169,11 @@ TEST_F(ConditioningTest, SilenceFaintNoiseAndHumAreNeverRead) {
         EXPECT_EQ(readingsOf(tune(silence, mode, true)), 0) << "silence, mode " << k;
         EXPECT_EQ(readingsOf(tune(noise, mode, true)), 0) << "noise at -50 dBFS, mode " << k;
         if (mode == InstrumentKind::Bass) continue;  // where 50 to 60 Hz is a note
-        for (double mains : {50.0, 60.0}) {
-            for (double dbfs : {-30.0, -40.0}) {
-                const Sound h = hum(mains, 3.0, fromDbfs(dbfs));
-                EXPECT_EQ(readingsOf(tune(h, mode, true)), 0)
-                    << mains << " Hz hum at " << dbfs << " dBFS, mode " << k;
-            }
-        }
+        for (double mains : {50.0, 60.0})
+            EXPECT_EQ(readingsOf(tune(hum(mains, 3.0, fromDbfs(-30.0)), mode, true)), 0)
+                << mains << " Hz hum, mode " << k;
     }
-    // The raw road reads that hum: the material is strong enough to be read.
+    // The raw road reads that hum: the conditioning is what keeps it silent.
     EXPECT_GT(readingsOf(tune(hum(50.0, 3.0, fromDbfs(-30.0)), InstrumentKind::Guitar, false)), 10);
 }
 
@@ -206,12 +182,9 @@ TEST_F(ConditioningTest, CleanTonesReadAsOnTheRawRoad) {
         double hz;
         InstrumentKind mode;
     };
-    // Sines: the raw road reads them to the bit of its design, and so must the conditioned.
-    for (const Case c : {Case{82.4, InstrumentKind::Guitar}, Case{110.0, InstrumentKind::Guitar},
-                         Case{146.8, InstrumentKind::Guitar}, Case{196.0, InstrumentKind::Guitar},
-                         Case{246.9, InstrumentKind::Guitar}, Case{329.6, InstrumentKind::Guitar},
-                         Case{440.0, InstrumentKind::Violin}, Case{659.3, InstrumentKind::Violin},
-                         Case{65.4, InstrumentKind::Cello}, Case{41.2, InstrumentKind::Bass},
+    // Sines across the range and the modes' filters: as the raw road reads them.
+    for (const Case c : {Case{82.4, InstrumentKind::Guitar}, Case{329.6, InstrumentKind::Guitar},
+                         Case{659.3, InstrumentKind::Violin}, Case{41.2, InstrumentKind::Bass},
                          Case{220.0, InstrumentKind::Singing}}) {
         const Sound tone = sine(c.hz, 3.0, 16000.0);
         const double raw = medianCents(tune(tone, c.mode, false), c.hz, 1.0);
@@ -219,17 +192,14 @@ TEST_F(ConditioningTest, CleanTonesReadAsOnTheRawRoad) {
         ASSERT_FALSE(std::isnan(raw)) << c.hz;
         EXPECT_NEAR(conditioned, raw, 0.2) << "sine " << c.hz << " Hz";
     }
-    // Plucks and sawtooths: within a cent of the truth, or, where the raw road is further
-    // off (a decaying pluck's shifting shape, a sawtooth's ramp), no further than it.
-    for (double hz : {82.4, 110.0, 146.8, 196.0, 246.9, 329.6}) {
-        for (const Sound& tone : {pluckedString(hz, 3.0), sawtooth(hz, 3.0, 16000.0, false)}) {
-            const double raw = medianCents(tune(tone, InstrumentKind::Guitar, false), hz, 1.0);
-            const double conditioned =
-                medianCents(tune(tone, InstrumentKind::Guitar, true), hz, 1.0);
-            ASSERT_FALSE(std::isnan(conditioned)) << hz;
-            EXPECT_LE(std::fabs(conditioned), std::max(1.0, std::isnan(raw) ? 0.0 : std::fabs(raw)))
-                << hz << " Hz, raw " << raw;
-        }
+    // Plucks, whose decaying shape shifts: within a cent, or no further off than raw.
+    for (double hz : {82.4, 329.6}) {
+        const Sound tone = pluckedString(hz, 3.0);
+        const double raw = medianCents(tune(tone, InstrumentKind::Guitar, false), hz, 1.0);
+        const double conditioned = medianCents(tune(tone, InstrumentKind::Guitar, true), hz, 1.0);
+        ASSERT_FALSE(std::isnan(conditioned)) << hz;
+        EXPECT_LE(std::fabs(conditioned), std::max(1.0, std::isnan(raw) ? 0.0 : std::fabs(raw)))
+            << hz << " Hz, raw " << raw;
     }
 }
 
@@ -241,7 +211,7 @@ TEST_F(ConditioningTest, ReadsNoLaterThanARefreshAfterTheRawRoad) {
     ASSERT_GE(firstRight(raw, 110.0, 0.5), 0);
     EXPECT_LE(firstRight(conditioned, 110.0, 0.5), firstRight(raw, 110.0, 0.5) + 1);
 
-    for (auto [from, to] : {std::pair{110.0, 146.8}, {329.6, 82.4}, {82.4, 329.6}}) {
+    for (auto [from, to] : {std::pair{329.6, 82.4}, {82.4, 329.6}}) {
         const Sound step = then(sine(from, 1.5, 12000.0), sine(to, 1.5, 12000.0));
         const int r = firstRight(tune(step, InstrumentKind::Guitar, false), to, 1.5);
         const int c = firstRight(tune(step, InstrumentKind::Guitar, true), to, 1.5);
@@ -252,16 +222,13 @@ TEST_F(ConditioningTest, ReadsNoLaterThanARefreshAfterTheRawRoad) {
 }
 
 TEST_F(ConditioningTest, ReadsAFaintNoteAndALowStringWithAStrongSecondHarmonic) {
-    // A sawtooth peaking at -40 dBFS, and a pluck that starts there and dies away.
-    const Sound faint = sawtooth(440.0, 2.0, fromDbfs(-40.0) / 1.1, false);
-    EXPECT_LT(shareRead(tune(faint, InstrumentKind::Guitar, false), 440.0, 0.3), 0.1);
-    EXPECT_GT(shareRead(tune(faint, InstrumentKind::Guitar, true), 440.0, 0.3), 0.9);
+    // A pluck that starts at -40 dBFS and dies away.
     const Sound pluck = pluckedString(110.0, 0.8, fromDbfs(-40.0) / 1.6);
     EXPECT_LT(shareRead(tune(pluck, InstrumentKind::Guitar, false), 110.0, 0.2), 0.1);
     EXPECT_GT(shareRead(tune(pluck, InstrumentKind::Guitar, true), 110.0, 0.2), 0.8);
 
-    // A stiff E string (its partials a little sharp of harmonic, so its shape keeps
-    // changing) whose second partial is three times as strong as its fundamental.
+    // A stiff E string (partials sharp of harmonic: its shape keeps changing) whose second
+    // partial is three times its fundamental.
     Sound e2(3 * sampleRate);
     for (size_t i = 0; i < e2.size(); ++i) {
         const double t = static_cast<double>(i) / sampleRate;
@@ -302,23 +269,18 @@ double measuredGain(std::vector<Biquad> cascade, double hz) {
 
 TEST(BandFiltersTest, ButterworthResponsesMatchTheirFormula) {
     // |H| = 1 / sqrt(1 + (f / fc)^(2 order)) for the low-pass, (fc / f) for the high-pass.
-    for (int32_t sections : {1, 2, 3}) {
-        for (double corner : {60.0, 150.0, 900.0}) {
-            std::vector<Biquad> low(sections), high(sections);
-            for (int32_t k = 0; k < sections; ++k) {
-                designLowPass(low[k], corner, butterworthQ(k, sections), sampleRate);
-                designHighPass(high[k], corner, butterworthQ(k, sections), sampleRate);
-            }
-            for (double ratio : {0.5, 1.0, 2.0}) {
-                const double f = corner * ratio;
-                const double lowWant = 1.0 / std::sqrt(1.0 + std::pow(ratio, 4.0 * sections));
-                const double highWant =
-                    1.0 / std::sqrt(1.0 + std::pow(1.0 / ratio, 4.0 * sections));
-                EXPECT_NEAR(measuredGain(low, f), lowWant, 0.01 + 0.02 * lowWant)
-                    << sections << " sections, low-pass at " << corner << ", " << f << " Hz";
-                EXPECT_NEAR(measuredGain(high, f), highWant, 0.01 + 0.02 * highWant)
-                    << sections << " sections, high-pass at " << corner << ", " << f << " Hz";
-            }
+    for (auto [sections, corner] : {std::pair{1, 900.0}, {3, 60.0}}) {
+        std::vector<Biquad> low(sections), high(sections);
+        for (int32_t k = 0; k < sections; ++k) {
+            designLowPass(low[k], corner, butterworthQ(k, sections), sampleRate);
+            designHighPass(high[k], corner, butterworthQ(k, sections), sampleRate);
+        }
+        for (double ratio : {0.5, 1.0, 2.0}) {
+            const double lowWant = 1.0 / std::sqrt(1.0 + std::pow(ratio, 4.0 * sections));
+            const double highWant = 1.0 / std::sqrt(1.0 + std::pow(ratio, -4.0 * sections));
+            EXPECT_NEAR(measuredGain(low, corner * ratio), lowWant, 0.01 + 0.02 * lowWant);
+            EXPECT_NEAR(measuredGain(high, corner * ratio), highWant, 0.01 + 0.02 * highWant)
+                << sections << " sections at " << corner << " Hz, ratio " << ratio;
         }
     }
 }
@@ -332,41 +294,6 @@ bool feedDecimated(PeriodEstimator& e, float sample, int i) {
     const bool made = feedPeriodEstimator(e, sum / estimateDecimation);
     sum = 0.0f;
     return made;
-}
-
-TEST(PeriodEstimateTest, FindsTheWholeWaveformsPeriodNotTheStrongestPartial) {
-    struct Case {
-        double fundamental, second, third, hz;
-    };
-    // Fundamental weak against the second harmonic, a missing fundamental, hum's shape.
-    for (const Case c : {Case{1.0, 2.0, 0.5, 82.4}, Case{0.0, 1.0, 1.0, 110.0},
-                         Case{1.0, 0.5, 0.3, 50.0}, Case{1.0, 0.3, 0.1, 659.3}}) {
-        PeriodEstimator e{};
-        resetPeriodEstimator(e, 45.0, 45.0, 1400.0, 40.0);
-        int estimates = 0, right = 0;
-        for (int i = 0; i < sampleRate; ++i) {
-            const double t = static_cast<double>(i) / sampleRate;
-            const double x = c.fundamental * std::sin(twoPi * c.hz * t) +
-                             c.second * std::sin(twoPi * 2 * c.hz * t + 0.5) +
-                             c.third * std::sin(twoPi * 3 * c.hz * t + 1.0);
-            // The first estimates come before the ring holds the longest lag twice.
-            if (!feedDecimated(e, static_cast<float>(4000.0 * x), i) || e.written < 2 * 124 + 1)
-                continue;
-            ++estimates;
-            if (std::fabs(estimatedFrequency(e) / c.hz - 1.0) < 0.01) ++right;
-        }
-        EXPECT_GE(estimates, 30);
-        EXPECT_GE(right, estimates - 1) << c.hz << " Hz";  // one may see the start
-    }
-    // Noise repeats nowhere.
-    PeriodEstimator e{};
-    resetPeriodEstimator(e, 45.0, 45.0, 1400.0, 40.0);
-    const Sound noise = whiteNoise(1.0, 10000.0);
-    int periodic = 0;
-    for (size_t i = 0; i < noise.size(); ++i)
-        if (feedDecimated(e, noise[i], static_cast<int>(i)) && e.verdict != EstimateVerdict::None)
-            ++periodic;
-    EXPECT_LE(periodic, 2);
 }
 
 TEST(PeriodEstimateTest, TellsHumBelowTheStringsFromANoteOverIt) {
