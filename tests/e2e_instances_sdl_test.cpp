@@ -34,9 +34,8 @@ std::vector<std::string> visibleWindows(const XvfbSession& session) {
     return windows;
 }
 
-// Ten copies wait on a FIFO and start together when it opens; with XDG_RUNTIME_DIR, and
-// without it (the private folder in TMPDIR). One window and one listening socket stay,
-// every other copy ends with 0 at once, and the one left ends with 0 when closed.
+// Ten copies released together by a FIFO, with XDG_RUNTIME_DIR and without (TMPDIR): one
+// window and one socket stay, the others end with 0, and the last with 0 when closed.
 TEST(EndToEndInstancesTest, CopiesStartedAtOnceOpenOneWindow) {
     namespace fs = std::filesystem;
     XvfbSession session;

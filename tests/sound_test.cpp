@@ -180,9 +180,8 @@ TEST(SoundFileDamageTest, DamageInsideEndsTheReadingWhereItIs) {
     }
 }
 
-// MPEG as far as libmpg123 tells: a frame head it cannot read makes it note a resync (seen
-// while its notes are held) or stop before the end of the file; either is damage. A bit
-// flipped in the coded sound itself it cannot see.
+// MPEG as far as libmpg123 tells: a bad frame head (a resync noted, or an early stop) is
+// damage; a bit flipped in the coded sound it cannot see.
 TEST(SoundFileDamageTest, Mp3DamageAsFarAsTheDecoderTellsIt) {
     ScratchFolder folder;
     const std::string whole = codedFile(folder, codedFormats[4]);

@@ -1,6 +1,5 @@
-// The veldra-file program itself: the reference recordings line for line, exit codes and
-// the one stderr line, unreadable inputs, the pictures it writes (and leaves behind on
-// failure), three hours of sound in constant memory.
+// The veldra-file program itself: its output, exit codes and one stderr line, the pictures
+// it writes (and leaves behind on failure), three hours of sound in constant memory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -226,9 +225,8 @@ TEST_F(VeldraFileProgramTest, PicturesAtTheEndAtAMomentAndAtEveryRefresh) {
     expectOneErrorLine(nowhere, "no/such/x.png");
 }
 
-// --png writes only to a free name or a regular file the user may write, through a link to
-// its target, which keeps its mode; any other destination is refused (1), and one that is
-// the sound file itself is a mistake on the command line (2). Every name that fits fits.
+// --png writes only to a free name or a writable regular file (through a link, keeping its
+// mode); anything else is refused (1), and the sound file itself is a usage error (2).
 TEST_F(VeldraFileProgramTest, APictureGoesOnlyWhereAPictureMayGo) {
     const std::string wav = file("take.wav"),
                       original = readWholeFile(testDataPath("viola_C3.wav"));
@@ -274,9 +272,8 @@ TEST_F(VeldraFileProgramTest, APictureGoesOnlyWhereAPictureMayGo) {
         EXPECT_NE(e.path().filename().string().rfind(".veldra-", 0), 0u) << e.path();
 }
 
-// A --frames run that fails leaves the folder exactly as it was, and removes one it made;
-// one that succeeds leaves this run's frames, the folder's other files, and none of the
-// frames of an earlier, longer run.
+// A failed --frames run leaves the folder as it was (or removes one it made); one that
+// succeeds leaves its frames and the folder's other files, none of an earlier, longer run.
 TEST_F(VeldraFileProgramTest, FramesReplaceAnEarlierRunsOnlyWhenTheRunSucceeds) {
     const std::string wav = testDataPath("elec_guitar_D3_plus7c.wav"), frames = file("frames");
     fs::create_directory(frames);
@@ -378,8 +375,7 @@ std::string sharedFolder(const ScratchFolder& folder) {
 }
 
 // An earlier frame that cannot be replaced (another user's, in a shared sticky folder)
-// stops the commit before it has changed anything: the run's own frames 1 and 2 moved
-// aside are put back, and the picture, which goes last, is not there.
+// stops the commit: frames 1 and 2 moved aside are put back, and no picture (it goes last).
 TEST_F(VeldraFileProgramTest, AFramesCommitThatCannotReplaceEveryNameChangesNothing) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can play a second user";
     const std::string shared = sharedFolder(folder), png = shared + "/out.png";
@@ -451,9 +447,8 @@ TEST_F(VeldraFileProgramTest, StandardOutputThatIsTheInputIsRefused) {
     }
 }
 
-// A symbolic link of another user in a shared sticky folder is refused as the --png
-// picture and as the --frames folder, whatever the kernel's protected_symlinks says: the
-// file and the folder it points at are left alone.
+// Another user's symbolic link in a shared sticky folder is refused as --png and as
+// --frames, whatever protected_symlinks says; what it points at is left alone.
 TEST_F(VeldraFileProgramTest, AnotherUsersLinkInASharedFolderIsNoOutput) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can play a second user";
     const std::string shared = sharedFolder(folder), aimed = file("aimed");
@@ -528,9 +523,8 @@ TEST_F(VeldraFileProgramTest, DamageInsideEndsTheRunSayingWhere) {
     EXPECT_LT(lines, 10 * (at + 0.5)) << r.out;
 }
 
-// The system's refusal to read (EIO) is never the end of the sound: at the open it is said
-// as such, later with the place; a file that shrinks while read is tuned as far as it went.
-// Through the fault-injection library, which only the optimised build has.
+// EIO is never the end of the sound: said at the open, or later with the place; a file that
+// shrinks while read is tuned as far as it went. (Fault-injection library: optimised build.)
 TEST_F(VeldraFileProgramTest, ReadErrorsEndTheRunAndSayWhere) {
 #ifndef VELDRA_FAULT_SHIM
     GTEST_SKIP()
@@ -556,9 +550,8 @@ TEST_F(VeldraFileProgramTest, ReadErrorsEndTheRunAndSayWhere) {
 #endif
 }
 
-// Names are shown with their control characters escaped, so that the table's title and
-// every message stay one line and no escape sequence reaches the terminal; --at takes
-// plain decimal seconds, and beyond the sound a value of any size is "before --at".
+// Control characters in names are escaped in the title and every message; --at takes plain
+// decimal seconds, and beyond the sound a value of any size is "before --at".
 TEST_F(VeldraFileProgramTest, NamesPrintEscapedAndAtTakesPlainSeconds) {
     const std::string odd = file("take\n\x1b[31m.wav");
     writeWholeFile(odd, readWholeFile(testDataPath("viola_C3.wav")));
@@ -582,9 +575,8 @@ TEST_F(VeldraFileProgramTest, NamesPrintEscapedAndAtTakesPlainSeconds) {
     }
 }
 
-// A tone 5 cents above A4 = 442 Hz, read with --a4 442: +5 from A 4 and from the violin's
-// A string in the table, the needle 5 cents past the scale's A4 in the CSV (without the
-// option the scale's own A4 puts it 8 cents further). Wrong values: exit 2, one line.
+// A4 = 442 Hz + 5 cents with --a4 442: +5 in the table (note and violin string), the needle
+// 5 cents past A4 in the CSV (8 more without the option). Wrong values: exit 2, one line.
 TEST_F(VeldraFileProgramTest, TheReferenceAndTuningOptionsAndTheirWrongValues) {
     const std::string tone = file("a442-plus5.wav");
     writeSteadyTone(tone, 442.0 * std::exp2(5.0 / 1200.0), 2.0);
