@@ -79,7 +79,8 @@ class PlayerChoicesTest : public ::testing::Test {
 constexpr uint16_t scaleYellow = 0xFBE0;  // string rings
 
 // Every tuning at two references: each ring where a tone at its note puts the needle, the
-// information text and the readout naming the string and the note's frequency.
+// information text naming the string and the note's frequency. (The readout's string
+// names come from the same tuning; the cases below check them.)
 TEST_F(PlayerChoicesTest, EachTuningsRingsSitWhereItsNotesSoundAtEveryReference) {
     for (int32_t k = 0; k < instrumentKindCount; ++k) {
         const auto kind = static_cast<InstrumentKind>(k);
@@ -122,11 +123,6 @@ TEST_F(PlayerChoicesTest, EachTuningsRingsSitWhereItsNotesSoundAtEveryReference)
                 EXPECT_EQ(std::tuple(number, std::string(name)),
                           std::tuple(static_cast<int>(i + 1), printed(t.notes[i])));
                 EXPECT_NEAR(hz, f, 0.006) << line;
-
-                const ReadoutWords words = wordsAt(f);
-                EXPECT_EQ(std::string(words.string),
-                          "string " + std::to_string(i + 1) + ", " + printed(t.notes[i]) + ":");
-                EXPECT_EQ(std::string(words.stringCents), "0");
             }
             resetLayers();
         }
