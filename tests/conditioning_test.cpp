@@ -175,6 +175,14 @@ TEST_F(ConditioningTest, SilenceFaintNoiseAndHumAreNeverRead) {
     }
     // The raw road reads that hum: the conditioning is what keeps it silent.
     EXPECT_GT(readingsOf(tune(hum(50.0, 3.0, fromDbfs(-30.0)), InstrumentKind::Guitar, false)), 10);
+    // A4 under hum of the same power (a sine's peak at 1.41 of its RMS, hum's about 1.7).
+    for (double mains : {50.0, 60.0}) {
+        Sound mix = hum(mains, 3.0, 12000.0);
+        const Sound a4 = sine(440.0, 3.0, 10000.0);
+        for (size_t i = 0; i < mix.size(); ++i)
+            mix[i] = static_cast<int16_t>(mix[i] + a4[i]);
+        EXPECT_GT(shareRead(tune(mix, InstrumentKind::Guitar, true), 440.0, 0.5), 0.9) << mains;
+    }
 }
 
 TEST_F(ConditioningTest, CleanTonesReadAsOnTheRawRoad) {
@@ -277,47 +285,6 @@ TEST(BandFiltersTest, ButterworthResponsesMatchTheirFormula) {
             EXPECT_NEAR(measuredGain(low, corner * ratio), lowWant, 0.01 + 0.02 * lowWant);
             EXPECT_NEAR(measuredGain(high, corner * ratio), highWant, 0.01 + 0.02 * highWant)
                 << sections << " sections at " << corner << " Hz, ratio " << ratio;
-        }
-    }
-}
-
-// Input sample i of a stream, summed in fours as the conditioner does; true when the
-// estimator made an estimate.
-bool feedDecimated(PeriodEstimator& e, float sample, int i) {
-    static float sum = 0.0f;
-    sum += sample;
-    if (i % estimateDecimation != estimateDecimation - 1) return false;
-    const bool made = feedPeriodEstimator(e, sum / estimateDecimation);
-    sum = 0.0f;
-    return made;
-}
-
-TEST(PeriodEstimateTest, TellsHumBelowTheStringsFromANoteOverIt) {
-    // Guitar's range: notes from 77 Hz (a semitone under E2), hum looked for down to 45 Hz.
-    const auto verdicts = [](const Sound& sound) {
-        PeriodEstimator e{};
-        resetPeriodEstimator(e, 45.0, 77.5, 1046.0, 57.7);
-        std::vector<std::pair<EstimateVerdict, double>> out;
-        for (size_t i = 0; i < sound.size(); ++i)
-            if (feedDecimated(e, sound[i], static_cast<int>(i)) && e.written >= 2 * 124 + 1)
-                out.emplace_back(e.verdict, estimatedFrequency(e));
-        return out;
-    };
-    for (double mains : {50.0, 60.0}) {
-        for (const auto& [verdict, hz] : verdicts(hum(mains, 1.0, 1000.0))) {
-            EXPECT_EQ(verdict, EstimateVerdict::Below) << mains << " Hz hum";
-            EXPECT_NEAR(hz, mains, 1.0);
-        }
-        // A4 under hum of the same power (a sine's peak at 1.41 of its RMS, hum's about 1.7).
-        Sound mix = hum(mains, 1.0, 12000.0);
-        const Sound a4 = sine(440.0, 1.0, 10000.0);
-        for (size_t i = 0; i < mix.size(); ++i)
-            mix[i] = static_cast<int16_t>(mix[i] + a4[i]);
-        const auto found = verdicts(mix);
-        ASSERT_FALSE(found.empty());
-        for (const auto& [verdict, hz] : found) {
-            EXPECT_EQ(verdict, EstimateVerdict::Note) << "A4 over " << mains << " Hz hum";
-            EXPECT_NEAR(hz, 440.0, 0.04 * 440.0);  // coarse: it only places the band
         }
     }
 }
