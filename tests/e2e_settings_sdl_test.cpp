@@ -23,16 +23,6 @@ namespace {
 
 constexpr int clientTop = 26, clientBottom = 294;
 
-Picture drawn(const std::function<void(const PixelCanvas&)>& draw) {
-    Picture p(240 * 320, 0);
-    draw({p.data(), 1, 240, {0, 0, 240, 320}});
-    return p;
-}
-
-bool sameRows(const Picture& a, const Picture& b, int top, int bottom) {
-    return std::equal(a.begin() + top * 240, a.begin() + bottom * 240, b.begin() + top * 240);
-}
-
 class SettingsEndToEndTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -43,18 +33,13 @@ class SettingsEndToEndTest : public ::testing::Test {
     ::testing::AssertionResult launch() {
         return veldra.launch({VELDRA_PROGRAM}, {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy"});
     }
-    Picture navigationBar(const std::string& title, bool done) const {
-        return drawn([&](const PixelCanvas& c) {
-            drawNavigationBar(c, fonts.system(), title, done, false);
-        });
-    }
     // The information text of kind as the program draws it for the choices given.
     Picture information(const PlayerChoices& choices) const {
         initOctaveRange();
         setPlayerChoices(choices);
         const std::string text = composeInstrumentInfo(choices.mode);
         resetPlayerChoices();
-        return drawn([&](const PixelCanvas& c) {
+        return drawnScreen([&](const PixelCanvas& c) {
             drawText(c, *fonts.system().text, text, {0, clientTop + infoTextTop, 240, clientBottom},
                      infoTextFlags, colourWhite, colourBlack);
             drawText(c, *fonts.system().text, okBandText,
@@ -63,17 +48,6 @@ class SettingsEndToEndTest : public ::testing::Test {
                      infoTextFlags, colourBlack, colourWhite);
         });
     }
-    void screenshot(const std::string& name) const {
-        const char* folder = std::getenv("VELDRA_SCREENSHOTS");
-        if (folder == nullptr || *folder == 0) return;
-        Picture doubled(480 * 2 * pictureRows);
-        for (size_t i = 0; i < doubled.size(); ++i)
-            doubled[i] = veldra.last[i / 480 / 2 * 240 + i % 480 / 2];
-        std::string error;
-        EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
-                                 2 * pictureRows, error))
-            << error;
-    }
 
     ProgramWindow veldra;
     const BuiltInFonts& fonts = builtInFonts();
@@ -81,12 +55,12 @@ class SettingsEndToEndTest : public ::testing::Test {
 
 TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembered) {
     ASSERT_TRUE(launch());
-    const Picture notice = navigationBar("Detect Setting", true);
+    const Picture notice = navigationBarPicture("Detect Setting", true);
     ASSERT_TRUE(veldra.waitFor("the start-up notice",
                                [&](const Picture& p) { return sameRows(p, notice, 0, 26); }));
-    screenshot("veldra-notice");
+    veldra.saveScreenshot("veldra-notice");
     ASSERT_TRUE(veldra.key("Return"));
-    const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
+    const Picture guitarTitle = navigationBarPicture("Veldra -- Guitar", false);
     const Picture paused = readoutPicture({ReadoutKind::Paused});
     const Picture standard = information({});
     const auto tuning = [&](const Picture& p) {
@@ -105,7 +79,7 @@ TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembe
     // Start > Settings (F10, Enter), the tuning row (Down), drop D (Right), OK (Enter).
     ASSERT_TRUE(veldra.key("F10"));
     ASSERT_TRUE(veldra.key("Return"));
-    const Picture settingsTitle = navigationBar("Settings", false);
+    const Picture settingsTitle = navigationBarPicture("Settings", false);
     ASSERT_TRUE(veldra.waitFor("the settings dialog", [&](const Picture& p) {
         return sameRows(p, settingsTitle, 0, 26) &&
                p[100 * 240 + 120] == rgb565FromColourRef(chromeWindow);
@@ -117,7 +91,8 @@ TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembe
     const Picture dropDText = information({.tuning = dropD});
     ASSERT_FALSE(sameRows(dropDText, standard, clientTop, clientBottom));
     usleep(300000);  // the dialog redrawn with drop D, for the picture saved
-    if (readScreen(veldra.session, veldra.window, veldra.last)) screenshot("veldra-settings");
+    if (readScreen(veldra.session, veldra.window, veldra.last))
+        veldra.saveScreenshot("veldra-settings");
     ASSERT_TRUE(veldra.key("Return"));
     ASSERT_TRUE(veldra.waitFor("Guitar in drop D, paused", [&](const Picture& p) {
         return sameRows(p, dropDText, clientTop, clientBottom) && showsReadout(p, paused);

@@ -47,23 +47,12 @@ namespace {
 
 constexpr int clientTop = 26, clientBottom = 294;
 
-// A whole screen drawn by draw onto black.
-Picture drawn(const std::function<void(const PixelCanvas&)>& draw) {
-    Picture p(240 * 320, 0);
-    draw({p.data(), 1, 240, {0, 0, 240, 320}});
-    return p;
-}
-
 bool sameIn(const Picture& a, const Picture& b, const Rect& r) {
     for (int y = r.top; y < r.bottom; ++y)
         if (!std::equal(&a[y * 240 + r.left], &a[y * 240 + r.right], &b[y * 240 + r.left]))
             return false;
     return true;
 }
-bool sameRows(const Picture& a, const Picture& b, int top, int bottom) {
-    return sameIn(a, b, {0, top, 240, bottom});
-}
-
 // The share of the client area that shows the background picture unchanged.
 double backgroundShare(const Picture& p) {
     const Bitmap background = loadBitmapResource(backgroundResource);
@@ -98,25 +87,6 @@ class EndToEndTest : public ::testing::Test {
                        sound);
     }
 
-    // Saves the last picture, doubled, as NAME.png in the folder VELDRA_SCREENSHOTS names.
-    void screenshot(const std::string& name) const {
-        const char* folder = std::getenv("VELDRA_SCREENSHOTS");
-        if (folder == nullptr || *folder == 0) return;
-        Picture doubled(480 * 2 * pictureRows);
-        for (size_t i = 0; i < doubled.size(); ++i)
-            doubled[i] = veldra.last[i / 480 / 2 * 240 + i % 480 / 2];
-        std::string error;
-        EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
-                                 2 * pictureRows, error))
-            << error;
-    }
-
-    Picture navigationBar(const std::string& title, bool done) const {
-        return drawn([&](const PixelCanvas& c) {
-            drawNavigationBar(c, fonts.system(), title, done, false);
-        });
-    }
-
     ProgramWindow veldra;
     const BuiltInFonts& fonts = builtInFonts();
     ScratchFolder folder;
@@ -127,7 +97,7 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
                                                  "SDL_AUDIODRIVER=dummy"}));
 
     // The start-up notice, its caption and Done button in the navigation bar, on white.
-    const Picture notice = navigationBar("Detect Setting", true);
+    const Picture notice = navigationBarPicture("Detect Setting", true);
     ASSERT_TRUE(veldra.waitFor("the start-up notice", [&](const Picture& p) {
         return sameRows(p, notice, 0, 26) && p[100 * 240 + 5] == rgb565FromColourRef(chromeWindow);
     }));
@@ -135,7 +105,7 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     // OK: the dial, titled for the guitar, with the green needle on the A string's ring,
     // and below it the readout of what veldra-file reads from the same sound.
     ASSERT_TRUE(veldra.key("Return"));
-    const Picture guitarTitle = navigationBar("Veldra -- Guitar", false);
+    const Picture guitarTitle = navigationBarPicture("Veldra -- Guitar", false);
     const Picture reading =
         readoutPicture({ReadoutKind::Reading, readingOf(folder.path("a-string.wav"))});
     startTunerModules();
@@ -147,7 +117,7 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
                needleCentre(p, x, y) && std::hypot(x - ringX, y - ringY) < 14 &&
                showsReadout(p, reading);
     }));
-    screenshot("veldra-dial");
+    veldra.saveScreenshot("veldra-dial");
 
     // Instrument opens its menu upward from its button, the button pressed.
     const MenuBarDescription& menu = *loadMenuBar(programResources(), menuResource);
@@ -156,7 +126,7 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     const std::span<const MenuItem> modes = menu.buttons[1].items;
     const Rect popup = popupMenuRect(fonts.system(), modes, buttons[1]);
     const Bitmap image = loadBitmapResource(menuBarImageResource);
-    const Picture opened = drawn([&](const PixelCanvas& c) {
+    const Picture opened = drawnScreen([&](const PixelCanvas& c) {
         drawMenuBar(c, fonts.system(), menu.buttons, std::span<const Bitmap>(&image, 1), 1);
         drawPopupMenu(c, fonts.system(), modes, popup, -1);
     });
@@ -164,12 +134,12 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     ASSERT_TRUE(veldra.waitFor("the Instrument menu", [&](const Picture& p) {
         return sameIn(p, opened, popup) && sameRows(p, opened, 294, 320);
     }));
-    screenshot("veldra-menu");
+    veldra.saveScreenshot("veldra-menu");
 
     // Violin, the second item: its title, and its information text on black.
-    const Picture violinTitle = navigationBar("Veldra -- Violin", false);
+    const Picture violinTitle = navigationBarPicture("Veldra -- Violin", false);
     initOctaveRange();
-    const Picture information = drawn([&](const PixelCanvas& c) {
+    const Picture information = drawnScreen([&](const PixelCanvas& c) {
         drawText(c, *fonts.system().text, composeInstrumentInfo(InstrumentKind::Violin),
                  {0, clientTop + infoTextTop, 240, clientBottom}, infoTextFlags, colourWhite,
                  colourBlack);
@@ -186,7 +156,7 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
         return sameRows(p, violinTitle, 0, 26) &&
                sameRows(p, information, clientTop, clientBottom) && showsReadout(p, paused);
     }));
-    screenshot("veldra-information");
+    veldra.saveScreenshot("veldra-information");
 
     // Space resumes the tuner as a tap does: the dial covers the text again. Cello chosen
     // by the stylus, Enter resumes it too.

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/chrome/window_chrome.h"
+#include "platform/fonts/fonts.h"
 #include "platform/screen/screen.h"
+#include "platform/screen/screen_png.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -61,6 +64,34 @@ namespace veldra {
     std::string why;
     if (xdotool(session, arguments, &why)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << why;
+}
+
+void ProgramWindow::saveScreenshot(const std::string& name) const {
+    const char* folder = std::getenv("VELDRA_SCREENSHOTS");
+    if (folder == nullptr || *folder == 0) return;
+    Picture doubled(480 * 2 * pictureRows);
+    for (size_t i = 0; i < doubled.size(); ++i)
+        doubled[i] = last[i / 480 / 2 * 240 + i % 480 / 2];
+    std::string error;
+    EXPECT_TRUE(writePngFile(std::string(folder) + "/" + name + ".png", doubled.data(), 480,
+                             2 * pictureRows, error))
+        << error;
+}
+
+Picture drawnScreen(const std::function<void(const PixelCanvas&)>& draw) {
+    Picture p(240 * 320, 0);
+    draw({p.data(), 1, 240, {0, 0, 240, 320}});
+    return p;
+}
+
+bool sameRows(const Picture& a, const Picture& b, int top, int bottom) {
+    return std::equal(a.begin() + top * 240, a.begin() + bottom * 240, b.begin() + top * 240);
+}
+
+Picture navigationBarPicture(const std::string& title, bool done) {
+    return drawnScreen([&](const PixelCanvas& c) {
+        drawNavigationBar(c, builtInFonts().system(), title, done, false);
+    });
 }
 
 Picture readoutPicture(const Readout& readout) {

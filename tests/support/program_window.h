@@ -34,6 +34,9 @@ class ProgramWindow {
     ::testing::AssertionResult tap(int x, int y);
     ::testing::AssertionResult key(const std::string& name);
     ::testing::AssertionResult xdo(const std::vector<std::string>& arguments);
+    // Saves the last picture, doubled, as NAME.png in the folder VELDRA_SCREENSHOTS names
+    // (nothing without it).
+    void saveScreenshot(const std::string& name) const;
 
     XvfbSession session;
     ScratchFolder config;  // XDG_CONFIG_HOME: the settings the program keeps, run after run
@@ -41,6 +44,12 @@ class ProgramWindow {
     unsigned long window = 0;
     Picture last;  // the picture read last
 };
+
+// A whole screen drawn by draw onto black; whether two pictures agree in rows top..bottom;
+// the navigation bar with title as the window system draws it.
+Picture drawnScreen(const std::function<void(const PixelCanvas&)>& draw);
+bool sameRows(const Picture& a, const Picture& b, int top, int bottom);
+Picture navigationBarPicture(const std::string& title, bool done);
 
 // The readout strip as the shared renderer draws it, and whether a window's picture shows
 // exactly that below its screen.
