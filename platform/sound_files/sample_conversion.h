@@ -45,4 +45,31 @@ inline void mixToMono(const float* interleaved, int32_t channels, int32_t frames
     }
 }
 
+// The same mix from 16-bit values, whose floats are v / 32768 exactly: with at most
+// integerMixChannels channels every partial sum of the float road is exact too, so the
+// integer sum, scaled the same way, gives that road's bits without its per-value work.
+inline constexpr int32_t integerMixChannels = 256;
+
+inline void mixToMono(const int16_t* interleaved, int32_t channels, int32_t frames, float* mono) {
+    constexpr float unit = 1.0f / 32768.0f;
+    if (channels == 1) {
+        for (int32_t i = 0; i < frames; ++i)
+            mono[i] = static_cast<float>(interleaved[i]) * unit;
+        return;
+    }
+    const float scale = 1.0f / static_cast<float>(channels);
+    if (channels == 2) {
+        for (int32_t i = 0; i < frames; ++i)
+            mono[i] =
+                static_cast<float>(interleaved[2 * i] + interleaved[2 * i + 1]) * unit * scale;
+        return;
+    }
+    for (int32_t i = 0; i < frames; ++i, interleaved += channels) {
+        int32_t sum = 0;
+        for (int32_t c = 0; c < channels; ++c)
+            sum += interleaved[c];
+        mono[i] = static_cast<float>(sum) * unit * scale;
+    }
+}
+
 }  // namespace veldra
