@@ -94,7 +94,9 @@ void followEstimate(ConditionerState& s) {
     const bool octaveUp = std::fabs(moved - 2.0) < 2.0 * bandMoveRatio;
     const bool attack = e.levelPeak > attackRatio * lastLevel;
     if (octaveUp && !attack && differenceAt(e, s.bandHz) < octaveHoldThreshold) return;
-    placeBand(s, f);
+    s.bandHz = static_cast<float>(f);
+    s.bandTo = f;
+    s.bandMoved = true;
 }
 
 void updateGate(ConditionerState& s) {
@@ -107,45 +109,130 @@ void updateGate(ConditionerState& s) {
     }
 }
 
-// One decimated sample: the estimate, the band, the gain, and four output samples into the
-// queue.
-void decimatedStep(ConditionerState& s, float decimated) {
-    if (feedPeriodEstimator(s.estimator, decimated)) followEstimate(s);
-    updateGate(s);
-    float y = decimated;
-    for (Biquad& q : s.highPass)
-        y = runBiquad(q, y);
-    for (Biquad& q : s.lowPass)
-        y = runBiquad(q, y);
-    // Peak hold: a peak near the envelope holds it for holdPeriods of the band's note, so
-    // that a steady note gets a steady gain (no ripple for the detector to measure); only
-    // when the peaks stay lower, as a note dies away, does the envelope fall.
-    const float magnitude = std::fabs(y);
-    if (magnitude >= s.bandPeak * holdShare) {
-        s.bandPeak = std::max(s.bandPeak, magnitude);
-        s.holdLeft = s.holdSteps;
-    } else if (s.holdLeft > 0) {
-        s.holdLeft -= 1;
-    } else {
-        s.bandPeak *= releasePerStep;
-    }
-    const bool open = s.gateOpen && s.noteInRange;
-    s.gain = open ? std::min(maxGain, targetPeak / std::max(s.bandPeak, 1.0f)) : 0.0f;
-    float* p = s.recent;
-    p[0] = p[1];
-    p[1] = p[2];
-    p[2] = p[3];
-    p[3] = y * s.gain;
-    for (const float* w : cubicWeights) {
-        const float v = w[0] * p[0] + w[1] * p[1] + w[2] * p[2] + w[3] * p[3];
-        s.queue[s.queueEnd++ & (conditionerQueueSize - 1)] = v;
+// A block is conditioned in pieces of at most pieceSamples, each in three passes: the
+// input summed in fours; the estimate and the gate over those sums; the band, the gain and
+// the cubic over them. The filters' state stays in registers through the last pass.
+constexpr int32_t pieceSamples = 1024;
+constexpr int32_t pieceBoxes = pieceSamples / estimateDecimation + 1;
+constexpr int32_t pieceEstimates = pieceBoxes / estimateInterval + 1;
+
+// What the estimate pass leaves for the band's pass.
+struct EstimatePass {
+    bool open[pieceBoxes];           // the gain applies at this sum (else 0)
+    int32_t moveAt[pieceEstimates];  // sums at which the band moved, in order
+    double moveTo[pieceEstimates];   // to this note, Hz
+    int32_t moves;
+};
+
+void estimatePass(ConditionerState& s, const float* sums, int32_t boxes, EstimatePass& pass) {
+    pass.moves = 0;
+    for (int32_t b = 0; b < boxes; ++b) {
+        if (feedPeriodEstimator(s.estimator, sums[b])) {
+            s.bandMoved = false;
+            followEstimate(s);
+            if (s.bandMoved) {
+                pass.moveAt[pass.moves] = b;
+                pass.moveTo[pass.moves++] = s.bandTo;
+            }
+        }
+        updateGate(s);
+        pass.open[b] = s.gateOpen && s.noteInRange;
     }
 }
 
-// The oldest sample of the queue, as a sample of the block.
-void handOut(ConditionerState& s, int16_t* to) {
-    const float v = s.queue[s.queueStart++ & (conditionerQueueSize - 1)];
-    *to = static_cast<int16_t>(std::clamp(v, -32767.0f, 32767.0f));
+// The band, the gain and the cubic: four output samples per sum into made.
+void bandPass(ConditionerState& s, const float* sums, int32_t boxes, const EstimatePass& pass,
+              float* made) {
+    Biquad filters[highPassSections + lowPassSections];
+    const auto load = [&] {
+        for (int32_t k = 0; k < highPassSections; ++k)
+            filters[k] = s.highPass[k];
+        for (int32_t k = 0; k < lowPassSections; ++k)
+            filters[highPassSections + k] = s.lowPass[k];
+    };
+    const auto store = [&] {
+        for (int32_t k = 0; k < highPassSections; ++k)
+            s.highPass[k] = filters[k];
+        for (int32_t k = 0; k < lowPassSections; ++k)
+            s.lowPass[k] = filters[highPassSections + k];
+    };
+    load();
+    float bandPeak = s.bandPeak, gain = s.gain;
+    int32_t holdLeft = s.holdLeft;
+    float p0 = s.recent[0], p1 = s.recent[1], p2 = s.recent[2], p3 = s.recent[3];
+    int32_t move = 0;
+    for (int32_t b = 0; b < boxes; ++b) {
+        if (move < pass.moves && pass.moveAt[move] == b) {
+            store();
+            placeBand(s, pass.moveTo[move++]);
+            load();
+        }
+        float y = sums[b];
+        for (Biquad& q : filters)
+            y = runBiquad(q, y);
+        // Peak hold: a peak near the envelope holds it for holdPeriods of the band's note,
+        // so that a steady note gets a steady gain (no ripple for the detector to measure);
+        // only when the peaks stay lower, as a note dies away, does the envelope fall.
+        const float magnitude = std::fabs(y);
+        if (magnitude >= bandPeak * holdShare) {
+            bandPeak = std::max(bandPeak, magnitude);
+            holdLeft = s.holdSteps;
+        } else if (holdLeft > 0) {
+            holdLeft -= 1;
+        } else {
+            bandPeak *= releasePerStep;
+        }
+        gain = pass.open[b] ? std::min(maxGain, targetPeak / std::max(bandPeak, 1.0f)) : 0.0f;
+        p0 = p1;
+        p1 = p2;
+        p2 = p3;
+        p3 = y * gain;
+        for (const float* w : cubicWeights)
+            *made++ = w[0] * p0 + w[1] * p1 + w[2] * p2 + w[3] * p3;
+    }
+    store();
+    s.bandPeak = bandPeak;
+    s.gain = gain;
+    s.holdLeft = holdLeft;
+    s.recent[0] = p0;
+    s.recent[1] = p1;
+    s.recent[2] = p2;
+    s.recent[3] = p3;
+}
+
+// One piece: the output lags the input by one sum's four samples, so out takes what was
+// pending, then what this piece made; what is left over is pending for the next.
+void conditionPiece(ConditionerState& s, const int16_t* in, int16_t* out, int32_t count) {
+    float sums[pieceBoxes];
+    int32_t boxes = 0;
+    int32_t i = 0;
+    const auto add = [&](int16_t v) {
+        s.boxSum += static_cast<float>(v);
+        if (++s.boxCount < estimateDecimation) return;
+        sums[boxes++] = s.boxSum * (1.0f / estimateDecimation);
+        s.boxSum = 0.0f;
+        s.boxCount = 0;
+    };
+    while (s.boxCount != 0 && i < count)  // a box the last piece left open
+        add(in[i++]);
+    static_assert(estimateDecimation == 4, "whole boxes are summed in fours");
+    for (; i + estimateDecimation <= count; i += estimateDecimation, ++boxes) {
+        const float sum = 0.0f + static_cast<float>(in[i]) + static_cast<float>(in[i + 1]) +
+                          static_cast<float>(in[i + 2]) + static_cast<float>(in[i + 3]);
+        sums[boxes] = sum * (1.0f / estimateDecimation);
+    }
+    while (i < count)
+        add(in[i++]);
+    EstimatePass pass;
+    estimatePass(s, sums, boxes, pass);
+    float made[estimateDecimation + estimateDecimation * pieceBoxes];
+    std::copy(s.pending, s.pending + s.pendingCount, made);
+    bandPass(s, sums, boxes, pass, made + s.pendingCount);
+    for (int32_t k = 0; k < count; ++k)
+        out[k] = static_cast<int16_t>(std::min(std::max(made[k], -32767.0f), 32767.0f));
+    const int32_t total = s.pendingCount + estimateDecimation * boxes;
+    s.pendingCount = total - count;
+    std::copy(made + count, made + total, s.pending);
 }
 
 }  // namespace
@@ -156,27 +243,8 @@ void conditionBlock(const int16_t* in, int16_t* out, int32_t count) {
         std::copy(in, in + count, out);
         return;
     }
-    int32_t i = 0;
-    // Whole boxes go four samples at a time: out gets the four samples the last box made
-    // (the queue holds exactly those when no box is open), then this box makes four more.
-    for (; s.boxCount == 0 && i + estimateDecimation <= count; i += estimateDecimation) {
-        float sum = 0.0f;
-        for (int32_t k = 0; k < estimateDecimation; ++k) {
-            sum += static_cast<float>(in[i + k]);
-            handOut(s, &out[i + k]);
-        }
-        decimatedStep(s, sum * (1.0f / estimateDecimation));
-    }
-    // A box left open by the block's end, or by an earlier block.
-    for (; i < count; ++i) {
-        s.boxSum += static_cast<float>(in[i]);
-        if (++s.boxCount == estimateDecimation) {
-            decimatedStep(s, s.boxSum * (1.0f / estimateDecimation));
-            s.boxSum = 0.0f;
-            s.boxCount = 0;
-        }
-        handOut(s, &out[i]);
-    }
+    for (int32_t at = 0; at < count; at += pieceSamples)
+        conditionPiece(s, in + at, out + at, std::min(pieceSamples, count - at));
 }
 
 void setConditioningRange(const ConditioningRange& range) {
@@ -206,7 +274,7 @@ const ConditionerState& conditionerState() {
 void resetConditioner() {
     state = ConditionerState{};
     state.enabled = true;
-    state.queueEnd = estimateDecimation;  // the queue starts with a box's length of silence
+    state.pendingCount = estimateDecimation;  // the output starts with a sum's length of silence
     // The analysis's own range, until a mode sets one.
     setConditioningRange({32.7f, 2100.0f, false});
 }

@@ -33,7 +33,6 @@ namespace veldra {
 
 inline constexpr int32_t highPassSections = 2;
 inline constexpr int32_t lowPassSections = 2;
-inline constexpr int32_t conditionerQueueSize = 8;
 
 // The range of notes a mode plays, from its open strings or its dial.
 struct ConditioningRange {
@@ -54,6 +53,9 @@ struct ConditionerState {
     PeriodEstimator estimator;          // where the note is; also the input's level
     bool gateOpen;                      // the input's level is above the gate
     bool noteInRange;                   // an estimate put a note in range since the gate opened
+    bool bandMoved;                     // an estimate moved bandHz; the filters follow it at
+                                        // that estimate's sample
+    double bandTo;                      // where it moved the band: bandHz unrounded
     int32_t belowRun;                   // estimates in a row that found only hum (Below)
     float lastLevel;                    // the estimator's level at the last estimate
     float bandPeak;                     // the band's peak envelope, sample units; held, then
@@ -65,9 +67,9 @@ struct ConditionerState {
     float boxSum;                       // input summed toward the next decimated sample
     int32_t boxCount;                   // input samples in boxSum, 0..3
     float recent[4];                    // the last four band samples after the gain, oldest first
-    float queue[conditionerQueueSize];  // output samples made and not yet handed out
-    uint32_t queueStart;                // next to hand out (wraps; the size's mask allows it)
-    uint32_t queueEnd;                  // next to fill; 1..4 ahead of queueStart between calls
+    float pending[estimateDecimation];  // output samples made and not yet handed out,
+                                        // oldest first
+    int32_t pendingCount;               // 1..4 between calls: 4 - boxCount
 };
 
 // Conditions count samples of in into out (count >= 0; in and out may be the same).

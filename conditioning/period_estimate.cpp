@@ -55,19 +55,21 @@ bool normalisedDifference(const PeriodEstimator& e, float* d) {
     for (int32_t i = 0; i < length; ++i)
         x[i] = e.ring[(e.written - static_cast<uint32_t>(length - i)) & (estimateRingSize - 1)];
     std::copy(x, x + e.window, window);
-    double energyBefore[paddedLength];  // energyBefore[i]: the sum of x[0 .. i - 1] squared
-    energyBefore[0] = 0.0;
-    for (int32_t i = 0; i < length; ++i)
-        energyBefore[i + 1] = energyBefore[i] + static_cast<double>(x[i]) * x[i];
-    const auto energyFrom = [&](int32_t i) { return energyBefore[i + e.window] - energyBefore[i]; };
+    // The energy of the stretch lag samples on, from the one before it.
+    double energy = 0.0;
+    for (int32_t i = 0; i < e.window; ++i)
+        energy += static_cast<double>(x[i]) * x[i];
+    const double windowEnergy = energy;
     float c[estimateRingSize / 2 + lagsAtOnce + 2];
     const int32_t windowLength = (e.window + lanes - 1) / lanes * lanes;
     for (int32_t lag = 1; lag <= last; lag += lagsAtOnce)
         lagProducts(window, windowLength, x, lag, c);
     double running = 0.0;
     for (int32_t lag = 1; lag <= last; ++lag) {
+        const double entering = x[lag - 1 + e.window], leaving = x[lag - 1];
+        energy += entering * entering - leaving * leaving;
         const double total =
-            std::max(0.0, energyFrom(0) + energyFrom(lag) - 2.0 * static_cast<double>(c[lag]));
+            std::max(0.0, windowEnergy + energy - 2.0 * static_cast<double>(c[lag]));
         running += total;
         d[lag] = running > 0.0 ? static_cast<float>(total * lag / running) : 1.0f;
     }
