@@ -30,6 +30,17 @@ constexpr int32_t belowRunToShut = 3;  // estimates, 70 ms
 // repeats this well, unless the level rose by attackRatio since the last estimate.
 constexpr float octaveHoldThreshold = 0.25f;
 constexpr float attackRatio = 2.0f;
+// A change of note: an estimate whose dip at the held note is shallower than
+// lostThreshold, while the level holds at sustainRatio of the last (a note dying away is
+// no change). A band that moves rings for a few periods and glides between the two notes,
+// which the analysis would take for a pitch of its own, and the old band dims a new note
+// below it: the input goes out unfiltered meanwhile, until settlePeriods of the new note
+// have passed. The unfiltered input loses its mean (DC) with a time constant of
+// 1 / meanStep decimated samples (90 ms).
+constexpr float lostThreshold = 0.5f;
+constexpr float sustainRatio = 0.9f;
+constexpr double settlePeriods = 4.0;
+constexpr float meanStep = 0.002f;
 
 // The gate, on the estimator's filtered level in sample units: open at 150 (-46.8 dBFS),
 // closed again under 65 (-54 dBFS): noise peaking at -50 dBFS stays out, a note peaking
@@ -76,6 +87,10 @@ void followEstimate(ConditionerState& s) {
     const PeriodEstimator& e = s.estimator;
     const float lastLevel = s.lastLevel;
     s.lastLevel = e.levelPeak;
+    // The held note gone (its period no longer repeats) while the sound holds its level.
+    s.bandLost = s.noteInRange && e.verdict != EstimateVerdict::Below &&
+                 e.levelPeak >= sustainRatio * lastLevel &&
+                 differenceAt(e, s.bandHz) > lostThreshold;
     if (e.verdict == EstimateVerdict::None) return;
     if (e.verdict == EstimateVerdict::Below) {
         // One estimate that loses a note in hum does not cut the note off; a run does.
@@ -118,22 +133,24 @@ constexpr int32_t pieceEstimates = pieceBoxes / estimateInterval + 1;
 
 // What the estimate pass leaves for the band's pass.
 struct EstimatePass {
-    bool open[pieceBoxes];           // the gain applies at this sum (else 0)
-    int32_t moveAt[pieceEstimates];  // sums at which the band moved, in order
-    double moveTo[pieceEstimates];   // to this note, Hz
-    int32_t moves;
+    struct Estimate {
+        int32_t at;     // the sum it was made with
+        bool lost;      // it lost the held note
+        bool moved;     // it moved the band ...
+        double bandTo;  // ... to this note, Hz
+    };
+    bool open[pieceBoxes];  // the gain applies at this sum (else 0)
+    Estimate estimates[pieceEstimates];
+    int32_t count;
 };
 
 void estimatePass(ConditionerState& s, const float* sums, int32_t boxes, EstimatePass& pass) {
-    pass.moves = 0;
+    pass.count = 0;
     for (int32_t b = 0; b < boxes; ++b) {
         if (feedPeriodEstimator(s.estimator, sums[b])) {
             s.bandMoved = false;
             followEstimate(s);
-            if (s.bandMoved) {
-                pass.moveAt[pass.moves] = b;
-                pass.moveTo[pass.moves++] = s.bandTo;
-            }
+            pass.estimates[pass.count++] = {b, s.bandLost, s.bandMoved, s.bandTo};
         }
         updateGate(s);
         pass.open[b] = s.gateOpen && s.noteInRange;
@@ -160,16 +177,45 @@ void bandPass(ConditionerState& s, const float* sums, int32_t boxes, const Estim
     float bandPeak = s.bandPeak, gain = s.gain;
     int32_t holdLeft = s.holdLeft;
     float p0 = s.recent[0], p1 = s.recent[1], p2 = s.recent[2], p3 = s.recent[3];
-    int32_t move = 0;
+    float bandSince = s.bandPeakSinceEstimate, inputSince = s.inputPeakSinceEstimate;
+    float inputMean = s.inputMean;
+    int32_t unfilteredLeft = s.unfilteredLeft;
+    int32_t next = 0;
     for (int32_t b = 0; b < boxes; ++b) {
-        if (move < pass.moves && pass.moveAt[move] == b) {
-            store();
-            placeBand(s, pass.moveTo[move++]);
-            load();
+        if (next < pass.count && pass.estimates[next].at == b) {
+            const EstimatePass::Estimate& estimate = pass.estimates[next++];
+            // The held note lost: the input goes out unfiltered (its level taken afresh)
+            // until the next estimate, and once the band has moved to a new note, until
+            // the band has settled on it.
+            if (estimate.lost) {
+                if (unfilteredLeft == 0) bandPeak = inputSince;
+                unfilteredLeft = std::max(unfilteredLeft, estimateInterval + 1);
+                holdLeft = 0;
+            }
+            if (estimate.moved) {
+                store();
+                placeBand(s, estimate.bandTo);
+                load();
+                if (unfilteredLeft > 0)
+                    unfilteredLeft =
+                        static_cast<int32_t>(settlePeriods * decimatedRate / estimate.bandTo);
+            }
+            bandSince = inputSince = 0.0f;
         }
         float y = sums[b];
         for (Biquad& q : filters)
             y = runBiquad(q, y);
+        const float input = sums[b] - inputMean;
+        inputMean += meanStep * input;
+        bandSince = std::max(bandSince, std::fabs(y));
+        inputSince = std::max(inputSince, std::fabs(input));
+        if (unfilteredLeft > 0) {
+            y = input;
+            if (--unfilteredLeft == 0) {  // back to the band, at the band's level
+                bandPeak = bandSince;
+                holdLeft = 0;
+            }
+        }
         // Peak hold: a peak near the envelope holds it for holdPeriods of the band's note,
         // so that a steady note gets a steady gain (no ripple for the detector to measure);
         // only when the peaks stay lower, as a note dies away, does the envelope fall.
@@ -192,6 +238,10 @@ void bandPass(ConditionerState& s, const float* sums, int32_t boxes, const Estim
     }
     store();
     s.bandPeak = bandPeak;
+    s.bandPeakSinceEstimate = bandSince;
+    s.inputPeakSinceEstimate = inputSince;
+    s.inputMean = inputMean;
+    s.unfilteredLeft = unfilteredLeft;
     s.gain = gain;
     s.holdLeft = holdLeft;
     s.recent[0] = p0;
@@ -269,6 +319,14 @@ void setConditioning(bool enabled) {
 
 const ConditionerState& conditionerState() {
     return state;
+}
+
+void restartConditioner() {
+    const bool enabled = state.enabled;
+    const ConditioningRange range = state.range;
+    resetConditioner();
+    state.enabled = enabled;
+    setConditioningRange(range);
 }
 
 void resetConditioner() {
