@@ -114,8 +114,7 @@ void followEstimate(ConditionerState& s) {
     s.bandMoved = true;
 }
 
-void updateGate(ConditionerState& s) {
-    const float level = s.estimator.levelPeak;
+void updateGate(ConditionerState& s, float level) {
     if (!s.gateOpen && level >= gateOpenLevel) {
         s.gateOpen = true;
     } else if (s.gateOpen && level < gateCloseLevel) {
@@ -146,14 +145,23 @@ struct EstimatePass {
 
 void estimatePass(ConditionerState& s, const float* sums, int32_t boxes, EstimatePass& pass) {
     pass.count = 0;
-    for (int32_t b = 0; b < boxes; ++b) {
-        if (feedPeriodEstimator(s.estimator, sums[b])) {
+    float levels[pieceBoxes];
+    const auto gate = [&](int32_t b) {
+        updateGate(s, levels[b]);
+        pass.open[b] = s.gateOpen && s.noteInRange;
+    };
+    for (int32_t b = 0; b < boxes;) {
+        bool estimated = false;
+        const int32_t last =
+            b + feedPeriodEstimator(s.estimator, sums + b, boxes - b, levels + b, estimated) - 1;
+        for (; b < last; ++b)
+            gate(b);
+        if (estimated) {  // made with the last sum, before its gate
             s.bandMoved = false;
             followEstimate(s);
-            pass.estimates[pass.count++] = {b, s.bandLost, s.bandMoved, s.bandTo};
+            pass.estimates[pass.count++] = {last, s.bandLost, s.bandMoved, s.bandTo};
         }
-        updateGate(s);
-        pass.open[b] = s.gateOpen && s.noteInRange;
+        gate(b++);
     }
 }
 

@@ -155,15 +155,27 @@ void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowest
     e.noteLag = std::clamp(lagOf(noteLowestHz), e.shortestLag + 1, e.longestLag);
 }
 
-bool feedPeriodEstimator(PeriodEstimator& e, float decimated) {
-    const float y = runBiquad(e.lowCut, decimated);
-    e.ring[e.written & (estimateRingSize - 1)] = y;
-    e.written += 1;
-    e.levelPeak = std::max(std::fabs(y), e.levelPeak * levelDecay);
-    if (++e.sinceEstimate < estimateInterval) return false;
-    e.sinceEstimate = 0;
-    estimate(e);
-    return true;
+int32_t feedPeriodEstimator(PeriodEstimator& e, const float* decimated, int32_t count,
+                            float* levels, bool& estimated) {
+    const int32_t take = std::min(count, estimateInterval - e.sinceEstimate);
+    Biquad lowCut = e.lowCut;
+    float level = e.levelPeak;
+    for (int32_t i = 0; i < take; ++i) {
+        const float y = runBiquad(lowCut, decimated[i]);
+        e.ring[(e.written + static_cast<uint32_t>(i)) & (estimateRingSize - 1)] = y;
+        level = std::max(std::fabs(y), level * levelDecay);
+        levels[i] = level;
+    }
+    e.lowCut = lowCut;
+    e.levelPeak = level;
+    e.written += static_cast<uint32_t>(take);
+    e.sinceEstimate += take;
+    estimated = e.sinceEstimate == estimateInterval;
+    if (estimated) {
+        e.sinceEstimate = 0;
+        estimate(e);
+    }
+    return take;
 }
 
 float differenceAt(const PeriodEstimator& e, double hz) {
