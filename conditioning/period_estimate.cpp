@@ -50,11 +50,18 @@ void lagProducts(const float* window, int32_t windowLength, const float* x, int3
 bool normalisedDifference(const PeriodEstimator& e, float* d) {
     const int32_t last = e.longestLag + 1;
     const int32_t length = e.window + last;
-    float x[paddedLength] = {};
-    float window[estimateRingSize / 2 + lanes] = {};
-    for (int32_t i = 0; i < length; ++i)
-        x[i] = e.ring[(e.written - static_cast<uint32_t>(length - i)) & (estimateRingSize - 1)];
+    // The newest length samples in order, in at most two pieces of the ring; zeros past
+    // them and past the window, where the last lags' sums read.
+    float x[paddedLength];
+    float window[estimateRingSize / 2 + lanes];
+    const auto start =
+        static_cast<int32_t>((e.written - static_cast<uint32_t>(length)) & (estimateRingSize - 1));
+    const int32_t first = std::min(length, estimateRingSize - start);
+    std::copy(e.ring + start, e.ring + start + first, x);
+    std::copy(e.ring, e.ring + (length - first), x + first);
+    std::fill(x + length, x + length + 2 * lanes, 0.0f);
     std::copy(x, x + e.window, window);
+    std::fill(window + e.window, window + e.window + lanes, 0.0f);
     // The energy of the stretch lag samples on, from the one before it.
     double energy = 0.0;
     for (int32_t i = 0; i < e.window; ++i)
