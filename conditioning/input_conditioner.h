@@ -11,6 +11,8 @@
 //      waveform is close to its fundamental and its second harmonic cannot make two rises
 //      per period; an estimate an octave up while the held note's period still repeats
 //      (a string whose fundamental dies first) leaves the band where it is;
+//      when an estimate loses the held note, the input goes out unfiltered until the band
+//      has settled on the next, so that a change of note reads as soon as on the raw road;
 //   3. an automatic gain brings the band's peak to -6 dBFS, held over 1.5 periods;
 //   4. a gate silences the output while the input's level is under the gate, and while no
 //      estimate has put a note in the mode's range since the gate opened: silence, faint
@@ -33,7 +35,6 @@ namespace veldra {
 
 inline constexpr int32_t highPassSections = 2;
 inline constexpr int32_t lowPassSections = 2;
-inline constexpr int32_t conditionerQueueSize = 8;
 
 // The range of notes a mode plays, from its open strings or its dial.
 struct ConditioningRange {
@@ -54,6 +55,14 @@ struct ConditionerState {
     PeriodEstimator estimator;          // where the note is; also the input's level
     bool gateOpen;                      // the input's level is above the gate
     bool noteInRange;                   // an estimate put a note in range since the gate opened
+    bool bandMoved;                     // an estimate moved bandHz; the filters follow it at
+                                        // that estimate's sample
+    double bandTo;                      // where it moved the band: bandHz unrounded
+    bool bandLost;                      // the last estimate lost the held note
+    float bandPeakSinceEstimate;        // the band's peak since the last estimate
+    float inputPeakSinceEstimate;       // the unfiltered input's, less its mean
+    float inputMean;                    // the decimated input's mean (DC), sample units
+    int32_t unfilteredLeft;             // decimated samples that still go out unfiltered
     int32_t belowRun;                   // estimates in a row that found only hum (Below)
     float lastLevel;                    // the estimator's level at the last estimate
     float bandPeak;                     // the band's peak envelope, sample units; held, then
@@ -65,9 +74,9 @@ struct ConditionerState {
     float boxSum;                       // input summed toward the next decimated sample
     int32_t boxCount;                   // input samples in boxSum, 0..3
     float recent[4];                    // the last four band samples after the gain, oldest first
-    float queue[conditionerQueueSize];  // output samples made and not yet handed out
-    uint32_t queueStart;                // next to hand out (wraps; the size's mask allows it)
-    uint32_t queueEnd;                  // next to fill; 1..4 ahead of queueStart between calls
+    float pending[estimateDecimation];  // output samples made and not yet handed out,
+                                        // oldest first
+    int32_t pendingCount;               // 1..4 between calls: 4 - boxCount
 };
 
 // Conditions count samples of in into out (count >= 0; in and out may be the same).
@@ -84,5 +93,9 @@ const ConditionerState& conditionerState();
 
 // Back to the start values: on, with Guitar's range, at rest.
 void resetConditioner();
+
+// Forgets the sound heard (the estimate, the band, the level, the gate) and keeps on/off
+// and the range: for a sound that has nothing to do with the one before.
+void restartConditioner();
 
 }  // namespace veldra

@@ -14,30 +14,73 @@ constexpr float noteOverHumThreshold = 0.7f;
 constexpr float nearDeepest = 0.1f;   // see findDip  // a note's dip under hum: see estimate
 constexpr float levelDecay = 0.996f;  // per decimated sample: a time constant of 45 ms
 
+// The products of the window with itself shifted by lagsAtOnce lags from first, summed
+// into c[first ..]. The window (zero past its end) is read once for all of them; each lag
+// has its own sums, so that no addition waits for the one before.
+using Lanes = float __attribute__((vector_size(32)));  // eight floats
+constexpr int32_t lanes = 8;
+constexpr int32_t lagsAtOnce = 4;
+constexpr int32_t paddedLength = estimateRingSize + 2 * lanes;
+
+#if defined(__x86_64__)
+// Each lane's arithmetic is the same with or without AVX, so both give the same bits.
+__attribute__((target_clones("avx", "default")))
+#endif
+void lagProducts(const float* window, int32_t windowLength, const float* x, int32_t first,
+                 float* c) {
+    Lanes sums[lagsAtOnce] = {};
+    for (int32_t j = 0; j < windowLength; j += lanes) {
+        Lanes a;
+        std::memcpy(&a, &window[j], sizeof a);
+        for (int32_t k = 0; k < lagsAtOnce; ++k) {
+            Lanes b;
+            std::memcpy(&b, &x[j + first + k], sizeof b);
+            sums[k] += a * b;
+        }
+    }
+    for (int32_t k = 0; k < lagsAtOnce; ++k) {
+        const Lanes& v = sums[k];
+        c[first + k] = ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
+    }
+}
+
 // The cumulative mean normalised difference of the newest e.window samples against
 // each lag, into d[lag] for 1 .. longestLag + 1; returns false when there is no energy.
+// Each lag's squared difference is the two stretches' energies less twice their product.
 bool normalisedDifference(const PeriodEstimator& e, float* d) {
-    using Lanes = float __attribute__((vector_size(16)));  // four floats, one SIMD register
     const int32_t last = e.longestLag + 1;
     const int32_t length = e.window + last;
-    float x[estimateRingSize];
-    for (int32_t i = 0; i < length; ++i)
-        x[i] = e.ring[(e.written - static_cast<uint32_t>(length - i)) & (estimateRingSize - 1)];
-    float running = 0.0f;
+    // The newest length samples in order, in at most two pieces of the ring; zeros past
+    // them and past the window, where the last lags' sums read.
+    float x[paddedLength];
+    float window[estimateRingSize / 2 + lanes];
+    const auto start =
+        static_cast<int32_t>((e.written - static_cast<uint32_t>(length)) & (estimateRingSize - 1));
+    const int32_t first = std::min(length, estimateRingSize - start);
+    std::copy(e.ring + start, e.ring + start + first, x);
+    std::copy(e.ring, e.ring + (length - first), x + first);
+    std::fill(x + length, x + length + 2 * lanes, 0.0f);
+    std::copy(x, x + e.window, window);
+    std::fill(window + e.window, window + e.window + lanes, 0.0f);
+    // The energy of the stretch lag samples on, from the one before it.
+    double energy = 0.0;
+    for (int32_t i = 0; i < e.window; ++i)
+        energy += static_cast<double>(x[i]) * x[i];
+    const double windowEnergy = energy;
+    float c[estimateRingSize / 2 + lagsAtOnce + 2];
+    const int32_t windowLength = (e.window + lanes - 1) / lanes * lanes;
+    for (int32_t lag = 1; lag <= last; lag += lagsAtOnce)
+        lagProducts(window, windowLength, x, lag, c);
+    double running = 0.0;
     for (int32_t lag = 1; lag <= last; ++lag) {
-        Lanes sum = {};
-        for (int32_t j = 0; j < e.window; j += 4) {
-            Lanes a, b;
-            std::memcpy(&a, &x[j], sizeof a);
-            std::memcpy(&b, &x[j + lag], sizeof b);
-            const Lanes diff = a - b;
-            sum += diff * diff;
-        }
-        const float total = (sum[0] + sum[1]) + (sum[2] + sum[3]);
+        const double entering = x[lag - 1 + e.window], leaving = x[lag - 1];
+        energy += entering * entering - leaving * leaving;
+        const double total =
+            std::max(0.0, windowEnergy + energy - 2.0 * static_cast<double>(c[lag]));
         running += total;
-        d[lag] = running > 0.0f ? total * static_cast<float>(lag) / running : 1.0f;
+        d[lag] = running > 0.0 ? static_cast<float>(total * lag / running) : 1.0f;
     }
-    return running > 0.0f;
+    return running > 0.0;
 }
 
 // The parabola through d at lag and its neighbours: where its bottom lies (an offset in
@@ -119,15 +162,27 @@ void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowest
     e.noteLag = std::clamp(lagOf(noteLowestHz), e.shortestLag + 1, e.longestLag);
 }
 
-bool feedPeriodEstimator(PeriodEstimator& e, float decimated) {
-    const float y = runBiquad(e.lowCut, decimated);
-    e.ring[e.written & (estimateRingSize - 1)] = y;
-    e.written += 1;
-    e.levelPeak = std::max(std::fabs(y), e.levelPeak * levelDecay);
-    if (++e.sinceEstimate < estimateInterval) return false;
-    e.sinceEstimate = 0;
-    estimate(e);
-    return true;
+int32_t feedPeriodEstimator(PeriodEstimator& e, const float* decimated, int32_t count,
+                            float* levels, bool& estimated) {
+    const int32_t take = std::min(count, estimateInterval - e.sinceEstimate);
+    Biquad lowCut = e.lowCut;
+    float level = e.levelPeak;
+    for (int32_t i = 0; i < take; ++i) {
+        const float y = runBiquad(lowCut, decimated[i]);
+        e.ring[(e.written + static_cast<uint32_t>(i)) & (estimateRingSize - 1)] = y;
+        level = std::max(std::fabs(y), level * levelDecay);
+        levels[i] = level;
+    }
+    e.lowCut = lowCut;
+    e.levelPeak = level;
+    e.written += static_cast<uint32_t>(take);
+    e.sinceEstimate += take;
+    estimated = e.sinceEstimate == estimateInterval;
+    if (estimated) {
+        e.sinceEstimate = 0;
+        estimate(e);
+    }
+    return take;
 }
 
 float differenceAt(const PeriodEstimator& e, double hz) {

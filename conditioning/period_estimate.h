@@ -57,9 +57,11 @@ struct PeriodEstimator {
 void resetPeriodEstimator(PeriodEstimator& e, double lowestHz, double noteLowestHz,
                           double highestHz, double lowCutHz);
 
-// Feeds one decimated sample; true when an estimate was made with it (verdict and period
-// new).
-bool feedPeriodEstimator(PeriodEstimator& e, float decimated);
+// Feeds decimated samples from count (>= 1) up to the first that makes an estimate, and
+// returns how many it took; levels[i] gets levelPeak after sample i. estimated: the last
+// one taken made an estimate (verdict and period new).
+int32_t feedPeriodEstimator(PeriodEstimator& e, const float* decimated, int32_t count,
+                            float* levels, bool& estimated);
 
 // How deep the last estimate's dip is near the period of hz (0 repeats exactly, 1 not at
 // all, also without an estimate): whether a note of hz still sounds.

@@ -121,6 +121,18 @@ Sound sine(double hz, double seconds, double peak) {
     return s;
 }
 
+// A sawtooth of twelve harmonics.
+Sound sawtooth(double hz, double seconds) {
+    Sound s(static_cast<size_t>(seconds * sampleRate));
+    for (size_t i = 0; i < s.size(); ++i) {
+        double v = 0.0;
+        for (int k = 1; k <= 12; ++k)
+            v += std::sin(twoPi * hz * k * static_cast<double>(i) / sampleRate) / k;
+        s[i] = static_cast<int16_t>(6000.0 * v);
+    }
+    return s;
+}
+
 // Mains hum: the mains frequency and three harmonics.
 Sound hum(double mains, double seconds, double peak) {
     Sound s(static_cast<size_t>(seconds * sampleRate));
@@ -223,6 +235,12 @@ TEST_F(ConditioningTest, ReadsNoLaterThanARefreshAfterTheRawRoad) {
         EXPECT_GE(c, 0) << from << " -> " << to;
         EXPECT_LE(c, r + 1) << from << " -> " << to;
     }
+    // A step down to a note below the held band's high-pass (Cello's G2 to C2), with the
+    // harmonics of a bowed string: read at the same refresh as raw.
+    const Sound bowed = then(sawtooth(98.0, 1.5), sawtooth(65.41, 1.5));
+    const int r = firstRight(tune(bowed, InstrumentKind::Cello, false), 65.41, 1.5);
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(firstRight(tune(bowed, InstrumentKind::Cello, true), 65.41, 1.5), r);
 }
 
 TEST_F(ConditioningTest, ReadsAFaintNoteAndALowStringWithAStrongSecondHarmonic) {
@@ -243,6 +261,21 @@ TEST_F(ConditioningTest, ReadsAFaintNoteAndALowStringWithAStrongSecondHarmonic) 
     }
     EXPECT_LT(shareRead(tune(e2, InstrumentKind::Guitar, false), 82.4, 0.5), 0.8);
     EXPECT_GT(shareRead(tune(e2, InstrumentKind::Guitar, true), 82.4, 0.5), 0.95);
+}
+
+TEST_F(ConditioningTest, AnInputThatComesBackMeetsAFreshStageInItsMode) {
+    tune(sine(659.3, 1.0, 16000.0), InstrumentKind::Violin, true);
+    const ConditionerState& s = conditionerState();
+    const float lowest = s.range.lowestHz;
+    ASSERT_NEAR(s.bandHz, 659.3, 30.0);
+    setInputLost(true);
+    setInputLost(false);
+    EXPECT_EQ(s.bandHz, lowest);  // the band back at the mode's lowest note
+    EXPECT_EQ(s.range.lowestHz, lowest);
+    EXPECT_EQ(s.bandPeak, 0.0f);  // no level, no estimate, gate shut
+    EXPECT_EQ(s.estimator.verdict, EstimateVerdict::None);
+    EXPECT_FALSE(s.gateOpen);
+    EXPECT_TRUE(s.enabled);
 }
 
 TEST_F(ConditioningTest, AllocatesNothingWhileSoundFlows) {

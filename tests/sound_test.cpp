@@ -43,6 +43,11 @@ TEST(SoundFileReaderTest, ValuesScaleClipAndNaNIsSilence) {
         path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 2,
         {1000.0f / 32768, -3000.0f / 32768, 1.0f / 32768, 2.0f / 32768, nan, 0.5f, inf, 0.0f});
     EXPECT_EQ(readFile(path), (std::vector<int16_t>{-1000, 1, 8192, 16384}));
+    // 16-bit stereo, mixed from the integers (libsndfile writes v * 32767, rounded).
+    writeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2,
+                   {1000.0f / 32767, -3000.0f / 32767, 1.0f / 32767, 2.0f / 32767, 1.0f, 1.0f,
+                    -1.0f, -32766.0f / 32767});
+    EXPECT_EQ(readFile(path), (std::vector<int16_t>{-1000, 1, 32767, -32766}));
 }
 
 // A 196 Hz sine at half scale keeps its pitch, its length and its level at every rate and

@@ -13,6 +13,7 @@ namespace {
 constexpr PipelineState startState() {
     PipelineState s{};
     s.refreshDivisor = 10;
+    s.drawsScreen = true;
     return s;
 }
 
@@ -53,13 +54,15 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     // What the analysis and the trace read: the conditioned copy, or the block itself with
     // conditioning off. A block longer than the copy's room goes through in parts, each
     // analysed and traced; the last part stands for the block in what follows.
+    // Without the screen the trace only keeps its history, as under backlog.
+    const bool traceUnseen = backlog || !s.drawsScreen;
     const int16_t* samples = block;
     if (conditionerState().enabled) {
         for (; count > conditionedCapacity;
              block += conditionedCapacity, count -= conditionedCapacity) {
             conditionBlock(block, conditioned, conditionedCapacity);
             trackBlock(conditioned, conditionedCapacity);
-            drawTrace(conditioned, conditionedCapacity, backlog, recentPeriod(0));
+            drawTrace(conditioned, conditionedCapacity, traceUnseen, recentPeriod(0));
         }
         conditionBlock(block, conditioned, count);
         samples = conditioned;
@@ -78,8 +81,8 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
         s.shownStable = stable;
         tuner_internal::noteDialReading(frequency, stable);
     }
-    drawTrace(samples, count, backlog, listedPeriod);
-    if (showFrame) {
+    drawTrace(samples, count, traceUnseen, listedPeriod);
+    if (showFrame && s.drawsScreen) {
         presentFrame();
         fadeInk();
     }
@@ -94,6 +97,10 @@ bool setRefreshDivisor(int32_t divisor) {
     if (divisor < 1 || divisor > sampleRate) return false;
     state.refreshDivisor = divisor;
     return true;
+}
+
+void setScreenDrawing(bool on) {
+    state.drawsScreen = on;
 }
 
 void setInputConditioning(bool on) {

@@ -41,6 +41,8 @@ struct PipelineState {
                                  // to know when the dial moved
     float shownFrequency;        // the frequency given to the dial at the last of them, Hz
     bool shownStable;            // the stable flag given with it
+    bool drawsScreen;            // false: the dial reads as usual but nothing is drawn or
+                                 // composed (a tool that shows no picture); true at start
 };
 
 // Analyses count samples (count >= 1); see above. block is only read during the call.
@@ -62,7 +64,12 @@ const PipelineState& pipelineState();
 // or off (--raw: the analysis and the trace read the blocks as they come).
 void setInputConditioning(bool on);
 
-// Back to the start values: divisor 10, nothing counted.
+// Whether blocks draw the trace and refresh points compose and fade the screen. Off, the
+// analysis, the dial's reading and the trace's history run as with it on; only the
+// drawing is left out, for a tool whose run shows no picture.
+void setScreenDrawing(bool on);
+
+// Back to the start values: divisor 10, nothing counted, the screen drawn.
 void resetBlockPipeline();
 
 }  // namespace veldra

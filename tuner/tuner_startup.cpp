@@ -84,6 +84,7 @@ void restartAnalysis() {
     setAnalysisRate(rate);
     restartValidator();
     resetDigitalSilence();
+    restartConditioner();
 }
 
 void resetTuner() {

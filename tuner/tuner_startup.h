@@ -52,7 +52,8 @@ void stopTuner();
 void resetTuner();
 
 // The analysis back to its start (the detector, the validator but for the tuning values the
-// mode set, the count of digital silence), at the rate it runs at: for a sound that has
+// mode set, the count of digital silence, the input conditioning's estimate, band and
+// level but for its range and on/off), at the rate it runs at: for a sound that has
 // nothing to do with the one before, as after a lost input.
 void restartAnalysis();
 

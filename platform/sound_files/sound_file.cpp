@@ -122,6 +122,7 @@ struct SoundFileReader::Impl {
     SoundFileError error;                  // why the last open or read failed
     SoundFileFormat format;                // what the open file holds
     std::vector<float> interleaved;        // raw frames from libsndfile, inputValues long
+    std::vector<int16_t> interleaved16;    // the same for 16-bit PCM, mixed from its integers
     std::vector<float> mono;               // mixed input of the resampler, monoValues long
     std::vector<float> converted;          // mixed or resampled output, monoValues long
     int32_t monoUsed = 0, monoFilled = 0;  // resampler input window in mono
@@ -291,7 +292,10 @@ bool SoundFileReader::Impl::openBytes() {
             return fail(SoundFileProblem::UnsupportedRate, why);
     }
     if (!format.passThrough) {
-        interleaved.assign(inputValues, 0.0f);
+        const bool integers = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+                              info.channels <= integerMixChannels;
+        interleaved.assign(integers ? 0 : inputValues, 0.0f);
+        interleaved16.assign(integers ? inputValues : 0, 0);
         mono.assign(monoValues, 0.0f);
         converted.assign(monoValues, 0.0f);
     }
@@ -344,7 +348,13 @@ bool SoundFileReader::rewind() {
 int32_t SoundFileReader::Impl::mixFrames(float* out, int32_t maxFrames) {
     const int32_t channels = format.channels;
     if (channels > inputValues) return 0;  // libsndfile refuses such files before this
-    const int32_t got = decode(interleaved.data(), std::min(maxFrames, inputValues / channels));
+    const int32_t frames = std::min(maxFrames, inputValues / channels);
+    if (!interleaved16.empty()) {
+        const int32_t got = decode(interleaved16.data(), frames);
+        mixToMono(interleaved16.data(), channels, got, out);
+        return got;
+    }
+    const int32_t got = decode(interleaved.data(), frames);
     mixToMono(interleaved.data(), channels, got, out);
     return got;
 }

@@ -82,6 +82,8 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         return fail(err, "cannot open the headless display");
     }
     setInputConditioning(!options.raw);
+    // Only the pictures look at the screen; the table and the CSV come from the dial.
+    setScreenDrawing(!options.pngPath.empty() || !options.framesDir.empty());
     for (InstrumentKind mode : options.modes)
         applyTunerMode(mode);
     if (options.choicesGiven) applyTunerChoices(options.choices);
