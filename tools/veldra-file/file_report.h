@@ -28,8 +28,11 @@ struct RefreshRow {
     char needle[12];      // "none", "low", "high" or the needle's angle index
 };
 
+// The first eight columns are the stable part: scripts may rely on them staying as they
+// are. The reading's columns after them say what the readout shows.
 inline constexpr const char* csvHeader =
     "block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle";
+inline constexpr const char* csvReadingHeader = ",note,cents,string";
 
 // What the dial was handed at the refresh point that block (1-based) just was, read from
 // the pipeline, the validator and the dial.
@@ -38,8 +41,14 @@ RefreshRow refreshRow(int64_t block);
 // block x 220 / 22050: the end of the refresh block in seconds of sound.
 double blockSeconds(int64_t block);
 
-// The CSV line of a row, without the newline.
+// The CSV line of a row, without the newline: the first eight columns.
 std::string csvLine(const RefreshRow& row);
+
+// The reading's columns, each after a comma: the note without its blank ("A4", "C#3"),
+// the signed cents from it to a tenth ("+4.3", "-12.0", "0.0"), the number of the
+// tuning's open string within a semitone; empty where nothing is read (reading not a
+// Reading) and, the string, where none is that near.
+std::string csvReadingColumns(const Readout& reading);
 
 // The table for a person, written as the refreshes come.
 class TableWriter {
