@@ -125,7 +125,7 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
     const int64_t atBlock = options.atGiven ? blockAt(options.atSeconds) : -1;
     const auto picture = [&] { return windowPicture(screen, options.screenOnly); };
     if (atBlock == 0) pictures.hold(picture());
-    std::vector<TakeReading> take;  // for the report: the readout at each refresh
+    std::vector<TakeReading> take;  // for the report: the stable reading at each refresh
     int16_t block[captureBlockSamples];
     int64_t blocks = 0;
     int32_t refreshes = pipelineState().dialRefreshes;
@@ -136,14 +136,12 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         if (pipelineState().dialRefreshes != refreshes) {
             refreshes = pipelineState().dialRefreshes;
             const RefreshRow row = refreshRow(blocks);
-            const Readout& reading = tunerState().reading;
             if (options.csv)
-                out << csvLine(row) << csvReadingColumns(reading) << '\n';
+                out << csvLine(row) << csvReadingColumns(row, kind) << '\n';
             else
                 table.add(row);
             if (!options.reportPath.empty())
-                take.push_back({blockSeconds(blocks),
-                                reading.kind == ReadoutKind::Reading ? reading.frequency : 0.0f});
+                take.push_back({blockSeconds(blocks), row.stable ? row.frequency : 0.0f});
             ok = outputTaken(out, error, signal) &&
                  (!pictures.framesWanted() || pictures.writeFrame(picture(), error));
         }

@@ -1,4 +1,6 @@
-// The notes a take held, found in what the readout said at each refresh.
+// The notes a take held, found in the dial's stable readings, one a refresh (the
+// frequencies of veldra-file's table and CSV, not the readout's steadied ones, which
+// lag behind a glide).
 //
 // A held note is a run of stable readings on one note lasting at least heldNoteSeconds. A
 // run ends when the note changes, when a reading lies more than heldNoteWander cents from
@@ -23,10 +25,10 @@ namespace veldra {
 inline constexpr double heldNoteSeconds = 0.3;  // shortest run that counts as held
 inline constexpr double heldNoteWander = 10.0;  // cents a run's readings may lie from its median
 
-// One refresh of the take as the readout said it.
+// One refresh of the take.
 struct TakeReading {
     double seconds;   // the refresh's time in the sound
-    float frequency;  // the steadied reading, Hz; 0 when nothing was read
+    float frequency;  // the stable reading, Hz; 0 when it was not stable
 };
 
 struct HeldNote {
