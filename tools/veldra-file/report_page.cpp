@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -35,12 +36,18 @@ std::string format(const char* pattern, double value) {
     return text;
 }
 
-// "m:ss.s"
+// "m:ss.s", or "m:ss" without the tenths.
 std::string clockTime(double seconds, bool tenths = true) {
-    const auto minutes = static_cast<long>(seconds / 60);
-    char text[32];
-    std::snprintf(text, sizeof text, tenths ? "%ld:%04.1f" : "%ld:%02.0f", minutes,
-                  seconds - 60.0 * static_cast<double>(minutes));
+    const int64_t unit = tenths ? 10 : 1;  // rounded first, so 119.97 s shows as 2:00.0
+    const auto count = static_cast<int64_t>(std::llround(seconds * static_cast<double>(unit)));
+    const int64_t minutes = count / (60 * unit), rest = count % (60 * unit);
+    char text[40];
+    if (tenths)
+        std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(minutes),
+                      static_cast<long long>(rest / 10), static_cast<long long>(rest % 10));
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(minutes),
+                      static_cast<long long>(rest));
     return text;
 }
 
@@ -145,7 +152,7 @@ std::string plot(const std::vector<TakeReading>& readings, const std::vector<Hel
         if (x1 >= labelsEnd) {
             svg += "<text class=\"note\" x=\"" + format("%.1f", x1) + "\" y=\"" +
                    format("%.1f", plotTop - 10) + "\">" + htmlEscaped(note.note.name) + "</text>\n";
-            labelsEnd = x1 + 30;
+            labelsEnd = x1 + 36;  // room for "C#4" and a gap
         }
     }
     return svg + "</svg>\n";
