@@ -234,10 +234,11 @@ TEST_F(VeldraFileProgramTest, PicturesAtTheEndAtAMomentAndAtEveryRefresh) {
     EXPECT_EQ(readWholeFile(file("screen.png")).substr(16, 8),
               std::string("\0\0\0\xF0\0\0\x01\x40", 8));  // 240 x 320
     // Beyond the end, or into a folder that is not there: one line, exit 1, no picture.
-    const Result late = run({"--png", file("late.png"), "--at", "3600", wav});
+    const Result late =
+        run({"--png", file("late.png"), "--report", file("late.html"), "--at", "3600", wav});
     EXPECT_EQ(late.exitCode, 1);
     expectOneErrorLine(late, "before --at 3600");
-    EXPECT_FALSE(fs::exists(file("late.png")));
+    EXPECT_FALSE(fs::exists(file("late.png")) || fs::exists(file("late.html")));
     const Result nowhere = run({"--png", file("no/such/x.png"), wav});  // checked before any work
     EXPECT_EQ(std::tuple(nowhere.exitCode, nowhere.out), std::tuple(1, ""));
     expectOneErrorLine(nowhere, "no/such/x.png");
@@ -279,6 +280,10 @@ TEST_F(VeldraFileProgramTest, APictureGoesOnlyWhereAPictureMayGo) {
         if (status != 0) expectOneErrorLine(r, png + ": "), expectOneErrorLine(r, said);
     }
     EXPECT_EQ(fs::status(file("fifo")).type(), fs::file_type::fifo);
+    // The report goes where a picture may go, and nowhere else.
+    const Result report = run({"--report", file("take-link.png"), wav});
+    EXPECT_EQ(report.exitCode, 2);
+    expectOneErrorLine(report, "--report would overwrite the sound file being tuned");
     EXPECT_TRUE(fs::is_symlink(file("dangling.png")) && !fs::exists(file("nothing")));
     EXPECT_EQ(readWholeFile(file("locked.png")), "old");
     EXPECT_EQ(readWholeFile(wav), original);
