@@ -2,7 +2,7 @@
 # installs what is missing (scripts/install-deps) before it builds.
 #
 #   make demo    the tuner in its window playing the built-in demo performance; without a
-#                display, veldra-file's table of it and its screen 9.5 s in (demo.png)
+#                display, veldra-file's table of it and its window 9.5 s in (demo.png)
 #   make test    the layer and format checks, then build and run every test: optimised,
 #                then the package's checks (tests/package_test.sh), then the browser
 #                build's (node and headless Chromium), then AddressSanitizer +
@@ -40,11 +40,11 @@ all: deps
 deps:
 	@scripts/install-deps
 
-# The picture is the screen 9.5 s into the performance, while the G string rings 10 cents
+# The picture is the window 9.5 s into the performance, while the G string rings 10 cents
 # sharp: the needle just past its ring.
 DEMO_PNG := demo.png
 # With a display the tuner plays the demo in its window; without one, veldra-file tells
-# what the dial shows and draws the screen 9.5 s in.
+# what the dial shows and draws the window 9.5 s in.
 demo: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/release -j $(JOBS) --target veldra veldra-file
@@ -52,7 +52,7 @@ demo: deps
 	  $(BUILD)/release/app/veldra --input demo; \
 	else \
 	  $(BUILD)/release/tools/veldra-file/veldra-file --demo --png $(DEMO_PNG) --at 9.5 && \
-	  echo && echo "No display here: the screen 9.5 s into the demo (the G string, 10 cents" \
+	  echo && echo "No display here: the window 9.5 s into the demo (the G string, 10 cents" \
 	    "sharp) is in $(abspath $(DEMO_PNG))"; \
 	fi
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace veldra {
@@ -126,23 +127,30 @@ int createTemporary(int folder, std::string& name) {
     return -1;
 }
 
-// Writes the encoded picture into the open temporary file, gives it the target's mode and
-// owner, and closes it; the caller removes the file when this fails. Durable: synced to the
-// disk before it is closed.
-bool writeAndClose(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, int32_t height,
-                   const Target& target, std::string& reason, bool durable = true) {
+// Writes the PNG of the picture into the open stream; false with reason set.
+bool encodePng(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, int32_t height,
+               std::string& reason) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
-    bool ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), 3 * width, nullptr) != 0;
+    const bool ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), 3 * width, nullptr) != 0;
     // A failed write leaves its mark on the stream (and its reason in errno).
     if (!ok)
         reason = std::ferror(file) ? systemReason("write failed")
                                    : std::string("PNG encoding failed: ") + image.message;
     png_image_free(&image);
+    return ok;
+}
+
+// Writes the content (encode) into the open temporary file, gives it the target's mode and
+// owner, and closes it; the caller removes the file when this fails. Durable: synced to the
+// disk before it is closed.
+bool writeAndClose(FILE* file, const std::function<bool(FILE*, std::string&)>& encode,
+                   const Target& target, std::string& reason, bool durable = true) {
+    bool ok = encode(file, reason);
     if (ok && (std::fflush(file) != 0 || (durable && fsync(fileno(file)) != 0))) {
         ok = false;
         reason = systemReason("write failed");
@@ -165,6 +173,34 @@ bool writeAndClose(FILE* file, const std::vector<uint8_t>& rgb, int32_t width, i
 }
 
 }  // namespace
+
+// The temporary file beside path's target, written by encode and left pending.
+bool prepareOutput(const std::string& path, const std::function<bool(FILE*, std::string&)>& encode,
+                   PendingPng& pending, std::string& error) {
+    if (path.empty()) return fail(error, path, "no file name");
+    Target target;
+    std::string reason;
+    if (!findTarget(path, target, reason)) {
+        if (target.folder >= 0) close(target.folder);
+        return fail(error, path, reason);
+    }
+    std::string temporary;
+    const int fd = createTemporary(target.folder, temporary);
+    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (file == nullptr) reason = systemReason("cannot create a temporary file beside it");
+    if (file == nullptr && fd >= 0) close(fd);
+    if (file == nullptr || !writeAndClose(file, encode, target, reason)) {
+        if (fd >= 0) unlinkat(target.folder, temporary.c_str(), 0);
+        close(target.folder);
+        return fail(error, path, reason);
+    }
+    pending.path_ = path;
+    pending.folder_ = target.folder;
+    pending.name_ = target.name;
+    pending.temporary_ = temporary;
+    pending.replaces_ = target.exists;
+    return true;
+}
 
 std::string outputLinkRefused(const std::string& path) {
     struct stat link {};
@@ -199,31 +235,27 @@ bool preparePng(const std::string& path, const uint16_t* pixels, int32_t width, 
                 PendingPng& pending, std::string& error) {
     pending.discard();
     if (pixels == nullptr || width <= 0 || height <= 0) return fail(error, path, "empty picture");
-    if (path.empty()) return fail(error, path, "no file name");
-    Target target;
-    std::string reason;
-    if (!findTarget(path, target, reason)) {
-        if (target.folder >= 0) close(target.folder);
-        return fail(error, path, reason);
-    }
     const std::vector<uint8_t> rgb =
         toRgb(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
-    std::string temporary;
-    const int fd = createTemporary(target.folder, temporary);
-    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
-    if (file == nullptr) reason = systemReason("cannot create a temporary file beside it");
-    if (file == nullptr && fd >= 0) close(fd);
-    if (file == nullptr || !writeAndClose(file, rgb, width, height, target, reason)) {
-        if (fd >= 0) unlinkat(target.folder, temporary.c_str(), 0);
-        close(target.folder);
-        return fail(error, path, reason);
-    }
-    pending.path_ = path;
-    pending.folder_ = target.folder;
-    pending.name_ = target.name;
-    pending.temporary_ = temporary;
-    pending.replaces_ = target.exists;
-    return true;
+    return prepareOutput(
+        path,
+        [&](FILE* file, std::string& reason) {
+            return encodePng(file, rgb, width, height, reason);
+        },
+        pending, error);
+}
+
+bool prepareTextFile(const std::string& path, std::string_view text, PendingPng& pending,
+                     std::string& error) {
+    pending.discard();
+    return prepareOutput(
+        path,
+        [&](FILE* file, std::string& reason) {
+            if (std::fwrite(text.data(), 1, text.size(), file) == text.size()) return true;
+            reason = systemReason("write failed");
+            return false;
+        },
+        pending, error);
 }
 
 // ---- commit ----
@@ -267,7 +299,10 @@ bool writeNewPngFile(const std::string& path, const uint16_t* pixels, int32_t wi
     std::string reason;
     const std::vector<uint8_t> rgb =
         toRgb(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
-    if (!writeAndClose(file, rgb, width, height, Target{}, reason, false)) {
+    const auto encode = [&](FILE* out, std::string& why) {
+        return encodePng(out, rgb, width, height, why);
+    };
+    if (!writeAndClose(file, encode, Target{}, reason, false)) {
         unlink(path.c_str());
         return fail(error, path, reason);
     }

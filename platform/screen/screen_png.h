@@ -27,7 +27,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace veldra {
 
@@ -71,8 +74,8 @@ class PendingPng {
     void discard();
 
   private:
-    friend bool preparePng(const std::string&, const uint16_t*, int32_t, int32_t, PendingPng&,
-                           std::string&);
+    friend bool prepareOutput(const std::string&, const std::function<bool(FILE*, std::string&)>&,
+                              PendingPng&, std::string&);
     std::string path_;       // the destination as given, for messages
     int folder_ = -1;        // the target's folder, open while pending
     std::string name_;       // the target's name in it
@@ -82,5 +85,9 @@ class PendingPng {
 
 bool preparePng(const std::string& path, const uint16_t* pixels, int32_t width, int32_t height,
                 PendingPng& pending, std::string& error);
+
+// The same for a text file (a page): the same destinations, written the same way.
+bool prepareTextFile(const std::string& path, std::string_view text, PendingPng& pending,
+                     std::string& error);
 
 }  // namespace veldra

@@ -49,7 +49,7 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             hasValue = true;
         }
         const bool takesValue = arg == "--png" || arg == "--at" || arg == "--frames" ||
-                                choiceOption(arg) == ChoiceOption::TakesValue;
+                                arg == "--report" || choiceOption(arg) == ChoiceOption::TakesValue;
         if (takesValue && !hasValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -72,6 +72,14 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             options.csv = true;
         } else if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--screen-only") {
+            options.screenOnly = true;
+        } else if (arg == "--report") {
+            if (value.empty()) {
+                error = "--report needs a file name";
+                return false;
+            }
+            options.reportPath = value;
         } else if (choiceOption(arg) != ChoiceOption::No) {
             if (!readChoiceOption(arg, value, given, error)) return false;
             // Each --mode is a mode command of its own, applied in order.
@@ -146,9 +154,13 @@ std::string fileUsage() {
            "  --csv           one CSV line per refresh instead of the table\n"
            "  --raw           feed the samples to the analysis untouched, without the input\n"
            "                  conditioning (band, gain and gate)\n"
-           "  --png FILE      write the 240 x 320 screen after the last block\n"
+           "  --report FILE   write a practice report of the take, an HTML page: the cents\n"
+           "                  against time, the notes held, how often in tune\n"
+           "  --png FILE      write the window (the screen, the readout below it) after the\n"
+           "                  last block\n"
            "  --at SECONDS    ... or as it stands at that point of the sound\n"
-           "  --frames DIR    write the screen at every refresh, DIR/frame-000001.png, ...\n"
+           "  --frames DIR    write the window at every refresh, DIR/frame-000001.png, ...\n"
+           "  --screen-only   the pictures show the 240 x 320 screen alone\n"
            "  --demo          tune the built-in demo performance instead of a file\n"
            "  --help          show this text\n"
            "  --version       show the version\n"

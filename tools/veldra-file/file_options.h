@@ -2,7 +2,8 @@
 //
 //   veldra-file [--mode NAME]... [--tuning NAME] [--a4 HZ] [--flats | --sharps]
 //               [--strings-from-highest | --strings-from-lowest]
-//               [--csv] [--raw] [--png FILE [--at SECONDS]] [--frames DIR] FILE
+//               [--csv] [--raw] [--report FILE] [--png FILE [--at SECONDS]]
+//               [--frames DIR] [--screen-only] FILE
 //   veldra-file --demo [options]      the built-in demo performance instead of a file
 //   veldra-file --tuning list         every mode's tunings
 //   veldra-file --help | --version
@@ -37,12 +38,14 @@ struct FileOptions {
     // starts exactly as the tuner does.
     bool choicesGiven = false;
     PlayerChoices choices;
-    bool csv = false;        // one CSV line per refresh instead of the table
-    bool raw = false;        // the samples reach the analysis unconditioned
-    std::string pngPath;     // screen picture to write; empty for none
-    bool atGiven = false;    // the picture is taken at atSeconds, not at the end
-    double atSeconds = 0.0;  // seconds of sound, >= 0
-    std::string framesDir;   // folder for one picture per refresh; empty for none
+    bool csv = false;         // one CSV line per refresh instead of the table
+    bool raw = false;         // the samples reach the analysis unconditioned
+    std::string pngPath;      // screen picture to write; empty for none
+    bool atGiven = false;     // the picture is taken at atSeconds, not at the end
+    double atSeconds = 0.0;   // seconds of sound, >= 0
+    std::string framesDir;    // folder for one picture per refresh; empty for none
+    bool screenOnly = false;  // the pictures show the screen without the readout strip
+    std::string reportPath;   // the practice report's page to write; empty for none
 };
 
 // Reads argv[1..argc-1] into options. On a usage error returns false with error set to

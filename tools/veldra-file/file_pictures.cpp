@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "tools/veldra-file/file_signals.h"
@@ -63,18 +64,23 @@ std::string systemReason() {
     return std::strerror(errno);
 }
 
+int32_t pictureRows(const std::vector<uint16_t>& picture) {
+    return static_cast<int32_t>(picture.size() / screenWidth);
+}
+
 }  // namespace
 
 // ---- prepare ----
 bool RunPictures::prepare(const InputIdentity* input, std::string& error, int& status) {
     status = 1;
     error.clear();
-    if (!pngPath_.empty()) {
+    for (const auto& [path, option] : {std::pair(pngPath_, "--png"), {reportPath_, "--report"}}) {
+        if (path.empty()) continue;
         PngDestination destination;
-        if (!checkPngDestination(pngPath_, destination, error)) return false;
+        if (!checkPngDestination(path, destination, error)) return false;
         if (input != nullptr && destination.exists && destination.device == input->device &&
             destination.inode == input->inode) {
-            error = pngPath_ + ": --png would overwrite the sound file being tuned";
+            error = path + ": " + option + " would overwrite the sound file being tuned";
             status = 2;
             return false;
         }
@@ -123,10 +129,10 @@ bool RunPictures::prepare(const InputIdentity* input, std::string& error, int& s
 }
 
 // ---- frames and picture ----
-bool RunPictures::writeFrame(const HeadlessScreen& screen, std::string& error) {
+bool RunPictures::writeFrame(const std::vector<uint16_t>& picture, std::string& error) {
     if (framesDir_.empty()) return true;
     const std::string path = framesDir_ + "/" + staging_ + "/" + frameName(frames_ + 1);
-    if (!writeNewPngFile(path, screen.snapshot().data(), screenWidth, screenHeight, error)) {
+    if (!writeNewPngFile(path, picture.data(), screenWidth, pictureRows(picture), error)) {
         // The message names the frame as the folder will hold it.
         error = framesDir_ + "/" + frameName(frames_ + 1) + error.substr(path.size());
         return false;
@@ -135,14 +141,18 @@ bool RunPictures::writeFrame(const HeadlessScreen& screen, std::string& error) {
     return true;
 }
 
-void RunPictures::hold(const HeadlessScreen& screen) {
-    held_ = screen.snapshot();
+void RunPictures::hold(std::vector<uint16_t> picture) {
+    held_ = std::move(picture);
 }
 
-bool RunPictures::finish(const HeadlessScreen& screen, std::string& error) {
+bool RunPictures::finish(const std::vector<uint16_t>& now, std::string& error) {
     if (pngPath_.empty()) return true;
-    const std::vector<uint16_t> now = held_.empty() ? screen.snapshot() : held_;
-    return preparePng(pngPath_, now.data(), screenWidth, screenHeight, picture_, error);
+    const std::vector<uint16_t>& picture = held_.empty() ? now : held_;
+    return preparePng(pngPath_, picture.data(), screenWidth, pictureRows(picture), picture_, error);
+}
+
+bool RunPictures::finishReport(const std::string& page, std::string& error) {
+    return reportPath_.empty() || prepareTextFile(reportPath_, page, report_, error);
 }
 
 // ---- commit and discard ----
@@ -206,6 +216,7 @@ bool RunPictures::commit(std::string& error) {
     // the run has succeeded; one that comes later is too late to undo it.
     holdEndingSignals(true);
     if (ok && stopped()) ok = false;
+    if (ok && report_.pending()) ok = report_.commit(error);
     if (ok && picture_.pending()) ok = picture_.commit(error);
     if (!ok) {
         // Back as it was: this run's frames into the private folder (discard removes them),
@@ -238,6 +249,7 @@ bool RunPictures::commit(std::string& error) {
 
 void RunPictures::discard() {
     picture_.discard();
+    report_.discard();
     if (!staging_.empty()) {
         const int staged = openat(folder_, staging_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (staged >= 0) {

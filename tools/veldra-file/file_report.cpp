@@ -56,6 +56,19 @@ std::string csvLine(const RefreshRow& row) {
            "," + std::to_string(row.recentCount) + "," + row.needle;
 }
 
+std::string csvReadingColumns(const RefreshRow& row, InstrumentKind kind) {
+    if (!row.stable) return ",,,";
+    const NoteReading note = nameNote(row.frequency);
+    std::string name;
+    for (char c : note.name)
+        if (c != ' ' && c != '\0') name += c;
+    char cents[16];
+    const double tenths = std::round(note.cents * 10.0) / 10.0;
+    std::snprintf(cents, sizeof cents, tenths == 0.0 ? "0.0" : "%+.1f", tenths);
+    const StringMatch string = nearestString(kind, row.frequency);
+    return "," + name + "," + cents + "," + (string.found ? std::to_string(string.number) : "");
+}
+
 void TableWriter::begin(const std::string& title, const std::string& source) {
     out_ << title << "  (" << source << ")\n";
     char heads[96];

@@ -28,8 +28,11 @@ struct RefreshRow {
     char needle[12];      // "none", "low", "high" or the needle's angle index
 };
 
+// The first eight columns are the stable part: scripts may rely on them staying as they
+// are. The reading's columns after them name the stable frequency as a player reads it.
 inline constexpr const char* csvHeader =
     "block,time_s,frequency_hz,stable,period,recent_period,recent_count,needle";
+inline constexpr const char* csvReadingHeader = ",note,cents,string";
 
 // What the dial was handed at the refresh point that block (1-based) just was, read from
 // the pipeline, the validator and the dial.
@@ -38,8 +41,14 @@ RefreshRow refreshRow(int64_t block);
 // block x 220 / 22050: the end of the refresh block in seconds of sound.
 double blockSeconds(int64_t block);
 
-// The CSV line of a row, without the newline.
+// The CSV line of a row, without the newline: the first eight columns.
 std::string csvLine(const RefreshRow& row);
+
+// The reading's columns, each after a comma, for a stable row: the note of its frequency
+// without the blank ("A4", "C#3"), the signed cents from it to a tenth ("+4.3", "-12.0",
+// "0.0"), the number of kind's open string within a semitone, as the table says them;
+// empty where nothing is read (row not stable) and, the string, where none is that near.
+std::string csvReadingColumns(const RefreshRow& row, InstrumentKind kind);
 
 // The table for a person, written as the refreshes come.
 class TableWriter {

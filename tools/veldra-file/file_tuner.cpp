@@ -20,6 +20,8 @@
 #include "tools/veldra-file/file_pictures.h"
 #include "tools/veldra-file/file_report.h"
 #include "tools/veldra-file/file_signals.h"
+#include "tools/veldra-file/report_page.h"
+#include "tools/veldra-file/window_picture.h"
 #include "tuner/tuner.h"
 #include "views/views.h"
 
@@ -63,11 +65,27 @@ bool outputTaken(std::ostream& out, std::string& error, int& signal) {
     return false;
 }
 
+// What the report says of the take and how it was read.
+TakeFacts takeFacts(const SoundSource& source, const FileOptions& options, int64_t blocks) {
+    TakeFacts facts;
+    facts.source = source.demo ? "built-in demo performance" : options.input;
+    facts.seconds = blockSeconds(blocks);
+    facts.sampleRate = source.demo ? sampleRate : source.reader.format().sampleRate;
+    facts.channels = source.demo ? 1 : source.reader.format().channels;
+    const PlayerChoices& choices = tunerChoices();
+    instrumentName(facts.mode, choices.mode);
+    facts.tuning = playedTuning(choices.mode)->name;
+    facts.reference = choices.referenceA4 != 0
+                          ? "A4 = " + std::to_string(choices.referenceA4) + " Hz"
+                          : "A4 = 439.96 Hz (the scale's own)";
+    return facts;
+}
+
 // ---- run ----
 // The run over an opened source, to the sound's end.
 int runTuner(SoundSource& source, const FileOptions& options, const InputIdentity* input,
              std::ostream& out, std::ostream& err) {
-    RunPictures pictures(options.pngPath, options.framesDir);
+    RunPictures pictures(options.pngPath, options.framesDir, options.reportPath);
     std::string error;
     int status = 1;
     if (!pictures.prepare(input, error, status)) return fail(err, error, status);
@@ -99,7 +117,7 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         tableTitle += ", A4 = " + std::to_string(tunerChoices().referenceA4) + " Hz";
     TableWriter table(out, kind);
     if (options.csv)
-        out << csvHeader << '\n';
+        out << csvHeader << csvReadingHeader << '\n';
     else
         table.begin(tableTitle,
                     source.demo ? "built-in demo performance" : printableText(options.input));
@@ -107,7 +125,9 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
     bool ok = outputTaken(out, error, signal);
 
     const int64_t atBlock = options.atGiven ? blockAt(options.atSeconds) : -1;
-    if (atBlock == 0) pictures.hold(screen);
+    const auto picture = [&] { return windowPicture(screen, options.screenOnly); };
+    if (atBlock == 0) pictures.hold(picture());
+    std::vector<TakeReading> take;  // for the report: the stable reading at each refresh
     int16_t block[captureBlockSamples];
     int64_t blocks = 0;
     int32_t refreshes = pipelineState().dialRefreshes;
@@ -119,12 +139,15 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
             refreshes = pipelineState().dialRefreshes;
             const RefreshRow row = refreshRow(blocks);
             if (options.csv)
-                out << csvLine(row) << '\n';
+                out << csvLine(row) << csvReadingColumns(row, kind) << '\n';
             else
                 table.add(row);
-            ok = outputTaken(out, error, signal) && pictures.writeFrame(screen, error);
+            if (!options.reportPath.empty())
+                take.push_back({blockSeconds(blocks), row.stable ? row.frequency : 0.0f});
+            ok = outputTaken(out, error, signal) &&
+                 (!pictures.framesWanted() || pictures.writeFrame(picture(), error));
         }
-        if (blocks == atBlock) pictures.hold(screen);
+        if (blocks == atBlock) pictures.hold(picture());
     }
     // The blocks ended: with the sound, on a failure, or on a signal.
     if (endingSignal() != 0) signal = endingSignal();
@@ -141,7 +164,13 @@ int runTuner(SoundSource& source, const FileOptions& options, const InputIdentit
         error = (source.demo ? std::string("demo") : options.input) + when;
         ok = false;
     }
-    if (ok) ok = pictures.finish(screen, error);
+    if (ok && pictures.pictureWanted()) ok = pictures.finish(picture(), error);
+    if (ok && !options.reportPath.empty()) {
+        const std::string page =
+            practiceReport(takeFacts(source, options, blocks), take, tunerChoices().mode,
+                           1.0 / pipelineState().refreshDivisor);
+        ok = pictures.finishReport(page, error);
+    }
     closeDisplay();
     if (ok && !options.csv) table.end();
     if (ok) {
