@@ -94,17 +94,18 @@ async function page(wav, measureCpu) {
     const { page: pids, all } = pageProcesses(browser.process().pid);
     if (pids.length !== 2) throw new Error('cannot find the page\'s renderer and the audio service');
     const counters = () => tab.evaluate(() => [window.veldraPage.presents,
-      window.veldraPage.refreshes(), window.veldraPage.uploaded || 0]);
-    const [presents0, refreshes0, uploaded0] = await counters();
+      window.veldraPage.refreshes(), window.veldraPage.uploaded || 0, window.veldraPage.frames || 0]);
+    const [presents0, refreshes0, uploaded0, frames0] = await counters();
     const before = cpuTicks(pids), beforeAll = cpuTicks(all), start = performance.now();
     await sleep(10000);
     const used = cpuTicks(pids) - before, wall = (performance.now() - start) / 1000;
     const usedAll = cpuTicks(all) - beforeAll;
-    const [presents1, refreshes1, uploaded1] = await counters();
+    const [presents1, refreshes1, uploaded1, frames1] = await counters();
     return { firstFrame, cpu: 100 * used / ticks / wall, cpuAll: 100 * usedAll / ticks / wall,
              framesPerSecond: (presents1 - presents0) / wall,
              refreshesPerSecond: (refreshes1 - refreshes0) / wall,
-             uploadedPerSecond: Math.round((uploaded1 - uploaded0) / wall) };
+             uploadedPerSecond: Math.round((uploaded1 - uploaded0) / wall),
+             drawnPerSecond: (frames1 - frames0) / wall };
   } finally {
     await browser.close();
     await server.close();
@@ -132,7 +133,8 @@ try {
       const m = await page(wav, true);
       console.log(`page CPU over 10 s (renderer + audio service): ${m.cpu.toFixed(1)} % of a core ` +
                   `(all of Chromium's processes ${m.cpuAll.toFixed(1)} %), ` +
-                  `${m.framesPerSecond.toFixed(1)} screens/s, ${m.uploadedPerSecond} pixels uploaded/s`);
+                  `${m.framesPerSecond.toFixed(1)} screens/s presented, ${m.drawnPerSecond.toFixed(1)} frames drawn, ` +
+                  `${m.uploadedPerSecond} pixels uploaded/s`);
     }
   } else {
     await allFigures();

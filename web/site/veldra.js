@@ -13,6 +13,7 @@ const height = 320;
 const page = window.veldraPage = {
   presents: 0,           // screens presented by the program
   readouts: 0,           // readout strips presented
+  frames: 0,             // animation frames that wrote to a canvas
   uploaded: 0,           // pixels written to the canvases (only what changed)
   firstGestureAt: null,  // performance.now() of the first tap or key: the start-up notice's OK
   firstFrameMs: null,    // from then to the first screen with a reading on it
@@ -97,6 +98,7 @@ let readoutSurface = null;  // made with the first strip, which brings its rows
 let drawPending = false;
 function draw() {
   drawPending = false;
+  page.frames++;
   screenSurface.draw();
   if (readoutSurface) readoutSurface.draw();
 }
