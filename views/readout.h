@@ -27,9 +27,9 @@
 namespace veldra {
 
 // The strip's size in the handheld's pixels: as wide as the screen, as tall as the note and
-// the cents (40 rows), the string's line and the fine meter below them.
+// the cents, the string's line and the fine meter below them.
 inline constexpr int32_t readoutWidth = 240;
-inline constexpr int32_t readoutHeight = 80;
+inline constexpr int32_t readoutHeight = 64;
 
 enum class ReadoutKind : int32_t {
     Empty,        // the dial shows no needle

@@ -20,7 +20,7 @@ try {
     await page.setViewport({ width: 844, height: 390, isMobile: true, hasTouch: true });
     await t.waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
   } else {
-    await page.setViewport({ width: 480, height: 800 });  // the screen and the strip, doubled
+    await page.setViewport({ width: 480, height: 768 });  // the screen and the strip, doubled
   }
   await page.keyboard.press('Enter');
   await t.waitFor(page, () => window.veldraPage.refreshes() >= 25);

@@ -54,10 +54,10 @@ function measure(page) {
       screen: box('screen'), readout: box('readout'), body: box('device'),
       scroll: [scroller.scrollWidth, scroller.scrollHeight],
       // The strip's words: the note left of x 82, the cents' number right of it (its word is
-      // shorter), the frequency in the small letters at the top right.
-      note: inkRows(0, 0, 82, 40) * scale,
-      cents: inkRows(82, 0, 160, 40) * scale,
-      small: inkRows(170, 0, 240, 17) * scale,
+      // shorter), above the string's line; the frequency's small letters at the top right.
+      note: inkRows(0, 0, 82, 27) * scale,
+      cents: inkRows(82, 0, 150, 27) * scale,
+      small: inkRows(200, 0, 240, 15) * scale,
     });
   })));
 }
