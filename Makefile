@@ -18,6 +18,8 @@
 #                (scripts/accuracy-bench: conditioned, --raw and aubio's yin side by side)
 #   make web     the browser build: the site in build/web (em++ with the native tree's
 #                glyph tables; the tuner for node beside it in build/wasm)
+#   make serve-web  the browser build over HTTPS to phones on the local network
+#                (scripts/serve-web; SERVE_PORT, 8443)
 #   make run     build and start veldra on the microphone
 #   make clean   remove the build trees
 
@@ -31,7 +33,7 @@ export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps demo check format test test-release test-package test-web test-asan \
-	test-tsan test-fuzz fuzz fuzz-build package soak bench run web clean
+	test-tsan test-fuzz fuzz fuzz-build package soak bench run web serve-web clean
 
 all: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -102,6 +104,13 @@ web: deps
 	  -DVELDRA_SITE=$(abspath $(WEB_SITE)) $(CMAKE_FLAGS)
 	$(EMSCRIPTEN_ENV) cmake --build $(WASM_BUILD) -j $(JOBS)
 	@echo "The site is in $(abspath $(WEB_SITE))"
+
+# The site over HTTPS on this machine's network address, with a self-signed certificate
+# made once in build/serve-web: a phone's browser gives the microphone only to a secure page.
+SERVE_PORT ?= 8443
+serve-web: web
+	scripts/serve-web --port $(SERVE_PORT) --site $(abspath $(WEB_SITE)) \
+	  --certs $(abspath $(BUILD))/serve-web
 
 # The pinned puppeteer-core (web/package-lock.json), for the browser tests and the web
 # scripts; it downloads no browser: they drive Debian's Chromium.

@@ -15,15 +15,21 @@ namespace {
 constexpr ColourRef ringOrange = colourRefFromRgb565(scaleColour);
 constexpr int32_t inTune = 5;  // whole cents: the needle's green within, the rings' orange beyond
 
-constexpr int32_t wordsHeight = 40;  // rows of the note, the cents and the string
+// The words, over the fine meter: the note and the cents' number large, on one baseline
+// (their capitals reach 22 rows above it); the frequency small at the top right; the
+// string's line small below them.
+constexpr int32_t largeBaseline = 25;
+constexpr int32_t hertzTop = 0;
+constexpr int32_t stringTop = 27;
 constexpr int32_t margin = 6;
 constexpr int32_t detailLeft = 82;  // where the cents and the string start, right of the note
+constexpr int32_t labelGap = 4;     // between the cents' number and its word
 
 // The fine meter, in the rows below the words.
-constexpr int32_t meterReach = 50;                 // cents either side of the note
-constexpr int32_t meterCentre = readoutWidth / 2;  // x of 0 cents
-constexpr int32_t meterPixelsPerCent = 2;          // -50..+50 cents over x 20..220
-constexpr int32_t meterTop = wordsHeight + 2;
+constexpr int32_t meterReach = 50;                      // cents either side of the note
+constexpr int32_t meterCentre = readoutWidth / 2;       // x of 0 cents
+constexpr int32_t meterPixelsPerCent = 2;               // -50..+50 cents over x 20..220
+constexpr int32_t meterTop = 45;                        // below the string's descenders
 constexpr int32_t meterBottom = readoutHeight - 2;      // exclusive; the needle's full height
 constexpr int32_t tickHeight = 6, longTickHeight = 10;  // every 5 cents, every 10
 constexpr int32_t needleHalfWidth = 1;                  // the needle is 3 pixels wide
@@ -34,9 +40,10 @@ ColourRef centsColour(bool inTuneNow) {
     return inTuneNow ? needleColour : ringOrange;
 }
 
+// Over the black the strip was cleared to: lines whose boxes overlap keep each other's ink.
 void line(const PixelCanvas& strip, const GlyphFont& font, const char* text, int32_t x, int32_t y,
           ColourRef colour) {
-    drawTextLine(strip, font, text, x, y, colour, colourBlack);
+    drawTextLineOver(strip, font, text, x, y, colour);
 }
 
 // A sentence in the middle of the strip, broken into lines where it does not fit; one too
@@ -82,15 +89,25 @@ void drawMeter(const PixelCanvas& strip, const ReadoutWords& w) {
 
 void drawReading(const PixelCanvas& strip, const ReadoutFonts& fonts, const ReadoutWords& w) {
     const int32_t top = strip.clip.top, left = strip.clip.left;
-    line(strip, *fonts.note, w.note, left + margin,
-         top + (wordsHeight - fonts.note->lineHeight) / 2, colourWhite);
+    const int32_t largeTop = top + largeBaseline - fonts.note->ascent;
+    line(strip, *fonts.note, w.note, left + margin, largeTop, colourWhite);
     drawMeter(strip, w);
-    const int32_t upper = top + wordsHeight / 2 - fonts.text->lineHeight;
-    const int32_t lower = top + wordsHeight / 2;
-    line(strip, *fonts.text, w.cents, left + detailLeft, upper, centsColour(w.centsInTune));
+    // The cents' number as large as the note, to be read from a music stand; its word small
+    // on the same baseline.
+    const std::string_view cents = w.cents;
+    const size_t space = cents.find(' ');
+    char number[sizeof w.cents] = {};
+    cents.copy(number, std::min(space, sizeof number - 1));
+    const ColourRef centsShade = centsColour(w.centsInTune);
+    line(strip, *fonts.note, number, left + detailLeft, largeTop, centsShade);
+    line(strip, *fonts.text, space == std::string_view::npos ? "" : w.cents + space + 1,
+         left + detailLeft + textWidth(*fonts.note, number) + labelGap,
+         top + largeBaseline - fonts.text->ascent, centsShade);
     line(strip, *fonts.text, w.hertz,
-         left + readoutWidth - margin - textWidth(*fonts.text, w.hertz), upper, colourWhite);
+         left + readoutWidth - margin - textWidth(*fonts.text, w.hertz), top + hertzTop,
+         colourWhite);
     if (w.string[0] == '\0') return;
+    const int32_t lower = top + stringTop;
     line(strip, *fonts.text, w.string, left + detailLeft, lower, colourWhite);
     line(strip, *fonts.text, w.stringCents,
          left + readoutWidth - margin - textWidth(*fonts.text, w.stringCents), lower,

@@ -1,6 +1,6 @@
 // The readout: what the dial shows, in words and numbers, for a strip below the handheld's
-// screen (in the desktop window, and in the browser): the note and its octave large; the
-// cents from the nearest note, and in a mode with strings the nearest open string and the
+// screen (in the desktop window, and in the browser): the note and its octave and the cents
+// from the nearest note large; in a mode with strings the nearest open string and the
 // cents from it, as veldra-file's table says them; the frequency. Below the words a fine
 // meter: the cents from the note from -50 to +50, two pixels a cent, a tick every 5 cents
 // (taller every 10), the in-tune zone (within 5 cents) in dark green behind its needle.
@@ -26,8 +26,8 @@
 
 namespace veldra {
 
-// The strip's size in the handheld's pixels: as wide as the screen, as tall as the note's
-// words (40 rows) and the fine meter below them.
+// The strip's size in the handheld's pixels: as wide as the screen, as tall as the note and
+// the cents, the string's line and the fine meter below them.
 inline constexpr int32_t readoutWidth = 240;
 inline constexpr int32_t readoutHeight = 64;
 

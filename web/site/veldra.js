@@ -13,6 +13,8 @@ const height = 320;
 const page = window.veldraPage = {
   presents: 0,           // screens presented by the program
   readouts: 0,           // readout strips presented
+  frames: 0,             // animation frames that wrote to a canvas
+  uploaded: 0,           // pixels written to the canvases (only what changed)
   firstGestureAt: null,  // performance.now() of the first tap or key: the start-up notice's OK
   firstFrameMs: null,    // from then to the first screen with a reading on it
   micFailure: '',        // why the microphone could not be had ('' while it could)
@@ -35,8 +37,6 @@ let program = null;  // the module, once it has started
 const device = document.getElementById('device');
 const screen = document.getElementById('screen');
 const readout = document.getElementById('readout');
-const screenContext = screen.getContext('2d', { alpha: false });
-const image = screenContext.createImageData(width, height);
 
 // RGB565 to RGBA as the desktop's window shows it: each channel's top bits repeated into
 // its low bits (0xAABBGGRR in little-endian memory).
@@ -47,62 +47,111 @@ for (let p = 0; p < 65536; p++) {
                 ((r << 3) | (r >> 2))) >>> 0;
 }
 
-// The readout strip below the screen (views/readout.h, drawn by the program): its rows
-// come with the first strip.
-const readoutContext = readout.getContext('2d', { alpha: false });
-let readoutImage = null;
+// A canvas that the program's pictures (RGB565) are written to: only the rectangle that
+// differs from the picture before is converted and uploaded, so a needle's move costs the
+// needle's few rows and a still screen nothing.
+function surface(canvas, rows) {
+  const context = canvas.getContext('2d', { alpha: false });
+  const image = context.createImageData(width, rows);
+  const out = new Uint32Array(image.data.buffer);
+  const shown = new Uint16Array(width * rows);
+  let dirty = null;  // [left, top, right, bottom) not yet on the canvas
+  let first = true;  // nothing shown yet: all of it differs
 
-function convert(pixels, into) {
-  const out = new Uint32Array(into.data.buffer);
-  for (let i = 0; i < pixels.length; i++) out[i] = colours[pixels[i]];
+  function take(pixels) {
+    let left = width, top = rows, right = 0, bottom = 0;
+    for (let y = 0, i = 0; y < rows; y++) {
+      for (let x = 0; x < width; x++, i++) {
+        const p = pixels[i];
+        if (p === shown[i] && !first) continue;
+        shown[i] = p;
+        out[i] = colours[p];
+        if (x < left) left = x;
+        if (x >= right) right = x + 1;
+        if (y < top) top = y;
+        bottom = y + 1;
+      }
+    }
+    first = false;
+    if (right === 0) return false;
+    dirty = dirty === null ? [left, top, right, bottom]
+      : [Math.min(dirty[0], left), Math.min(dirty[1], top),
+         Math.max(dirty[2], right), Math.max(dirty[3], bottom)];
+    return true;
+  }
+
+  function draw() {
+    if (dirty === null) return;
+    const [left, top, right, bottom] = dirty;
+    context.putImageData(image, 0, 0, left, top, right - left, bottom - top);
+    page.uploaded += (right - left) * (bottom - top);
+    dirty = null;
+  }
+  return { take, draw };
 }
+
+const screenSurface = surface(screen, height);
+let readoutSurface = null;  // made with the first strip, which brings its rows
 
 // The program presents only when its screen changed (ten times a second while tuning);
 // the canvases are written at the next animation frame, once however many came before.
-let screenPending = false;
-let readoutPending = false;
+let drawPending = false;
 function draw() {
-  if (screenPending) screenContext.putImageData(image, 0, 0);
-  if (readoutPending) readoutContext.putImageData(readoutImage, 0, 0);
-  screenPending = readoutPending = false;
+  drawPending = false;
+  page.frames++;
+  screenSurface.draw();
+  if (readoutSurface) readoutSurface.draw();
 }
 function schedule() {
-  if (!screenPending && !readoutPending) requestAnimationFrame(draw);
+  if (!drawPending) requestAnimationFrame(draw);
+  drawPending = true;
 }
 
 function present(pixels) {
-  convert(pixels, image);
   page.presents++;
   if (page.firstFrameMs === null && page.firstGestureAt !== null &&
       program && program._veldra_web_refreshes() > 0) {
     page.firstFrameMs = performance.now() - page.firstGestureAt;
   }
-  schedule();
-  screenPending = true;
+  if (screenSurface.take(pixels)) schedule();
 }
 
 function presentReadout(pixels, rows) {
-  if (readoutImage === null) {
+  if (readoutSurface === null) {
     readout.height = rows;
-    readoutImage = readoutContext.createImageData(width, rows);
+    readoutSurface = surface(readout, rows);
     readout.hidden = false;
     fit();
   }
-  convert(pixels, readoutImage);
   page.readouts++;
-  schedule();
-  readoutPending = true;
+  if (readoutSurface.take(pixels)) schedule();
 }
 
-// The largest size at which the screen (and the readout strip below it, once it shows)
-// fits the viewport, portrait or landscape.
+// The largest sizes at which the screen and the readout strip (once it shows) fit what the
+// safe area leaves: one above the other at the same scale, or, where that makes the screen
+// larger (a phone on its side), side by side, the strip taking the width the screen leaves.
+const gap = 8;  // CSS px between them side by side
 function fit() {
-  const rows = height + (readout.hidden ? 0 : readout.height);
-  const scale = Math.min(window.innerWidth / width, window.innerHeight / rows);
-  for (const canvas of [screen, readout]) {
-    canvas.style.width = `${Math.floor(canvas.width * scale)}px`;
-    canvas.style.height = `${Math.floor(canvas.height * scale)}px`;
+  const room = { width: device.clientWidth, height: device.clientHeight };
+  if (room.width === 0 || room.height === 0) return;
+  const strip = readout.hidden ? 0 : readout.height;
+  const stacked = Math.min(room.width / width, room.height / (height + strip));
+  const beside = strip === 0 ? 0 : Math.min(room.height / height, room.width / 2 / width);
+  const sideBySide = beside > stacked;
+  let screenScale = stacked, stripScale = stacked;
+  if (sideBySide) {
+    screenScale = beside;
+    stripScale = Math.min((room.width - gap - Math.floor(width * beside)) / width,
+                          room.height / strip);
   }
+  device.classList.toggle('side-by-side', sideBySide);
+  readout.style.marginLeft = sideBySide ? `${gap}px` : '0';
+  size(screen, screenScale);
+  size(readout, stripScale);
+}
+function size(canvas, scale) {
+  canvas.style.width = `${Math.floor(canvas.width * scale)}px`;
+  canvas.style.height = `${Math.floor(canvas.height * scale)}px`;
 }
 window.addEventListener('resize', fit);
 fit();
