@@ -212,12 +212,14 @@ let microphone = takeMicrophone();  // its answer: '' or why not; null: let go w
 
 // The context and its worklet are made as the page loads, so that the notice's OK only has
 // to resume it (browsers let sound start only from a gesture); until then it is suspended.
-// It plays nothing, so where the browser can it renders to no output device at all (that
+// It runs at the device's own rate (none asked for), so that the browser converts nothing:
+// the program converts to its rate with its own resampler, the same in every browser. It
+// plays nothing, so where the browser can it renders to no output device at all (that
 // saves a device stream and its thread), and with 60 ms of latency its audio thread wakes
-// for several render quanta at a time rather than for each (5.8 ms): together about half
-// of the page's CPU while tuning. The tuner shows ten screens a second, so 60 ms more
-// between the string and the needle does not show.
-const audio = new AudioContext({ sampleRate: 22050, latencyHint: 0.06, sinkId: { type: 'none' } });
+// for several render quanta at a time rather than for each (2.7 ms at 48 kHz): together
+// about half of the page's CPU while tuning. The tuner shows ten screens a second, so 60 ms
+// more between the string and the needle does not show.
+const audio = new AudioContext({ latencyHint: 0.06, sinkId: { type: 'none' } });
 const worklet = audio.audioWorklet.addModule('capture-worklet.js');
 if (audio.state === 'running') audio.suspend();
 
@@ -370,6 +372,7 @@ program = await createVeldra({
   veldraSetTitle: (title) => { document.title = title; },
   veldraOpenMicrophone: openMicrophone,
   veldraCloseMicrophone: closeMicrophone,
+  veldraSoundRate: () => audio.sampleRate,
   veldraEnded: ended,
   veldraWakeUp: null,  // set while the program waits (window_backend_web.cpp)
 });
