@@ -25,6 +25,14 @@ const page = window.veldraPage = {
   // of item index of the open menu (all 0: none).
   controlRect: (id) => [0, 1, 2, 3].map((side) => program._veldra_web_control_rect(id, side)),
   menuItemRect: (index) => [0, 1, 2, 3].map((side) => program._veldra_web_menu_item_rect(index, side)),
+  // What the readout shows: { note ('A 2'), cents (the signed whole number shown),
+  // frequency (Hz) }, or null while it shows no reading.
+  reading: () => {
+    const words = (part) => (program ? program.UTF8ToString(program._veldra_web_reading_words(part)) : '');
+    const note = words(0);
+    if (!note) return null;
+    return { note, cents: parseInt(words(1), 10), frequency: program._veldra_web_reading_frequency() };
+  },
   microphoneLive: () => stream !== null && stream.getTracks().some((k) => k.readyState === 'live'),
 };
 
