@@ -277,8 +277,12 @@ async function openMicrophone() {
   }
   startAudio();
   await worklet;
+  // WebKit runs only the nodes the destination pulls: the node's output (silence, as it
+  // writes none) goes there.
   capture = new AudioWorkletNode(audio, 'veldra-capture', {
-    numberOfInputs: 1, numberOfOutputs: 0, channelCount: 1, channelCountMode: 'explicit' });
+    numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [1], channelCount: 1,
+    channelCountMode: 'explicit' });
+  capture.connect(audio.destination);
   capture.port.onmessage = (event) => heard(event.data);
   connect();
   recording = true;
@@ -289,7 +293,10 @@ async function openMicrophone() {
 function closeMicrophone() {
   recording = false;
   disconnect();
-  if (capture) capture.port.onmessage = null;
+  if (capture) {
+    capture.port.onmessage = null;
+    capture.disconnect();
+  }
   capture = null;
   if (audio) audio.suspend();
   if (wakeLock) wakeLock.release();

@@ -15,7 +15,7 @@ const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 // ---- servers ----
 
 // A child that is ended (and waited for) by stop().
-function child(command, args, options = {}) {
+export function child(command, args, options = {}) {
   const process = spawn(command, args, { stdio: ['ignore', 'ignore', 'pipe'], ...options });
   let errors = '';
   process.stderr.on('data', (d) => { errors += d; });
@@ -75,7 +75,7 @@ export async function startPulse(folder) {
 
 // An X server on a display it picks itself; display is ':N'.
 export async function startXvfb() {
-  const server = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+  const server = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1024x2048x24', '-nolisten', 'tcp'],
                        { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
   const ended = new Promise((resolve) => server.on('exit', resolve));
   let number = '';
@@ -129,7 +129,10 @@ export async function waitFor(driver, predicate, timeout = 15000, ...args) {
   const end = Date.now() + timeout;
   for (;;) {
     if (await driver.evaluate(predicate, ...args)) return;
-    if (Date.now() > end) throw new Error(`waited ${timeout} ms for ${predicate}`);
+    if (Date.now() > end) {
+      const page = await driver.evaluate(() => JSON.stringify(window.veldraPage));
+      throw new Error(`waited ${timeout} ms for ${predicate}; the page: ${page}`);
+    }
     await pause(50);
   }
 }
@@ -158,8 +161,8 @@ const okButton = 1012;  // the start-up notice's OK (app/resource_script.h)
 const noticeShown = (id) => window.veldraPage && window.veldraPage.presents > 0 &&
                             window.veldraPage.controlRect(id)[2] > 0;
 
-// The page at url on a phone-sized viewport: the start-up notice, its OK by a tap, the
-// first reading within 300 ms, the needle where veldra-file has it, and the readout within
+// The page at url on a phone-sized viewport: the start-up notice, its OK by a tap (figures'
+// pointer says whether it came as a touch), the first reading within 300 ms, the needle where veldra-file has it, and the readout within
 // 2 cents of veldra-file's reading every second for 10 s. Returns the figures.
 export async function checkTuning(driver, url, reference) {
   await driver.url(url);
@@ -169,16 +172,29 @@ export async function checkTuning(driver, url, reference) {
   // The player reads the notice; meanwhile the microphone the page asked for as it loaded
   // starts (a fresh sound server's first sound takes about 2 s to reach its recorders).
   await pause(readingTheNotice);
+  await driver.evaluate(() => {
+    document.getElementById('screen').addEventListener('pointerdown', (event) => {
+      window.tappedWith = event.pointerType;
+    }, { once: true });
+  });
   await tapControl(driver, okButton);
+  const pointer = await driver.evaluate(() => window.tappedWith);
   await waitFor(driver, () => window.veldraPage.firstFrameMs !== null);
   const first = await driver.evaluate(() => window.veldraPage.firstFrameMs);
   assert.ok(first <= 300, `first reading ${first.toFixed(0)} ms after OK`);
 
+  // The needle: the median distance from veldra-file's over three screens, a refresh
+  // or more apart, so that one screen drawn while the machine was busy does not decide.
   await waitFor(driver, () => window.veldraPage.refreshes() >= 30);
-  const needle = needleCentre(await screenPixels(driver));
-  assert.ok(needle !== null && reference.needle !== null, 'a needle on both screens');
-  const off = Math.hypot(needle[0] - reference.needle[0], needle[1] - reference.needle[1]);
-  assert.ok(off <= 2, `needle at ${needle}, veldra-file's at ${reference.needle}`);
+  const distances = [];
+  for (let i = 0; i < 3; i++) {
+    const needle = needleCentre(await screenPixels(driver));
+    assert.ok(needle !== null && reference.needle !== null, 'a needle on both screens');
+    distances.push(Math.hypot(needle[0] - reference.needle[0], needle[1] - reference.needle[1]));
+    await pause(150);
+  }
+  const off = distances.sort((a, b) => a - b)[1];
+  assert.ok(off <= 2, `needle ${distances.map((d) => d.toFixed(1))} px from veldra-file's`);
 
   const cents = [];
   for (let second = 0; second < 10; second++) {
@@ -189,7 +205,7 @@ export async function checkTuning(driver, url, reference) {
     cents.push(reading.cents);
     await pause(1000);
   }
-  return { firstMs: first, needleOff: off, cents, viewport };
+  return { firstMs: first, needleOff: off, cents, viewport, pointer };
 }
 
 // After the visit, with the server stopped: the page comes from the service worker and

@@ -2,6 +2,7 @@
 // WebDriver BiDi) on a phone's viewport, touched, its microphone a real A string 10 cents
 // sharp through a PulseAudio server of the test's own: see engines.mjs for the checks.
 // Firefox starts desktop helpers that outlive it when it sees a display, so it gets none.
+import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
@@ -42,6 +43,7 @@ test('Firefox tunes a real tone as veldra-file does, on a phone by touch, and of
     };
     const figures = await e.checkTuning(driver, server.url, reference);
     context.diagnostic(`Firefox: ${JSON.stringify(figures)}`);
+    assert.equal(figures.pointer, 'touch');
     await e.checkOffline(driver, server);
   } finally {
     if (browser) await browser.close();
