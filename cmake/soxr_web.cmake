@@ -1,8 +1,8 @@
 # libsoxr for the browser build: the release Debian packages (0.1.3), its source taken
 # from Debian's archive and checked against the sha256 that Debian's signed .dsc gives,
-# built with emcc as a static library. Only the single-precision engine is kept (the
-# resampler's high quality uses no other); WebAssembly has no SSE, so it is soxr's plain C
-# path, and one thread (no OpenMP). WebAssembly checks a function's type at every call
+# built with emcc as a static library, for size (the same arithmetic, a smaller download).
+# The double-precision engines are left out (the resampler's high quality uses the single
+# one); WebAssembly has no SSE, so it is soxr's plain C path, and one thread (no OpenMP). WebAssembly checks a function's type at every call
 # through a pointer, and the plain path's transform table holds callbacks cast from other
 # types: soxr-web-callbacks.patch gives each the type it is called through. Gives the
 # imported target soxr_web.
@@ -18,7 +18,7 @@ ExternalProject_Add(soxr_source
   PREFIX ${soxr_prefix}
   PATCH_COMMAND patch -p1 -i ${CMAKE_CURRENT_LIST_DIR}/soxr-web-callbacks.patch
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
-             -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=${soxr_prefix}
+             -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX=${soxr_prefix}
              -DCMAKE_C_FLAGS=-ffp-contract=off -Wno-dev
              -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTS=OFF -DWITH_OPENMP=OFF
              -DWITH_LSR_BINDINGS=OFF -DWITH_CR32S=OFF -DWITH_CR64=OFF -DWITH_CR64S=OFF
