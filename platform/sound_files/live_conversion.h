@@ -27,9 +27,10 @@ class LiveConversion {
     bool isOpen() const { return open_; }
 
     // Converts count values, handing each run of samples made to deliver(samples, n).
-    // False with error set if the conversion fails.
+    // False with error set if the conversion fails or was never opened.
     template <typename Deliver>
     bool convert(const float* values, size_t count, Deliver&& deliver, std::string& error) {
+        if (!open_) return error = "the conversion is not open", false;
         for (size_t done = 0; done < count;) {
             const size_t n = std::min(chunk, count - done);
             for (size_t i = 0; i < n; ++i)

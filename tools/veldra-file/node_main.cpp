@@ -8,11 +8,11 @@
 // whether to tune raw (1, as veldra-file --raw) or conditioned (0), then
 // vfn_block for every 220-sample block (written at vfn_block_buffer first), which returns
 // the CSV line of a refresh point or null. Or, for the page's microphone road, vfn_road
-// with the rate of the sound after vfn_start, then vfn_sound for each piece of float values
-// (written at vfn_sound_buffer first): converted to the tuner's rate as the page's program
-// converts them (platform/sound_files/live_conversion.h), it returns the CSV lines of the
-// refresh points the piece made, one a line (empty for none). vfn_demo runs the demo performance
-// through the tuner as the pipeline benchmark does.
+// with the rate of the sound after vfn_start, then vfn_sound for each piece of float
+// values (written at vfn_sound_buffer first): converted to the tuner's rate as the page's
+// program converts them (platform/sound_files/live_conversion.h), it returns the CSV lines
+// of the refresh points the piece made, one a line (empty for none). vfn_demo runs the
+// demo performance through the tuner as the pipeline benchmark does.
 #include <emscripten.h>
 
 #include <algorithm>
