@@ -147,12 +147,12 @@ async function screenPixels(driver) {
 
 // A tap on the middle of control id of the dialog in front, in page coordinates.
 async function tapControl(driver, id) {
-  const [x, y] = await driver.evaluate((control) => {
+  const [x, y] = await driver.evaluate((control, width, height) => {
     const [left, top, right, bottom] = window.veldraPage.controlRect(control);
     const box = document.getElementById('screen').getBoundingClientRect();
-    return [box.left + (left + right) / 2 * box.width / 240,
-            box.top + (top + bottom) / 2 * box.height / 320];
-  }, id);
+    return [box.left + (left + right) / 2 * box.width / width,
+            box.top + (top + bottom) / 2 * box.height / height];
+  }, id, t.width, t.height);
   await driver.tap(Math.round(x), Math.round(y));
 }
 
@@ -161,9 +161,10 @@ const okButton = 1012;  // the start-up notice's OK (app/resource_script.h)
 const noticeShown = (id) => window.veldraPage && window.veldraPage.presents > 0 &&
                             window.veldraPage.controlRect(id)[2] > 0;
 
-// The page at url on a phone-sized viewport: the start-up notice, its OK by a tap (figures'
-// pointer says whether it came as a touch), the first reading within 300 ms, the needle where veldra-file has it, and the readout within
-// 2 cents of veldra-file's reading every second for 10 s. Returns the figures.
+// The page at url on a phone-sized viewport: the start-up notice, its OK by a tap (the
+// figures' pointer says whether it came as a touch), the first reading within 300 ms, the
+// needle where veldra-file has it, and the readout within 2 cents of veldra-file's
+// reading every second for 10 s. Returns the figures.
 export async function checkTuning(driver, url, reference) {
   await driver.url(url);
   await waitFor(driver, noticeShown, 20000, okButton);
@@ -198,12 +199,12 @@ export async function checkTuning(driver, url, reference) {
 
   const cents = [];
   for (let second = 0; second < 10; second++) {
+    if (second > 0) await pause(1000);
     const reading = await driver.evaluate(() => window.veldraPage.reading());
     assert.ok(reading !== null && reading.note === 'A 2', `reading ${JSON.stringify(reading)}`);
     assert.ok(Math.abs(reading.cents - reference.cents) <= 2,
               `readout ${reading.cents} cents, veldra-file ${reference.cents.toFixed(2)}`);
     cents.push(reading.cents);
-    await pause(1000);
   }
   return { firstMs: first, needleOff: off, cents, viewport, pointer };
 }
