@@ -5,7 +5,7 @@
 #                display, veldra-file's table of it and its window 9.5 s in (demo.png)
 #   make test    the layer and format checks, then build and run every test: optimised,
 #                then the package's checks (tests/package_test.sh), then the browser
-#                build's (node and headless Chromium), then AddressSanitizer +
+#                build's (node; Chromium, Firefox and WebKit), then AddressSanitizer +
 #                UBSan, then the capture tests under ThreadSanitizer, then each fuzz
 #                target for FUZZ_SECONDS (60 s; the two side by side)
 #   make package the Debian package of the optimised build: build/veldra_VERSION_ARCH.deb
@@ -118,8 +118,9 @@ WEB_MODULES := web/node_modules/.package-lock.json
 $(WEB_MODULES): web/package-lock.json
 	cd web && npm ci --no-audit --no-fund
 
-# The browser tests (web/tests) start a server and a browser: once, against the optimised
-# native build's pictures, never under the sanitizers.
+# The browser tests (web/tests) start a server and a browser (Chromium, Firefox, WebKit;
+# the last two with a PulseAudio server of their own, WebKit under Xvfb): once, against the
+# optimised native build's pictures, never under the sanitizers.
 test-web: web $(WEB_MODULES)
 	cmake --build $(BUILD)/release -j $(JOBS) --target veldra-file veldra-screens
 	cd web && node --test tests/*.test.mjs

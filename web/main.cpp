@@ -53,6 +53,20 @@ extern "C" EMSCRIPTEN_KEEPALIVE int32_t veldra_web_menu_item_rect(int32_t index,
     return side == 0 ? r.left : side == 1 ? r.top : side == 2 ? r.right : r.bottom;
 }
 
+// What the readout shows, for the page's tests: its note ("A 2") and cents ("+4 cents") as
+// worded on the strip (part 0 and 1), empty while it shows no reading; and the frequency
+// it shows them for, Hz.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* veldra_web_reading_words(int32_t part) {
+    static veldra::ReadoutWords words;
+    const veldra::Readout& shown = veldra::desktopReadout();
+    words = shown.kind == veldra::ReadoutKind::Reading ? veldra::wordReadout(shown)
+                                                       : veldra::ReadoutWords{};
+    return part == 0 ? words.note : words.cents;
+}
+extern "C" EMSCRIPTEN_KEEPALIVE double veldra_web_reading_frequency() {
+    return veldra::desktopReadout().frequency;
+}
+
 int main() {
     using namespace veldra;
     const std::unique_ptr<WindowBackEnd> backEnd = makeWebBackEnd(readoutHeight);

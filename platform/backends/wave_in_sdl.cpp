@@ -58,57 +58,38 @@ class PulseWithoutSharedMemory {
 // ---- the conversion ----
 
 // SDL's float frames at the device's rate and channels, as the stream's mono 16-bit
-// samples at its rate, through fixed buffers.
+// samples at its rate: mixed to mono, then the live inputs' one road (live_conversion.h),
+// through fixed buffers.
 class Conversion {
   public:
     bool prepare(int32_t channels, int32_t inputRate, int32_t outputRate, int32_t chunkFrames,
                  std::string& error) {
         channels_ = channels;
         chunk_ = chunkFrames;
-        resampler_.close();
-        if (inputRate != outputRate && !resampler_.open(inputRate, outputRate, error)) return false;
         mono_.assign(static_cast<size_t>(chunk_), 0.0f);
-        converted_.assign(static_cast<size_t>(chunk_), 0.0f);
-        samples_.assign(static_cast<size_t>(chunk_), 0);
-        return true;
+        return road_.open(inputRate, outputRate, error);
     }
 
     // frames interleaved frames in; the samples go to device.
     void run(const float* frames, int32_t count, WaveInDevice& device) {
         std::string error;
+        const auto deliver = [&device](const int16_t* samples, size_t n) {
+            device.record(reinterpret_cast<const uint8_t*>(samples), n * sizeof(int16_t));
+        };
         for (int32_t done = 0; done < count;) {
             const int32_t n = std::min(chunk_, count - done);
             mixToMono(frames + static_cast<ptrdiff_t>(done) * channels_, channels_, n,
                       mono_.data());
             done += n;
-            if (!resampler_.isOpen()) {
-                deliver(mono_.data(), static_cast<size_t>(n), device);
-                continue;
-            }
-            for (size_t used = 0; used < static_cast<size_t>(n);) {
-                size_t taken = 0, given = 0;
-                if (!resampler_.process(mono_.data() + used, static_cast<size_t>(n) - used, taken,
-                                        converted_.data(), converted_.size(), given, error))
-                    return;
-                used += taken;
-                deliver(converted_.data(), given, device);
-                if (taken == 0 && given == 0) break;
-            }
+            if (!road_.convert(mono_.data(), static_cast<size_t>(n), deliver, error)) return;
         }
     }
 
   private:
-    void deliver(const float* values, size_t count, WaveInDevice& device) {
-        for (size_t i = 0; i < count; ++i)
-            samples_[i] = toSample16(values[i]);
-        device.record(reinterpret_cast<const uint8_t*>(samples_.data()), count * sizeof(int16_t));
-    }
-
     int32_t channels_ = 1;
-    int32_t chunk_ = 0;  // frames converted at a time
-    Resampler resampler_;
-    std::vector<float> mono_, converted_;
-    std::vector<int16_t> samples_;
+    int32_t chunk_ = 0;  // frames mixed at a time
+    LiveConversion road_;
+    std::vector<float> mono_;
 };
 
 // ---- the microphone ----

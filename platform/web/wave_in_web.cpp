@@ -3,6 +3,7 @@
 #include <emscripten.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/sound_files/sound_files.h"
 
@@ -11,23 +12,22 @@ namespace {
 
 // ---- the page's side ----
 
-// Waits for the page's microphone: 0 when it records, else the reason is written into
-// reason (capacity bytes) and 1 returned.
+// Waits for the page's microphone: the rate of its sound when it records, else 0 with the
+// reason written into reason (capacity bytes).
 EM_ASYNC_JS(int32_t, openPageMicrophone, (char* reason, int32_t capacity), {
     const failure = await Module.veldraOpenMicrophone();
-    if (!failure) return 0;
+    if (!failure) return Module.veldraSoundRate();
     stringToUTF8(failure, reason, capacity);
-    return 1;
+    return 0;
 });
 
 EM_JS(void, closePageMicrophone, (), { Module.veldraCloseMicrophone(); });
 
 // ---- the source ----
 
-constexpr size_t pieceCapacity = 8192;  // samples the page may hand in at once
+constexpr size_t pieceCapacity = 16384;  // values the page may hand in at once (192 kHz: 8832)
 
 float piece[pieceCapacity];  // where the page writes a piece of sound
-int16_t samples[pieceCapacity];
 void (*deliveredHook)() = nullptr;
 
 class WebMicrophone;
@@ -47,8 +47,16 @@ class WebMicrophone final : public WaveInSource {
         if (index != 0 || device_ || !isMono16(format) || format.samplesPerSecond != webSoundRate)
             return nullptr;
         char reason[200] = "";
-        if (openPageMicrophone(reason, sizeof reason) != 0) {
+        const int32_t rate = openPageMicrophone(reason, sizeof reason);
+        if (rate <= 0) {
             std::fprintf(stderr, "veldra: cannot open the microphone: %s\n", reason);
+            return nullptr;
+        }
+        std::string error;
+        if (!conversion_.open(rate, static_cast<int32_t>(webSoundRate), error)) {
+            std::fprintf(stderr, "veldra: cannot convert the microphone's %d Hz: %s\n", rate,
+                         error.c_str());
+            closePageMicrophone();
             return nullptr;
         }
         device_ = std::make_unique<WaveInDevice>(this, threadId);
@@ -58,20 +66,26 @@ class WebMicrophone final : public WaveInSource {
     void close(WaveInDevice* device) override {
         if (!device_ || device != device_.get()) return;
         closePageMicrophone();
+        conversion_.close();
         device_.reset();
     }
 
     void heard(int32_t count) {
         if (!device_) return;
-        for (int32_t i = 0; i < count; ++i)
-            samples[i] = toSample16(sanitize(piece[i]));
-        device_->record(reinterpret_cast<const uint8_t*>(samples),
-                        static_cast<size_t>(count) * sizeof(int16_t));
+        std::string error;
+        const bool converted = conversion_.convert(
+            piece, static_cast<size_t>(count),
+            [this](const int16_t* samples, size_t n) {
+                device_->record(reinterpret_cast<const uint8_t*>(samples), n * sizeof(int16_t));
+            },
+            error);
+        if (!converted) std::fprintf(stderr, "veldra: the microphone's sound: %s\n", error.c_str());
         if (deliveredHook != nullptr) deliveredHook();
     }
 
   private:
     std::unique_ptr<WaveInDevice> device_;  // the open device
+    LiveConversion conversion_;             // the page's rate to the device's
 };
 
 }  // namespace

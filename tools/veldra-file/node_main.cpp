@@ -7,10 +7,16 @@
 // The calls, in order: vfn_start with the modes (names joined by ',', or empty) and
 // whether to tune raw (1, as veldra-file --raw) or conditioned (0), then
 // vfn_block for every 220-sample block (written at vfn_block_buffer first), which returns
-// the CSV line of a refresh point or null; vfn_demo runs the demo performance through the
-// tuner as the pipeline benchmark does.
+// the CSV line of a refresh point or null. Or, for the page's microphone road, vfn_road
+// with the rate of the sound after vfn_start, then vfn_sound for each piece of float
+// values (written at vfn_sound_buffer first): converted to the tuner's rate as the page's
+// program converts them (platform/sound_files/live_conversion.h), it returns the CSV lines
+// of the refresh points the piece made, one a line (empty for none). vfn_demo runs the
+// demo performance through the tuner as the pipeline benchmark does.
 #include <emscripten.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -30,6 +36,22 @@ int64_t blocks = 0;         // blocks tuned since vfn_start
 int32_t refreshes = 0;      // the pipeline's dial refreshes as last seen
 std::string line;           // the last CSV line handed out
 std::vector<int16_t> demo;  // the demo performance at the tuner's rate, made once
+
+veldra::LiveConversion road;  // the page's microphone road, from vfn_road on
+float sound[8192];            // where a piece of sound is written for vfn_sound
+size_t blockFilled = 0;       // samples of the block the road has filled
+std::string lines;            // the lines of the last piece, one a line
+
+// The block is full: tuned, and the line of its refresh point, if any, kept.
+const char* tuneBlock() {
+    using namespace veldra;
+    ++blocks;
+    analyzeBlock(block, captureBlockSamples, false);
+    if (pipelineState().dialRefreshes == refreshes) return nullptr;
+    refreshes = pipelineState().dialRefreshes;
+    line = csvLine(refreshRow(blocks));
+    return line.c_str();
+}
 
 }  // namespace
 
@@ -60,13 +82,36 @@ EMSCRIPTEN_KEEPALIVE int16_t* vfn_block_buffer() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* vfn_block() {
-    using namespace veldra;
-    ++blocks;
-    analyzeBlock(block, captureBlockSamples, false);
-    if (pipelineState().dialRefreshes == refreshes) return nullptr;
-    refreshes = pipelineState().dialRefreshes;
-    line = csvLine(refreshRow(blocks));
-    return line.c_str();
+    return tuneBlock();
+}
+
+// False (0) for a rate the resampler refuses.
+EMSCRIPTEN_KEEPALIVE int32_t vfn_road(int32_t rate) {
+    std::string error;
+    blockFilled = 0;
+    return road.open(rate, veldra::sampleRate, error) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE float* vfn_sound_buffer() {
+    return sound;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* vfn_sound(int32_t count) {
+    lines.clear();
+    std::string error;
+    const size_t n = std::min(static_cast<size_t>(std::max(count, 0)), std::size(sound));
+    road.convert(
+        sound, n,
+        [](const int16_t* samples, size_t given) {
+            for (size_t i = 0; i < given; ++i) {
+                block[blockFilled++] = samples[i];
+                if (blockFilled < std::size(block)) continue;
+                blockFilled = 0;
+                if (const char* made = tuneBlock()) lines += std::string(made) + "\n";
+            }
+        },
+        error);
+    return lines.c_str();
 }
 
 // count blocks of the demo performance (over and over) through the tuner, started afresh;

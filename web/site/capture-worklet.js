@@ -1,7 +1,8 @@
 // The microphone's sound on the audio thread: mono render quanta (128 frames at the
-// context's 22050 Hz) gathered into pieces of 1024 samples (46 ms) and handed to the page,
-// transferred, not copied. Fewer, larger pieces keep the page's thread mostly asleep.
-const pieceLength = 1024;
+// context's rate, the device's) gathered into pieces of about 46 ms (2176 samples at
+// 48 kHz) and handed to the page, transferred, not copied. Fewer, larger pieces keep the
+// page's thread mostly asleep.
+const pieceLength = 128 * Math.max(1, Math.round(sampleRate * 0.046 / 128));
 
 class VeldraCapture extends AudioWorkletProcessor {
   constructor() {

@@ -27,6 +27,14 @@ const page = window.veldraPage = {
   // of item index of the open menu (all 0: none).
   controlRect: (id) => [0, 1, 2, 3].map((side) => program._veldra_web_control_rect(id, side)),
   menuItemRect: (index) => [0, 1, 2, 3].map((side) => program._veldra_web_menu_item_rect(index, side)),
+  // What the readout shows: { note ('A 2'), cents (the signed whole number shown),
+  // frequency (Hz) }, or null while it shows no reading.
+  reading: () => {
+    const words = (part) => (program ? program.UTF8ToString(program._veldra_web_reading_words(part)) : '');
+    const note = words(0);
+    if (!note) return null;
+    return { note, cents: parseInt(words(1), 10), frequency: program._veldra_web_reading_frequency() };
+  },
   microphoneLive: () => stream !== null && stream.getTracks().some((k) => k.readyState === 'live'),
 };
 
@@ -261,12 +269,14 @@ let microphone = takeMicrophone();  // its answer: '' or why not; null: let go w
 
 // The context and its worklet are made as the page loads, so that the notice's OK only has
 // to resume it (browsers let sound start only from a gesture); until then it is suspended.
-// It plays nothing, so where the browser can it renders to no output device at all (that
+// It runs at the device's own rate (none asked for), so that the browser converts nothing:
+// the program converts to its rate with its own resampler, the same in every browser. It
+// plays nothing, so where the browser can it renders to no output device at all (that
 // saves a device stream and its thread), and with 60 ms of latency its audio thread wakes
-// for several render quanta at a time rather than for each (5.8 ms): together about half
-// of the page's CPU while tuning. The tuner shows ten screens a second, so 60 ms more
-// between the string and the needle does not show.
-const audio = new AudioContext({ sampleRate: 22050, latencyHint: 0.06, sinkId: { type: 'none' } });
+// for several render quanta at a time rather than for each (2.7 ms at 48 kHz): together
+// about half of the page's CPU while tuning. The tuner shows ten screens a second, so 60 ms
+// more between the string and the needle does not show.
+const audio = new AudioContext({ latencyHint: 0.06, sinkId: { type: 'none' } });
 const worklet = audio.audioWorklet.addModule('capture-worklet.js');
 if (audio.state === 'running') audio.suspend();
 
@@ -316,8 +326,12 @@ async function openMicrophone() {
   }
   startAudio();
   await worklet;
+  // WebKit runs only the nodes the destination pulls: the node's output (silence, as it
+  // writes none) goes there.
   capture = new AudioWorkletNode(audio, 'veldra-capture', {
-    numberOfInputs: 1, numberOfOutputs: 0, channelCount: 1, channelCountMode: 'explicit' });
+    numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [1], channelCount: 1,
+    channelCountMode: 'explicit' });
+  capture.connect(audio.destination);
   capture.port.onmessage = (event) => heard(event.data);
   connect();
   recording = true;
@@ -328,7 +342,10 @@ async function openMicrophone() {
 function closeMicrophone() {
   recording = false;
   disconnect();
-  if (capture) capture.port.onmessage = null;
+  if (capture) {
+    capture.port.onmessage = null;
+    capture.disconnect();
+  }
   capture = null;
   if (audio) audio.suspend();
   if (wakeLock) wakeLock.release();
@@ -419,6 +436,7 @@ program = await createVeldra({
   veldraSetTitle: (title) => { document.title = title; },
   veldraOpenMicrophone: openMicrophone,
   veldraCloseMicrophone: closeMicrophone,
+  veldraSoundRate: () => audio.sampleRate,
   veldraEnded: ended,
   veldraWakeUp: null,  // set while the program waits (window_backend_web.cpp)
 });

@@ -236,6 +236,25 @@ export function tunerLines(tuner, samples, modes = '', raw = false) {
   return lines;
 }
 
+// What that tuner prints for float values at rate going the page's microphone road to
+// its rate (libsoxr, then 16-bit samples), handed over count values at a time, as
+// tunerLines does: conditioned, in the start-up mode.
+export function roadLines(tuner, values, rate, count) {
+  const none = tuner.allocateUTF8('');
+  const started = tuner._vfn_start(none, 0);
+  tuner._free(none);
+  if (started !== 1 || tuner._vfn_road(rate) !== 1) return null;
+  const lines = [];
+  const buffer = tuner._vfn_sound_buffer() >> 2;
+  for (let at = 0; at < values.length; at += count) {
+    const piece = values.subarray(at, Math.min(values.length, at + count));
+    tuner.HEAPF32.set(piece, buffer);
+    const made = tuner.UTF8ToString(tuner._vfn_sound(piece.length));
+    if (made) lines.push(...made.trimEnd().split('\n'));
+  }
+  return lines;
+}
+
 export function scratchFolder() {
   return fs.mkdtempSync(path.join(os.tmpdir(), 'veldra-web-test-'));
 }
