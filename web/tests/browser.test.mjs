@@ -157,24 +157,6 @@ test('the page tunes as the desktop does: needle, readout, bars, menu, modes by 
   }
 });
 
-test('after one visit the page loads and tunes with the server stopped', async () => {
-  const server = await t.serve(t.site);
-  const browser = await t.launch({ wav });
-  try {
-    const page = await t.open(browser, server.url);
-    await t.waitFor(page, () => navigator.serviceWorker.controller !== null);
-    await server.close();
-    const response = await page.reload({ waitUntil: 'load' });
-    assert.ok(response.fromServiceWorker(), 'the page came from the service worker');
-    await t.waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
-    await page.keyboard.press('Enter');
-    await t.waitFor(page, () => window.veldraPage.refreshes() >= 10);
-  } finally {
-    await browser.close();
-    await server.close();
-  }
-});
-
 test('a refused microphone gives the failure box, then what to do and a way to try again',
      async () => {
   const server = await t.serve(t.site);

@@ -1,4 +1,4 @@
-// What the tests of the other browser engines share (firefox.test.mjs, webkit.test.mjs):
+// What the engines' tests share (puppeteer_engines.test.mjs, webkit.test.mjs):
 // a PulseAudio server of their own whose default source hears what is played into its
 // sink, so that the engine's microphone gets a real tone; an X server for an engine that
 // needs one; and the tuning checks every engine goes through, written against a small
