@@ -4,7 +4,8 @@
 // meets pipewire-pulse) and through its PipeWire driver. With each: the default input,
 // then an input chosen by name, the stream named after the program in the sound
 // settings; then the server that driver talks to is killed, the window says the input
-// is lost, and the needle comes back with the server.
+// is lost, and the needle comes back with the server. And the default input through
+// PipeWire's JACK.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -52,7 +53,7 @@ class PipeWireEndToEndTest : public ::testing::Test {
         ASSERT_TRUE(live.start({}, environment(driver)));
         ASSERT_TRUE(live.needleOn("the A string from the default input", live.a));
         std::string why;
-        const std::string streams = pipewire.pactl({"list", "source-outputs"}, why);
+        const std::string streams = pipewire.run({"pactl", "list", "source-outputs"}, why);
         EXPECT_NE(streams.find("application.name = \"Veldra\""), std::string::npos)
             << why << streams;
         live.quit();
@@ -93,6 +94,21 @@ TEST_F(PipeWireEndToEndTest, ThroughPipeWiresOwnProtocol) {
     ASSERT_TRUE(startServers(why)) << why;
     ASSERT_TRUE(live.needleOn("the D string again", live.d));
     saidLostAndBack();
+    live.quit();
+}
+
+// PipeWire's JACK (pw-jack), which SDL reaches through ALSA's jack plugin: its stock
+// device records from system:capture_1 and 2, which PipeWire takes as the default
+// input's first two channels.
+TEST_F(PipeWireEndToEndTest, ThroughPipeWiresJack) {
+    std::vector<std::string> jackEnvironment = environment("alsa");
+    jackEnvironment.insert(jackEnvironment.end(), {"AUDIODEV=jack", "VELDRA_INPUT="});
+    ASSERT_TRUE(live.veldra.launch({"pw-jack", VELDRA_PROGRAM}, jackEnvironment));
+    ASSERT_TRUE(live.veldra.key("Return"));
+    ASSERT_TRUE(live.needleOn("the A string from the default input", live.a));
+    std::string why;  // through JACK, not ALSA's next device
+    const std::string ports = pipewire.run({"pw-jack", "jack_lsp", "-c"}, why);
+    EXPECT_NE(ports.find("Interface:capture_FL\n   veldra"), std::string::npos) << why << ports;
     live.quit();
 }
 

@@ -41,14 +41,11 @@ std::vector<std::string> PipeWireSession::serverEnvironment() const {
             "PULSE_SERVER="};
 }
 
-std::string PipeWireSession::pactl(const std::vector<std::string>& arguments,
-                                   std::string& why) const {
-    std::vector<std::string> command = {"pactl"};
-    command.insert(command.end(), arguments.begin(), arguments.end());
+std::string PipeWireSession::run(const std::vector<std::string>& command, std::string& why) const {
     ChildProcess child;
     if (!child.start(command, clientEnvironment(), why)) return "";
     if (child.wait(5000) == 0) return child.errorOutput();
-    why = "pactl failed: " + child.errorOutput();
+    why = command[0] + " failed: " + child.errorOutput();
     return "";
 }
 
@@ -72,9 +69,9 @@ bool PipeWireSession::start(const std::vector<std::string>& inputs, size_t defau
         config << "  { name = libpipewire-module-loopback args = {\n"
                << "      node.description = \"" << inputs[i] << "\"\n"
                << "      capture.props = { node.name = speaker" << n
-               << " media.class = Audio/Sink audio.position = [ MONO ] }\n"
+               << " media.class = Audio/Sink audio.position = [ FL FR ] }\n"
                << "      playback.props = { node.name = mic" << n << " node.description = \""
-               << inputs[i] << "\" media.class = Audio/Source audio.position = [ MONO ]"
+               << inputs[i] << "\" media.class = Audio/Source audio.position = [ FL FR ]"
                << " priority.session = " << priority << " } } }\n";
     }
     config << "]\n";
@@ -98,8 +95,11 @@ bool PipeWireSession::start(const std::vector<std::string>& inputs, size_t defau
 bool PipeWireSession::startPulse(std::string& why) {
     if (!startServer(pulse_, "pipewire-pulse", why)) return false;
     std::string notYet;
-    if (eventually([&] { return pactl({"get-default-source"}, notYet) == defaultSource_ + "\n"; },
-                   std::chrono::seconds(10), pause)) {
+    if (eventually(
+            [&] {
+                return run({"pactl", "get-default-source"}, notYet) == defaultSource_ + "\n";
+            },
+            std::chrono::seconds(10), pause)) {
         return true;
     }
     return why = "the default source never became " + defaultSource_ + ": " + notYet + "\n" +

@@ -1,8 +1,8 @@
 // A PipeWire server of the test's own, run as a desktop runs it: pipewire, wireplumber and
 // pipewire-pulse (its PulseAudio front end) on a session bus of their own, with HOME,
 // XDG_RUNTIME_DIR, XDG_CONFIG_HOME and XDG_STATE_HOME in a fresh 0700 folder. Each input
-// is a loopback that pipewire itself loads (a drop-in in its configuration): a sink
-// "speakerN" that sound is played into, and a source "micN" described by the input's
+// is a stereo loopback that pipewire itself loads (a drop-in in its configuration): a
+// sink "speakerN" that sound is played into, and a source "micN" described by the input's
 // name. Being pipewire's own, the inputs outlive a restart of pipewire-pulse.
 //
 // Every server is a child of the test (never of a shell or of dbus-run-session), so that
@@ -38,10 +38,12 @@ class PipeWireSession {
     // Plays a sound file into input number input's sink (pw-play), in the background.
     bool play(size_t input, const std::string& file, std::string& why);
 
-    // Runs pactl with the arguments; its output, or "" with why set when it fails.
-    std::string pactl(const std::vector<std::string>& arguments, std::string& why) const;
+    // Runs a client (pactl, jack_lsp) to its end; its output, or "" with why set when it
+    // fails.
+    std::string run(const std::vector<std::string>& command, std::string& why) const;
 
-    // What a client's environment needs to reach the servers (both protocols).
+    // What a client's environment needs to reach the servers (all protocols), its HOME
+    // the session's (no ~/.asoundrc).
     std::vector<std::string> clientEnvironment() const;
 
   private:
