@@ -1,5 +1,5 @@
 // The real program recording through PipeWire as today's desktops run it
-// (support/pipewire_session.h): two inputs, the system's default listed second, tones
+// (support/pipewire_session.h): two inputs, the system's default configured second, tones
 // played into them, veldra on an Xvfb of its own, through SDL's PulseAudio driver (which
 // meets pipewire-pulse) and through its PipeWire driver. With each: the default input,
 // then an input chosen by name, the stream named after the program in the sound

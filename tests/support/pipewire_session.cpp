@@ -26,8 +26,9 @@ PipeWireSession::~PipeWireSession() {
 }
 
 std::vector<std::string> PipeWireSession::clientEnvironment() const {
-    return {"XDG_RUNTIME_DIR=" + folder_.root(),
-            "PIPEWIRE_REMOTE=", "PULSE_SERVER=unix:" + folder_.root() + "/pulse/native"};
+    const std::string& root = folder_.root();
+    return {"HOME=" + root, "XDG_RUNTIME_DIR=" + root,
+            "PIPEWIRE_REMOTE=", "PULSE_SERVER=unix:" + root + "/pulse/native"};
 }
 
 std::vector<std::string> PipeWireSession::serverEnvironment() const {
