@@ -48,7 +48,7 @@ class PipeWireEndToEndTest : public ::testing::Test {
     }
 
     // The default input, then the chosen one, which is left tuning; the recording stream
-    // shows under the program's name.
+    // shows under the program's name,
     void tunesTheDefaultThenTheChosenInput(const std::string& driver) {
         ASSERT_TRUE(live.start({}, environment(driver)));
         ASSERT_TRUE(live.needleOn("the A string from the default input", live.a));
@@ -56,6 +56,10 @@ class PipeWireEndToEndTest : public ::testing::Test {
         const std::string streams = pipewire.run({"pactl", "list", "source-outputs"}, why);
         EXPECT_NE(streams.find("application.name = \"Veldra\""), std::string::npos)
             << why << streams;
+        // and comes through the protocol of the driver asked for, not another
+        const bool throughPulse =
+            streams.find("client.api = \"pipewire-pulse\"") != std::string::npos;
+        EXPECT_EQ(throughPulse, driver == "pulseaudio") << streams;
         live.quit();
         ASSERT_TRUE(live.start({"--input", "mic:Webc"}, environment(driver)));
         ASSERT_TRUE(live.needleOn("the D string from the input chosen by name", live.d));
