@@ -1,5 +1,5 @@
 // The real program tuning through a sound server of a test's own (support/pulse_session.h,
-// support/pipewire_session.h): two steady tones written to files (the A string 10 cents
+// pipewire_session.h, jack_session.h): two steady tones written to files (the A string 10 cents
 // sharp, the D string) with where veldra-file's picture of each puts the needle, and the
 // program on an Xvfb of its own, started past its notice, its needle compared with those
 // places (within 2 pixels).
