@@ -27,12 +27,10 @@ WaveInStream& captureStream() {
 void onCaptureEvent(int32_t code) {
     if (code == BlockStored) {
         std::lock_guard<std::mutex> hold(captureLock);
-        if (state.consumerIdle == 1) {
-            // A full queue drops the message; the posting result is not looked at, as
-            // the next stored block posts again once the consumer is idle.
-            if (state.notifyWindow != nullptr) {
-                (void)postWindowMessage(state.notifyWindow, CaptureReadyMessage, 0, 0);
-            }
+        // A post that a full queue refuses leaves the consumer idle, so that the next
+        // stored block tries again: otherwise no message would ever come to drain.
+        if (state.consumerIdle == 1 && state.notifyWindow != nullptr &&
+            postWindowMessage(state.notifyWindow, CaptureReadyMessage, 0, 0)) {
             state.consumerIdle = 0;
         }
     } else if (code == RingOverflow) {

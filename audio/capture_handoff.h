@@ -12,11 +12,12 @@
 //                    or more blocks) still wait; then idle again.
 //
 // consumerIdle cycles 1 (idle) -> a stored block posts a message -> 0 -> drainCapture
-// ends -> 1; an overflow forces it to 1. captureLock guards it alone and is never held
-// together with the stream's lock: the callback runs outside the stream's lock and lets
-// go of captureLock before re-arming, and drainCapture takes it after its last stream
-// call. A block stored while drainCapture is finishing may wait for the next block's
-// message: at most one block (10 ms) of delay, never lost sound.
+// ends -> 1; an overflow forces it to 1. A post that fails (the window's queue is full, or
+// no window) leaves it at 1, so that the next stored block posts again. captureLock
+// guards it alone and is never held together with the stream's lock: the callback runs
+// outside the stream's lock and lets go of captureLock before re-arming, and drainCapture
+// takes it after its last stream call. A block stored while drainCapture is finishing may
+// wait for the next block's message: at most one block (10 ms) of delay, never lost sound.
 //
 // The stream is the program's one WaveInStream (captureStream()), which the tuner opens
 // with onCaptureEvent, 20 blocks of 440 bytes, mono, 16 bits, 22050 Hz, after

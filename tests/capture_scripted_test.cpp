@@ -304,5 +304,19 @@ TEST_F(HandoffTest, AnOverflowDiscardsTheWaitingSoundAndWakesUpAfresh) {
     EXPECT_TRUE(consumerIsIdle());
 }
 
+// A wake-up that the window's full queue refuses leaves the consumer idle, so the next
+// block, once there is room, posts again and the drain takes both blocks.
+TEST_F(HandoffTest, AWakeUpRefusedByAFullQueueIsPostedByTheNextBlock) {
+    while (postWindowMessage(mainWindow, CaptureReadyMessage + 1, 0, 0)) {
+    }
+    store(1, 1);
+    EXPECT_TRUE(consumerIsIdle());
+    clearWindowMessages();
+    store(2, 2);
+    EXPECT_EQ(pendingWindowMessages(), 1u);
+    wakeUpAndDrain();
+    EXPECT_EQ(handed, (std::vector<std::pair<int16_t, bool>>{{1, false}, {2, false}}));
+}
+
 }  // namespace
 }  // namespace veldra

@@ -6,7 +6,6 @@
 // anew while veldra ran. A server that hangs (stopped, as a stuck server would be) hangs
 // nothing. With no server at all, veldra says why and ends with status 1.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,79 +15,40 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/analysis.h"
-#include "audio/audio.h"
-#include "platform/sound_files/sound_files.h"
 #include "platform/windows/windows.h"
+#include "tests/support/live_tuning.h"
 #include "tests/support/program_window.h"
 #include "tests/support/pulse_session.h"
 #include "tests/support/scratch_files.h"
-#include "tests/support/tuner_setup.h"
-#include "tuner/tuner.h"
 #include "views/views.h"
 
 namespace veldra {
 namespace {
 
-// Where veldra-file's picture of the file puts the needle after two seconds of it.
-void expectedNeedle(const std::string& path, double& x, double& y) {
-    constexpr int64_t twoSeconds = 2 * sampleRate / captureBlockSamples;
-    bool found = false;
-    const int64_t blocks = tuneFile(path, loadBitmapResource(backgroundResource),
-                                    [&](int64_t tuned, const HeadlessScreen& screen) {
-                                        if (tuned < twoSeconds) return true;
-                                        found = needleCentre(screen.snapshot(), x, y);
-                                        return false;
-                                    });
-    ASSERT_EQ(blocks, twoSeconds);
-    ASSERT_TRUE(found);
-}
-
 class PulseEndToEndTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!veldra.session.start(why)) GTEST_SKIP() << "no X server: " << why;
-        writeSteadyTone(folder.path("a.wav"), 110.0 * std::exp2(10 / 1200.0), 30);  // A, +10
-        writeSteadyTone(folder.path("d.wav"), 146.83, 30);                          // D
-        expectedNeedle(folder.path("a.wav"), ax, ay);
-        expectedNeedle(folder.path("d.wav"), dx, dy);
+        if (!live.prepare(why)) GTEST_SKIP() << "no X server: " << why;
     }
 
     bool startServer(std::string& why) { return pulse.start({"Webcam", "Interface"}, 1, why); }
 
-    // veldra with the options, past its start-up notice.
-    ::testing::AssertionResult start(std::vector<std::string> options) {
-        options.insert(options.begin(), VELDRA_PROGRAM);
-        std::vector<std::string> environment = pulse.clientEnvironment();
-        environment.push_back("VELDRA_INPUT=");
-        if (auto started = veldra.launch(options, environment); !started) return started;
-        return veldra.key("Return");
+    ::testing::AssertionResult start(const std::vector<std::string>& options) {
+        return live.start(options, pulse.clientEnvironment());
     }
 
-    ::testing::AssertionResult needleAt(const char* what, double x, double y) {
-        return veldra.waitFor(what, [&](const Picture& p) {
-            double nx = 0, ny = 0;
-            return needleCentre(p, nx, ny) && std::hypot(nx - x, ny - y) <= 2.0;
-        });
-    }
-
-    void quit() {
-        ASSERT_TRUE(veldra.key("ctrl+q"));
-        EXPECT_EQ(veldra.program.wait(stepTimeoutMs), 0) << veldra.program.errorOutput();
-    }
-
-    ProgramWindow veldra;
+    LiveTuning live{VELDRA_PROGRAM};
+    ProgramWindow& veldra = live.veldra;
+    ScratchFolder& folder = live.folder;
     PulseSession pulse;
-    ScratchFolder folder;
-    double ax = 0, ay = 0, dx = 0, dy = 0;  // where the needle belongs for each tone
 };
 
 TEST_F(PulseEndToEndTest, TheDefaultInputThoughListedSecondThenAnInputChosenByName) {
     std::string why;
     ASSERT_TRUE(startServer(why)) << why;
-    ASSERT_TRUE(pulse.play(0, folder.path("d.wav"), why)) << why;
-    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+    ASSERT_TRUE(pulse.play(0, live.d.file, why)) << why;
+    ASSERT_TRUE(pulse.play(1, live.a.file, why)) << why;
 
     ChildProcess list;
     ASSERT_TRUE(list.start({VELDRA_PROGRAM, "--list-inputs"}, pulse.clientEnvironment(), why));
@@ -96,35 +56,31 @@ TEST_F(PulseEndToEndTest, TheDefaultInputThoughListedSecondThenAnInputChosenByNa
     EXPECT_EQ(list.errorOutput(), "  Webcam\n* Interface\n");
 
     ASSERT_TRUE(start({}));
-    ASSERT_TRUE(needleAt("the A string from the default input", ax, ay));
-    quit();
+    ASSERT_TRUE(live.needleOn("the A string from the default input", live.a));
+    live.quit();
     ASSERT_TRUE(start({"--input", "mic:Webc"}));
-    ASSERT_TRUE(needleAt("the D string from the input chosen by name", dx, dy));
-    quit();
+    ASSERT_TRUE(live.needleOn("the D string from the input chosen by name", live.d));
+    live.quit();
 }
 
 TEST_F(PulseEndToEndTest, TheServerGoesAndComesBackWhileTuning) {
     std::string why;
     ASSERT_TRUE(startServer(why)) << why;
-    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+    ASSERT_TRUE(pulse.play(1, live.a.file, why)) << why;
     ASSERT_TRUE(start({}));
-    ASSERT_TRUE(needleAt("the A string", ax, ay));
+    ASSERT_TRUE(live.needleOn("the A string", live.a));
 
     pulse.kill();
-    ASSERT_NE(findWindow(veldra.session, "Veldra: input lost, retrying", stepTimeoutMs), 0u)
-        << veldra.program.errorOutput();
-    double x = 0, y = 0;
-    ASSERT_TRUE(
-        veldra.waitFor("no needle", [&](const Picture& p) { return !needleCentre(p, x, y); }));
+    ASSERT_TRUE(live.inputLost());
 
     ASSERT_TRUE(startServer(why)) << why;
-    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
-    ASSERT_TRUE(needleAt("the A string again", ax, ay));
+    ASSERT_TRUE(pulse.play(1, live.a.file, why)) << why;
+    ASSERT_TRUE(live.needleOn("the A string again", live.a));
     EXPECT_NE(findWindow(veldra.session, "Veldra", stepTimeoutMs), 0u);
     const std::string said = veldra.program.errorOutput();
     EXPECT_NE(said.find("veldra: lost the default input"), std::string::npos) << said;
     EXPECT_NE(said.find("veldra: the default input is back"), std::string::npos) << said;
-    quit();
+    live.quit();
 }
 
 // The listing gives up after 5 s; the window says the input is lost while the server does
@@ -134,7 +90,7 @@ TEST_F(PulseEndToEndTest, AServerThatHangsHangsNothing) {
     using Clock = std::chrono::steady_clock;
     std::string why;
     ASSERT_TRUE(startServer(why)) << why;
-    ASSERT_TRUE(pulse.play(1, folder.path("a.wav"), why)) << why;
+    ASSERT_TRUE(pulse.play(1, live.a.file, why)) << why;
     pulse.freeze();
 
     ChildProcess list;
@@ -148,7 +104,7 @@ TEST_F(PulseEndToEndTest, AServerThatHangsHangsNothing) {
     const std::string lost = "Veldra: input lost, retrying";
     ASSERT_NE(findWindow(veldra.session, lost, stepTimeoutMs), 0u) << veldra.program.errorOutput();
     pulse.thaw();
-    ASSERT_TRUE(needleAt("the A string once the server answers", ax, ay));
+    ASSERT_TRUE(live.needleOn("the A string once the server answers", live.a));
 
     pulse.freeze();
     ASSERT_NE(findWindow(veldra.session, lost, stepTimeoutMs), 0u) << veldra.program.errorOutput();

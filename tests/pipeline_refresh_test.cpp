@@ -143,7 +143,9 @@ TEST_F(PipelineRefreshTest, TheReadoutIsToldTheReadingPauseAndLostInputAsTheyCha
     EXPECT_EQ(told, std::vector<Readout>{Readout{ReadoutKind::Paused}});
     resumeTuner();
     setInputLost(true);
-    feed(1, 30, loudSquare(50));  // refreshes while lost read what the input left
+    const int32_t refreshes = pipelineState().dialRefreshes;
+    feed(1, 30, loudSquare(50));  // sound left in the ring when the loss was told
+    EXPECT_EQ(pipelineState().dialRefreshes, refreshes);  // puts back no needle
     setInputLost(false);
     EXPECT_EQ(told, (std::vector<Readout>{Readout{ReadoutKind::Paused}, Readout{},
                                           Readout{ReadoutKind::InputLost}, Readout{}}));

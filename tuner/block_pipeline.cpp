@@ -46,9 +46,9 @@ void analyzeBlock(const int16_t* block, int32_t count, bool backlog) {
     PipelineState& s = state;
     if (count < 1) return;
     const bool refresh = countTowardRefresh(s, count);
-    // The phase above runs on through a pause, so the first refresh after it comes where
-    // the uninterrupted count puts it.
-    if (tunerState().paused) return;
+    // The phase above runs on through a pause or a lost input, so the first refresh after
+    // it comes where the uninterrupted count puts it.
+    if (tunerState().paused || tunerState().inputLost) return;
 
     hearDigitalSilence(block, count);  // on the input itself: raw or conditioned alike
     // What the analysis and the trace read: the conditioned copy, or the block itself with

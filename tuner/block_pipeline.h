@@ -18,8 +18,10 @@
 // at a refresh point updateDial; drawTrace; at a refresh point presentFrame, then fadeInk.
 // The dial and the trace are handed what they show: the frequency of the smoothed period,
 // the stable flag and the most recently listed period with its frequency.
-//   - While the tuner is paused (tuner_state.h) the block is counted toward the refresh
-//     phase but nothing else happens: no analysis, no drawing.
+//   - While the tuner is paused or its input is lost (tuner_state.h) the block is counted
+//     toward the refresh phase but nothing else happens: no analysis, no drawing. (Sound
+//     drained after the loss was told would draw again the needle that the loss took off,
+//     the analysis still holding the note, and nothing would come to take it off again.)
 //   - With backlog (more sound already waiting) the block is analysed and the trace keeps
 //     its history, but nothing is drawn or shown; a refresh point that falls on such a
 //     block is dropped, not postponed.

@@ -117,8 +117,7 @@ void dropTunerReading() {
 }
 
 void noteDialReading(float frequency, bool stable) {
-    // A refresh while the input is lost reads the silence the input left: nothing to say.
-    if (stable && !state.inputLost)
+    if (stable)
         state.reading = {ReadoutKind::Reading, steadyReading(state.steadied, frequency),
                          state.choices.mode};
     else

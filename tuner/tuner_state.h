@@ -9,7 +9,8 @@
 //                            phase runs on, so the first refresh after it falls where the
 //                            uninterrupted count puts it
 //   setInputLost             the sound input went away (its marks come off the screen at
-//                            once, so no needle pretends), for good or to be tried again,
+//                            once, so no needle pretends, and no block is analysed until
+//                            it is back), for good or to be tried again,
 //                            or came back: the analysis then starts afresh, so that
 //                            nothing heard before the loss is read again
 //   setInputFailed           no input would open: the readout says why from then on

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/backends/sound_thread.h"
+#include "platform/backends/window_backend_sdl.h"
 #include "platform/sound_files/sound_files.h"
 
 namespace veldra {
@@ -160,6 +161,10 @@ class Capture {
         if (!driver_.empty() && std::getenv("SDL_AUDIODRIVER") == nullptr) {
             SDL_SetHint(SDL_HINT_AUDIODRIVER, driver_.c_str());
         }
+        // The sound settings list the stream under these names, not "SDL Application"
+        // (SDL_APP_NAME and the like in the environment still win).
+        SDL_SetHint(SDL_HINT_APP_NAME, desktopAppName);
+        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Tuner input");
         audio_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         audioWhy_ = audio_ ? "" : SDL_GetError();
         if (audio_ && driver_.empty()) driver_ = SDL_GetCurrentAudioDriver();

@@ -28,7 +28,8 @@
 // The source holds SDL's audio subsystem for its lifetime. Before SDL's audio starts it
 // points libpulse at a client configuration without shared memory (unless
 // PULSE_CLIENTCONFIG is set): with it, Debian's SDL 2.26 records from PulseAudio slower
-// than real time and sometimes not at all.
+// than real time and sometimes not at all. It names the program to the sound server as
+// desktopAppName (window_backend_sdl.h), so the desktop's sound settings show "Veldra".
 //
 // Threads: SDL's audio thread fills the buffers; the sound thread opens, closes, watches
 // and reports; everything else as in wave_in.h.

@@ -196,7 +196,7 @@ class SdlBackEnd final : public WindowBackEnd {
         }
         wakeType_ = SDL_RegisterEvents(1);
         const int32_t scale = chosenScale(screenWidth, pictureRows_);
-        window_ = SDL_CreateWindow("Veldra", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+        window_ = SDL_CreateWindow(desktopAppName, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                    screenWidth * scale, pictureRows_ * scale,
                                    SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (window_ == nullptr || wakeType_ == static_cast<uint32_t>(-1)) {

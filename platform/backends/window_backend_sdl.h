@@ -38,6 +38,9 @@ namespace veldra {
 inline constexpr const char* scaleVariable = "VELDRA_SCALE";
 // The program's id on the desktop: io.github.veldra.Veldra.desktop, the icon's name.
 inline constexpr const char* desktopAppId = "io.github.veldra.Veldra";
+// The name the desktop shows for the program: the window's title, and the application the
+// sound settings list the microphone's stream under.
+inline constexpr const char* desktopAppName = "Veldra";
 
 // readoutRows: the strip's rows in screen pixels (0: none).
 std::unique_ptr<WindowBackEnd> makeSdlBackEnd(int32_t readoutRows, std::string& error);
