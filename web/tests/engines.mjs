@@ -164,8 +164,9 @@ const noticeShown = (id) => window.veldraPage && window.veldraPage.presents > 0 
 // The page at url on a phone-sized viewport: the start-up notice, its OK by a tap (the
 // figures' pointer says whether it came as a touch), the first reading within 300 ms, the
 // needle where veldra-file has it, and the readout within 2 cents of veldra-file's
-// reading every second for 10 s. Returns the figures.
-export async function checkTuning(driver, url, reference) {
+// reading every second for 10 s (but for as many strays as the engine is allowed).
+// Returns the figures.
+export async function checkTuning(driver, url, reference, { strays = 0 } = {}) {
   await driver.url(url);
   await waitFor(driver, noticeShown, 20000, okButton);
   const viewport = await driver.evaluate(() => [window.innerWidth, window.innerHeight]);
@@ -198,14 +199,16 @@ export async function checkTuning(driver, url, reference) {
   assert.ok(off <= 2, `needle ${distances.map((d) => d.toFixed(1))} px from veldra-file's`);
 
   const cents = [];
+  const strayReadings = [];
   for (let second = 0; second < 10; second++) {
     if (second > 0) await pause(1000);
     const reading = await driver.evaluate(() => window.veldraPage.reading());
-    assert.ok(reading !== null && reading.note === 'A 2', `reading ${JSON.stringify(reading)}`);
-    assert.ok(Math.abs(reading.cents - reference.cents) <= 2,
-              `readout ${reading.cents} cents, veldra-file ${reference.cents.toFixed(2)}`);
-    cents.push(reading.cents);
+    cents.push(reading === null ? null : reading.cents);
+    if (reading === null || reading.note !== 'A 2' ||
+        Math.abs(reading.cents - reference.cents) > 2) strayReadings.push(JSON.stringify(reading));
   }
+  assert.ok(strayReadings.length <= strays,
+            `readout ${strayReadings.join(', ')} against veldra-file's A 2 ${reference.cents.toFixed(2)}`);
   return { firstMs: first, needleOff: off, cents, viewport, pointer };
 }
 
