@@ -22,8 +22,10 @@ constexpr int32_t lanes = 8;
 constexpr int32_t lagsAtOnce = 4;
 constexpr int32_t paddedLength = estimateRingSize + 2 * lanes;
 
-#if defined(__x86_64__)
-// Each lane's arithmetic is the same with or without AVX, so both give the same bits.
+// Each lane's arithmetic is the same with or without AVX, so both give the same bits. The
+// choice is an ifunc, resolved before ThreadSanitizer's runtime starts, which that runtime
+// does not survive: its builds take the default.
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("avx", "default")))
 #endif
 void lagProducts(const float* window, int32_t windowLength, const float* x, int32_t first,
