@@ -9,14 +9,12 @@
 //   veldra_vs_aubio      how many times as fast veldra-file is
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process_time.h"
 #include "tests/support/scratch_files.h"
 
 namespace {
@@ -24,31 +22,6 @@ namespace {
 using namespace veldra;
 
 constexpr double soundSeconds = 300.0;  // long enough that starting a program is not the figure
-
-// The processor time, in seconds, of command run to its end with its output thrown away;
-// negative when it cannot run or fails.
-double processorSecondsOf(std::vector<std::string> command) {
-    std::vector<char*> argv;
-    for (std::string& word : command)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return -1.0;
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // rate and channels: the file's (44100 stereo, or 22050 mono).
 void VeldraFileAgainstAubio(benchmark::State& state) {
