@@ -1,6 +1,6 @@
 // The page in headless Chromium, its microphone a WAV of a steady A string 10 cents sharp,
 // against the native program's pictures of the same moments: veldra-file's screen of the
-// same tone (the needle, the bars, a mode's rings and title) and veldra-screens' (the
+// same tone (the bars, a mode's rings and title) and veldra-screens' (the
 // native window system's Instrument menu and its failure box, and the shared renderer's
 // readout strips for veldra-file's reading of the tone, give or take a cent).
 import assert from 'node:assert/strict';
@@ -18,7 +18,6 @@ const native = {};      // the native pictures, RGB
 const readouts = [];    // the readout strips a reading within a cent of veldra-file's gives
 
 // RGB565 colours as the page shows them (each channel's top bits repeated below).
-const needleGreen = [90, 255, 90];  // the dial's needle, (95, 255, 95) in RGB565
 const scaleOrange = [255, 125, 0];  // the rings and octave digits (0xFBE0)
 const captionBlue = [16, 60, 140];  // a message box's caption strip
 
@@ -31,11 +30,6 @@ function mask(rgb, [r, g, b], top = 26, bottom = 294) {
     }
   }
   return points;
-}
-
-function centroid(points) {
-  const sum = points.reduce(([a, b], [x, y]) => [a + x, b + y], [0, 0]);
-  return [sum[0] / points.length, sum[1] / points.length];
 }
 
 // Pixels inside rect ([left, top, right, bottom)) that differ between two pictures.
@@ -88,7 +82,7 @@ before(() => {
 
 after(() => fs.rmSync(folder, { recursive: true, force: true }));
 
-test('the page tunes as the desktop does: needle, readout, bars, menu, modes by taps, resume, hidden', async () => {
+test('the page tunes as the desktop does: readout, bars, menu, modes by taps, resume, hidden', async () => {
   const server = await t.serve(t.site);
   const browser = await t.launch({ wav });
   try {
@@ -96,13 +90,8 @@ test('the page tunes as the desktop does: needle, readout, bars, menu, modes by 
     await page.keyboard.press('Enter');  // the start-up notice's OK
     await t.waitFor(page, () => window.veldraPage.refreshes() >= 30);
 
+    // (The needle against veldra-file's: puppeteer_engines.test.mjs, with a real microphone.)
     let screen = await t.canvasPixels(page);
-    const needle = mask(screen, needleGreen);
-    const nativeNeedle = mask(native.guitar, needleGreen);
-    assert.ok(needle.length > 0 && nativeNeedle.length > 0, 'a needle on both screens');
-    const [x, y] = centroid(needle), [nx, ny] = centroid(nativeNeedle);
-    assert.ok(Math.hypot(x - nx, y - ny) <= 2,
-              `needle at (${x.toFixed(1)}, ${y.toFixed(1)}), veldra-file's at (${nx.toFixed(1)}, ${ny.toFixed(1)})`);
     const strip = await t.canvasPixels(page, 'readout');
     assert.ok(readouts.length > 0 && readouts.some((r) => r.equals(strip)),
               `the readout strip is one of the ${readouts.length} drawn within a cent of veldra-file's reading`);
