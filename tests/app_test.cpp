@@ -100,7 +100,6 @@ TEST_F(AppTest, ModeCommandsSetTheTitleTheDialAndTheTuningValuesOfGuitarAndSingi
         {commandGuitar, InstrumentKind::Guitar, "Veldra -- Guitar", 2756.0f, 0.035f},
         {commandCello, InstrumentKind::Cello, "Veldra -- Cello", 2756.0f, 0.035f},
         {commandSinging, InstrumentKind::Singing, "Veldra -- Singing", 1378.0f, 0.08f},
-        {commandPipa, InstrumentKind::Pipa, "Veldra -- Pipa", 1378.0f, 0.08f},
         {commandBass, InstrumentKind::Bass, "Veldra -- Bass", 1378.0f, 0.08f},
     };
     for (const auto& [command, kind, title, span, tolerance] : steps) {

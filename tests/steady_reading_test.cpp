@@ -85,7 +85,7 @@ class SteadyReadoutTest : public ::testing::Test {
     void SetUp() override { startTunerModules(); }
     void TearDown() override { resetDisplay(); }
 
-    // Every refresh's readout; each a reading whose colour and meter agree with its number.
+    // Every refresh's readout, each a reading. (Its colour and meter: views_test.)
     static std::vector<Shown> readout(const std::vector<int16_t>& sound) {
         std::vector<Shown> shown;
         for (size_t at = 0; at + 220 <= sound.size(); at += 220) {
@@ -97,11 +97,8 @@ class SteadyReadoutTest : public ::testing::Test {
                 ADD_FAILURE() << "no reading at " << at;
                 continue;
             }
-            const int32_t cents = std::atoi(words.cents);
-            EXPECT_EQ(words.centsInTune, std::abs(cents) <= 5) << words.cents;
-            EXPECT_EQ(words.meterCents, cents) << words.cents;
             const auto raw = std::lround(nameNote(pipelineState().shownFrequency).cents);
-            shown.push_back({static_cast<double>(at + 220) / sampleRate, cents,
+            shown.push_back({static_cast<double>(at + 220) / sampleRate, std::atoi(words.cents),
                              static_cast<int32_t>(raw), words});
         }
         return shown;

@@ -122,7 +122,7 @@ void writeLongWav(const std::string& path, uint32_t seconds) {
 }
 
 // ---- The reference recordings: --csv prints the expected lines exactly, in the start-up
-// state and after each file's mode commands; a differing line names its differing columns.
+// state and after each file's mode commands.
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -143,15 +143,6 @@ std::string firstColumns(const std::string& line, int count) {
     return line.substr(0, at - 1);
 }
 
-std::string differingColumns(const std::string& header, const std::string& got,
-                             const std::string& want) {
-    const auto names = split(header, ','), a = split(got, ','), b = split(want, ',');
-    std::string differing;
-    for (size_t i = 0; i < names.size(); ++i)
-        if (i >= a.size() || i >= b.size() || a[i] != b[i]) differing += " " + names[i];
-    return differing;
-}
-
 TEST_F(VeldraFileProgramTest, ReferenceRecordingsLineForLine) {
     for (const ReferenceCase& c : referenceCases()) {
         SCOPED_TRACE(c.recording + "." + c.modes);
@@ -170,8 +161,7 @@ TEST_F(VeldraFileProgramTest, ReferenceRecordingsLineForLine) {
             split(readWholeFile(testDataPath(c.recording + "." + c.modes + ".csv")), '\n');
         ASSERT_GT(want.size(), 10u);
         for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
-            ASSERT_EQ(got[i], want[i])
-                << "line " << i + 1 << ", differing:" << differingColumns(want[0], got[i], want[i]);
+            ASSERT_EQ(got[i], want[i]) << "line " << i + 1 << "; columns: " << want[0];
         EXPECT_EQ(got.size(), want.size());
     }
 }
@@ -598,8 +588,8 @@ TEST_F(VeldraFileProgramTest, NamesPrintEscapedAndAtTakesPlainSeconds) {
     }
 }
 
-// A4 = 442 Hz + 5 cents with --a4 442: +5 in the table (note and violin string), the needle
-// 5 cents past A4 in the CSV (8 more without the option). Wrong values: exit 2, one line.
+// A4 = 442 Hz + 5 cents with --a4 442: +5 in the table and the CSV (note and violin string;
+// the needle's angle: player_choices_test). Wrong values: exit 2, one line.
 TEST_F(VeldraFileProgramTest, TheReferenceAndTuningOptionsAndTheirWrongValues) {
     const std::string tone = file("a442-plus5.wav");
     writeSteadyTone(tone, 442.0 * std::exp2(5.0 / 1200.0), 2.0);
@@ -609,28 +599,9 @@ TEST_F(VeldraFileProgramTest, TheReferenceAndTuningOptionsAndTheirWrongValues) {
     EXPECT_NE(table.out.find("A 4      +5    443.3 Hz   3: A 4   +5\n"), std::string::npos)
         << table.out;
 
-    // The needle's angle index (1024 a turn from C3) on the stable refreshes after a second.
-    const auto needles = [&](std::vector<std::string> args) {
-        args.insert(args.end(), {"--csv", "--mode", "violin", tone});
-        std::vector<int> found;
-        for (const std::string& line : split(run(args).out, '\n')) {
-            const auto cells = split(line, ',');
-            if (cells.size() >= 8 && cells[3] == "1" && std::atof(cells[1].c_str()) > 1.0)
-                found.push_back(std::atoi(cells[7].c_str()));
-        }
-        return found;
-    };
-    const int at442 = static_cast<int>((1.75 + 5.0 / 1200.0) * 1024.0);
-    const std::vector<int> withReference = needles({"--a4=442"}), without = needles({});
     // The reading's columns name the note, the cents and the violin's A string at 442 Hz.
     const std::string csv = run({"--a4=442", "--csv", "--mode", "violin", tone}).out;
     EXPECT_NE(csv.find(",A4,+5.0,3\n"), std::string::npos) << csv;
-    ASSERT_FALSE(withReference.empty());
-    ASSERT_EQ(without.size(), withReference.size());
-    for (size_t i = 0; i < without.size(); ++i) {
-        EXPECT_NEAR(withReference[i], at442, 2);
-        EXPECT_NEAR(without[i] - withReference[i], 7, 1);  // 8 cents are 6.8 steps
-    }
 
     const Result list = run({"--tuning", "list"});
     EXPECT_EQ(list.exitCode, 0);

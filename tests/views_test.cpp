@@ -23,10 +23,8 @@ namespace {
 
 // ---- The information text: its wording to the character.
 
-// Each kind of mode's text, and with it the stored string positions, their note names
-// and frequencies, and the octave ranges. The names guard positions stored just below a
-// twelfth: Violin's 4 + 2/12 (4.1666665f) is D 4, not C#4.
-// The frequencies follow from C1 = 32.7 Hz, which makes A4 439.96, not 440.
+// Each kind of mode's text to the character. (Every tuning's string names and frequencies,
+// Violin's D 4 stored just below a twelfth among them: player_choices_test.)
 TEST(InstrumentInfoTest, TextOfEachKindOfMode) {
     initOctaveRange();
     EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Guitar),
@@ -39,10 +37,6 @@ TEST(InstrumentInfoTest, TextOfEachKindOfMode) {
               "String 4 is: G 3, i.e.  195.98 Hz.\n"
               "String 5 is: B 3, i.e.  246.92 Hz.\n"
               "String 6 is: E 4, i.e.  329.60 Hz.\n");
-    EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Violin),
-              "You chose Violin,\nwhich ranges from C3 to C6\n\n"
-              "String 1 is: G 3, i.e.  195.98 Hz.\nString 2 is: D 4, i.e.  293.64 Hz.\n"
-              "String 3 is: A 4, i.e.  439.96 Hz.\nString 4 is: E 5, i.e.  659.19 Hz.\n");
     // Modes without strings show the header alone; a kind outside the catalogue nothing.
     EXPECT_EQ(composeInstrumentInfo(InstrumentKind::Bass),
               "You chose Bass,\nwhich ranges from C1 to C4\n\n");
