@@ -12,7 +12,6 @@
 
 #include "app/resource_script.h"
 #include "platform/chrome/window_chrome.h"
-#include "platform/fonts/fonts.h"
 #include "platform/screen/screen_png.h"
 #include "tests/support/program_window.h"
 #include "tests/support/scratch_files.h"
@@ -20,8 +19,6 @@
 
 namespace veldra {
 namespace {
-
-constexpr int clientTop = 26, clientBottom = 294;
 
 class SettingsEndToEndTest : public ::testing::Test {
   protected:
@@ -33,24 +30,16 @@ class SettingsEndToEndTest : public ::testing::Test {
     ::testing::AssertionResult launch() {
         return veldra.launch({VELDRA_PROGRAM}, {"VELDRA_INPUT=demo", "SDL_AUDIODRIVER=dummy"});
     }
-    // The information text of kind as the program draws it for the choices given.
-    Picture information(const PlayerChoices& choices) const {
+    // The information text of the mode chosen, as the program shows it for the choices.
+    static Picture information(const PlayerChoices& choices) {
         initOctaveRange();
         setPlayerChoices(choices);
         const std::string text = composeInstrumentInfo(choices.mode);
         resetPlayerChoices();
-        return drawnScreen([&](const PixelCanvas& c) {
-            drawText(c, *fonts.system().text, text, {0, clientTop + infoTextTop, 240, clientBottom},
-                     infoTextFlags, colourWhite, colourBlack);
-            drawText(c, *fonts.system().text, okBandText,
-                     {okBandRect.left, clientTop + okBandRect.top, okBandRect.right,
-                      clientTop + okBandRect.bottom},
-                     infoTextFlags, colourBlack, colourWhite);
-        });
+        return informationPicture(text);
     }
 
     ProgramWindow veldra;
-    const BuiltInFonts& fonts = builtInFonts();
 };
 
 TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembered) {

@@ -35,8 +35,6 @@
 namespace veldra {
 namespace {
 
-constexpr int clientTop = 26, clientBottom = 294;
-
 bool sameIn(const Picture& a, const Picture& b, const Rect& r) {
     for (int y = r.top; y < r.bottom; ++y)
         if (!std::equal(&a[y * 240 + r.left], &a[y * 240 + r.right], &b[y * 240 + r.left]))
@@ -129,15 +127,7 @@ TEST_F(EndToEndTest, TunesAStringSwitchesToViolinAndQuits) {
     // Violin, the second item: its title, and its information text on black.
     const Picture violinTitle = navigationBarPicture("Veldra -- Violin", false);
     initOctaveRange();
-    const Picture information = drawnScreen([&](const PixelCanvas& c) {
-        drawText(c, *fonts.system().text, composeInstrumentInfo(InstrumentKind::Violin),
-                 {0, clientTop + infoTextTop, 240, clientBottom}, infoTextFlags, colourWhite,
-                 colourBlack);
-        drawText(c, *fonts.system().text, okBandText,
-                 {okBandRect.left, clientTop + okBandRect.top, okBandRect.right,
-                  clientTop + okBandRect.bottom},
-                 infoTextFlags, colourBlack, colourWhite);
-    });
+    const Picture information = informationPicture(composeInstrumentInfo(InstrumentKind::Violin));
     ASSERT_EQ(modes[1].text, "Violin");
     const int itemHeight = (popup.bottom - popup.top - 4) / static_cast<int>(modes.size());
     ASSERT_TRUE(veldra.tap(popup.left + 20, popup.top + 2 + itemHeight + itemHeight / 2));
