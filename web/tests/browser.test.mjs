@@ -19,7 +19,6 @@ const readouts = [];    // the readout strips a reading within a cent of veldra-
 
 // RGB565 colours as the page shows them (each channel's top bits repeated below).
 const scaleOrange = [255, 125, 0];  // the rings and octave digits (0xFBE0)
-const captionBlue = [16, 60, 140];  // a message box's caption strip
 
 function mask(rgb, [r, g, b], top = 26, bottom = 294) {
   const points = [];
@@ -156,7 +155,6 @@ test('a refused microphone gives the failure box, then what to do and a way to t
     await t.waitFor(page, () => window.veldraPage.micFailure !== '');
     await t.waitFor(page, () => window.veldraPage.presents > 2);
     const screen = await shownOnCanvas(page, native.failure, [0, 0, 240, 320]);
-    assert.ok(mask(screen, captionBlue).length > 1000, 'a message box on the screen');
     assert.equal(differing(screen, native.failure, [0, 0, 240, 320]), 0,
                  'the same box as the native program shows');
     await page.keyboard.press('Enter');  // its OK

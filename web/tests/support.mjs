@@ -121,11 +121,6 @@ export async function tap(page, x, y) {
                          box.y + (y + 0.5) * box.height / height);
 }
 
-// Rows top .. bottom - 1 of an RGB picture 240 pixels wide.
-export function rows(rgb, top, bottom) {
-  return rgb.subarray(top * width * 3, bottom * width * 3);
-}
-
 // ---- sound and pictures ----
 
 // A 16-bit mono WAV at rate of samples(i) in -1 .. 1.
