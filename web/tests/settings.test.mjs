@@ -58,10 +58,7 @@ test('a tuning chosen by taps is kept in the page\'s storage and read after a re
     assert.equal(await stored(page), null, 'nothing kept before a choice');
     await started(page);
     await settingsByTaps(page, [onButton(tuningRow), okButton]);
-    const kept = await stored(page);
-    assert.match(kept, /^# veldra settings 1\n/);
-    assert.match(kept, /\nmode=guitar\n/);
-    assert.match(kept, /\ntuning=drop D\n/);
+    assert.match(await stored(page), /\ntuning=drop D\n/);  // the format: settings_store_test
 
     // After a reload the dialog starts from what was kept: OK alone keeps drop D (a page
     // that had not read it would write the standard tuning back).
@@ -94,9 +91,7 @@ test('where storage is refused the choices hold for the visit and the console sa
     await settingsByTaps(page, [onButton(tuningRow), okButton]);
     const said = page.messages.filter((m) => m.includes('for this visit only'));
     assert.equal(said.length, 1, page.messages.join('\n'));
-    const now = await t.canvasPixels(page);  // the page goes on: paused on drop D's strings
-    assert.ok(now.length > 0);
-    await t.tap(page, 120, 150);
+    await t.tap(page, 120, 150);  // the page goes on: paused on drop D's strings until a tap
     const resumed = await page.evaluate(() => window.veldraPage.refreshes());
     await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 5, 5000, resumed);
     assert.equal(await page.evaluate(() => window.veldraPage.ended), null);
