@@ -1,5 +1,6 @@
-// The real program on an Xvfb of its own, driven with xdotool: Escape on the open menu
-// chooses nothing, and a tuning chosen by keys in Start > Settings is the next start's.
+// The real program on an Xvfb of its own, driven with xdotool: a tuning chosen by keys in
+// Start > Settings is kept on disk and is the next start's. (Escape on a menu and the
+// dialog's other keys: app_choices_test.)
 // With VELDRA_SCREENSHOTS set to a folder, the notice and the settings dialog are saved
 // there (veldra-notice.png, veldra-settings.png) at scale 2.
 #include <gtest/gtest.h>
@@ -42,7 +43,7 @@ class SettingsEndToEndTest : public ::testing::Test {
     ProgramWindow veldra;
 };
 
-TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembered) {
+TEST_F(SettingsEndToEndTest, ATuningChosenByKeysIsRemembered) {
     ASSERT_TRUE(launch());
     const Picture notice = navigationBarPicture("Detect Setting", true);
     ASSERT_TRUE(veldra.waitFor("the start-up notice",
@@ -57,13 +58,6 @@ TEST_F(SettingsEndToEndTest, EscapeChoosesNothingAndATuningChosenByKeysIsRemembe
                !sameRows(p, standard, clientTop + infoTextTop, clientTop + infoTextTop + 30);
     };
     ASSERT_TRUE(veldra.waitFor("the dial, tuning", tuning));
-
-    ASSERT_TRUE(veldra.key("F10"));
-    ASSERT_TRUE(veldra.key("Right"));
-    ASSERT_TRUE(veldra.waitFor("the Instrument menu, paused",
-                               [&](const Picture& p) { return showsReadout(p, paused); }));
-    ASSERT_TRUE(veldra.key("Escape"));
-    ASSERT_TRUE(veldra.waitFor("the dial again after Escape, tuning in Guitar", tuning));
 
     // Start > Settings (F10, Enter), the tuning row (Down), drop D (Right), OK (Enter).
     ASSERT_TRUE(veldra.key("F10"));
