@@ -98,20 +98,14 @@ export function waitFor(page, predicate, timeout = 15000, ...args) {
   return page.waitForFunction(predicate, { timeout, polling: 50 }, ...args);
 }
 
-// A canvas's pixels (the screen's 240 x 320, or the readout strip's) as RGB bytes.
+// A canvas's pixels (the screen's 240 x 320, or the readout strip's) as RGB bytes; page is
+// a puppeteer page or anything with its evaluate (the engines' drivers).
 export async function canvasPixels(page, id = 'screen') {
   const rgba = await page.evaluate((name) => {
     const canvas = document.getElementById(name);
-    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-    return Array.from(data);
+    return Array.from(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data);
   }, id);
-  const rgb = Buffer.alloc(rgba.length / 4 * 3);
-  for (let i = 0, o = 0; i < rgba.length; i += 4) {
-    rgb[o++] = rgba[i];
-    rgb[o++] = rgba[i + 1];
-    rgb[o++] = rgba[i + 2];
-  }
-  return rgb;
+  return Buffer.from(rgba.filter((_, i) => i % 4 !== 3));
 }
 
 // A tap at screen pixel (x, y), in page coordinates through the canvas's scaling.
