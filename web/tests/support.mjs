@@ -82,6 +82,18 @@ export async function launch({ wav = null, deny = false } = {}) {
   return browser;
 }
 
+// use(browser, url) with Chromium as launch starts it and the site served; both closed after.
+export async function withBrowser(options, use) {
+  const server = await serve(site);
+  const browser = await launch(options);
+  try {
+    return await use(browser, server.url);
+  } finally {
+    await browser.close();
+    await server.close();
+  }
+}
+
 // The browser's first tab at url, its console kept in page.messages.
 export async function open(browser, url) {
   const [page] = await browser.pages();
