@@ -30,9 +30,10 @@ export function child(command, args, options = {}) {
   };
 }
 
-async function until(what, test, timeout = 10000) {
+// Polls test (which may return a promise) until it holds.
+export async function until(what, test, timeout = 10000) {
   const end = Date.now() + timeout;
-  while (!test()) {
+  while (!(await test())) {
     if (Date.now() > end) throw new Error(`${what} did not happen within ${timeout} ms`);
     await pause(50);
   }
