@@ -1,10 +1,6 @@
-// The real program recording through a real sound server: a PulseAudio server of the
-// test's own (support/pulse_session.h) with two inputs, the system's default listed
-// second, tones played into them, and veldra on an Xvfb of its own. The needle must sit
-// where veldra-file's picture of the same sound puts it (within 2 pixels): on the default
-// input, on an input chosen by name, and again after the server was killed and started
-// anew while veldra ran. A server that hangs (stopped, as a stuck server would be) hangs
-// nothing. With no server at all, veldra says why and ends with status 1.
+// The real program recording through a PulseAudio server of the test's own
+// (support/pulse_session.h: two inputs, the default listed second); a server that hangs is
+// one stopped with SIGSTOP, as a stuck server would be.
 #include <gtest/gtest.h>
 
 #include <algorithm>
