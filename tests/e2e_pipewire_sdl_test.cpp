@@ -1,11 +1,6 @@
 // The real program recording through PipeWire as today's desktops run it
-// (support/pipewire_session.h): two inputs, the system's default configured second, tones
-// played into them, veldra on an Xvfb of its own, through SDL's PulseAudio driver (which
-// meets pipewire-pulse) and through its PipeWire driver. With each: the default input,
-// then an input chosen by name, the stream named after the program in the sound
-// settings; then the server that driver talks to is killed, the window says the input
-// is lost, and the needle comes back with the server. And the default input through
-// PipeWire's JACK.
+// (support/pipewire_session.h: two inputs, the default configured second), through each
+// way SDL reaches it: pipewire-pulse, PipeWire's own protocol, and PipeWire's JACK.
 #include <gtest/gtest.h>
 
 #include <string>

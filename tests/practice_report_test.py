@@ -55,13 +55,17 @@ def write_take(path):
                 f = frequency(*what)
             phase += 2 * math.pi * f / RATE
             samples.append(sum(math.sin(k * phase) / k for k in range(1, 6)) * 0.3)
+    write_wav(path, b"".join(struct.pack("<h", int(s * 32000)) for s in samples))
+    return [("A 4", 20, "3 (A 4)", False), ("D 4", -15, "2 (D 4)", False),
+            ("E 5", 0, "4 (E 5)", False), ("C 5", -18, None, True)]
+
+
+def write_wav(path, frames):  # 16-bit mono at RATE
     with wave.open(path, "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
         w.setframerate(RATE)
-        w.writeframes(b"".join(struct.pack("<h", int(s * 32000)) for s in samples))
-    return [("A 4", 20, "3 (A 4)", False), ("D 4", -15, "2 (D 4)", False),
-            ("E 5", 0, "4 (E 5)", False), ("C 5", -18, None, True)]
+        w.writeframes(frames)
 
 
 def run(program, *args):
@@ -145,16 +149,10 @@ def check_take(program, folder):
 
 def check_name_and_silence(program, folder):
     name = os.path.join(folder, "<b>take & 'co\".wav")
-    with wave.open(name, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(RATE)
-        w.writeframes(b"\0\0" * RATE * 2)
+    write_wav(name, b"\0\0" * RATE * 2)
     page = os.path.join(folder, "silent.html")
     run(program, "--report", page, name)
-    with open(page, encoding="utf-8") as f:
-        check("<b>" not in f.read(), "the file name's markup reached the page")
-    document = parse(page)
+    document = parse(page)  # markup from the name would change the heading's text
     check(text(document.find(".//h1")).endswith(name), "the name shows as it is")
     check(document.find(".//p[@class='none']") is not None, "the page says nothing was read")
     check(document.find(".//table") is None, "no table for a silent take")

@@ -1,20 +1,11 @@
 // Soak: the demo performance, over and over, through the whole road of live sound at an
-// accelerated pace: the scripted source records it, the stream's capture thread stores it,
-// the hand-off wakes the main thread, and analyzeBlock runs the analysis, the dial, the
-// trace and the display on the headless screen, set up as the application sets itself up.
-//
-// VELDRA_SOAK_SECONDS says how much sound (180 s unless set; `make soak` gives 3600). The
-// source keeps at most 8 blocks on their way, so that the ring never holds more than the
-// hand-off reads without backlog: as fast as the main thread keeps up, never faster. (A
-// block stored while a drain is ending waits for the next block's wake-up; a microphone
-// always brings that block, so when nothing moves for a while the source records a 9th,
-// still short of backlog.) Then:
-//   - every block arrives, intact and in order, none of them with backlog;
-//   - the dial was refreshed once per tenth of a second of sound;
-//   - the ring never overflowed;
-//   - resident memory after the first minute of sound does not grow (its anonymous part:
-//     see residentMemory).
-// Its sanitizer runs (make test-asan, make test-tsan) check the rest.
+// accelerated pace (the scripted source, the capture thread, the hand-off waking the main
+// thread, analyzeBlock on the headless screen, set up as the application sets itself up):
+// every block arrives intact, in order and without backlog, the dial refreshes once per
+// tenth of a second of sound, the ring never overflows, and the anonymous resident memory
+// does not grow after the first minute. VELDRA_SOAK_SECONDS says how much sound (180 s
+// unless set; `make soak` gives 3600). The sanitizer runs (make test-asan, test-tsan)
+// check the rest.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -46,7 +37,6 @@ constexpr int64_t blockSamples = captureBlockSamples;
 constexpr int64_t blocksOnTheirWay = 8;  // 10 in the ring would be read as backlog
 constexpr auto nudgeAfter = std::chrono::milliseconds(10);   // two polls of the capture thread
 constexpr auto lateWakeUp = std::chrono::milliseconds(100);  // no message while sound waits
-constexpr int64_t samplesPerRefresh = sampleRate / 10;
 // Memory may still move by a few pages. (The window-message ring, 32 KB of zero pages that
 // the kernel maps as they are first written, and four times that in ThreadSanitizer's
 // shadow, is written through once before the clock starts: it would otherwise fill at
@@ -241,9 +231,7 @@ TEST(StreamSoakTest, TheDemoRunsThroughTheWholeRoadWithoutLossDriftOrGrowth) {
     EXPECT_EQ(damagedBlocks, 0);
     EXPECT_EQ(backlogBlocks, 0);
     EXPECT_EQ(overflows.load(), 0);
-    const int64_t samples = blocks * blockSamples;
     EXPECT_EQ(pipelineState().dialRefreshes, seconds * 10);
-    EXPECT_EQ(pipelineState().dialRefreshes, (samples - 1) / samplesPerRefresh);
     if (seconds > 60) {
         ASSERT_GT(afterFirstMinute.anonymous, 0);
         EXPECT_LE(most.anonymous - afterFirstMinute.anonymous, residentSlackBytes);

@@ -9,6 +9,7 @@
 #include "platform/fonts/fonts.h"
 #include "platform/screen/screen.h"
 #include "platform/screen/screen_png.h"
+#include "views/instrument_info.h"
 #include "views/views.h"
 
 namespace veldra {
@@ -94,6 +95,18 @@ Picture navigationBarPicture(const std::string& title, bool done) {
     });
 }
 
+Picture informationPicture(const std::string& text) {
+    const GlyphFont& font = builtInFonts().text;
+    return drawnScreen([&](const PixelCanvas& c) {
+        drawText(c, font, text, {0, clientTop + infoTextTop, 240, clientBottom}, infoTextFlags,
+                 colourWhite, colourBlack);
+        drawText(c, font, okBandText,
+                 {okBandRect.left, clientTop + okBandRect.top, okBandRect.right,
+                  clientTop + okBandRect.bottom},
+                 infoTextFlags, colourBlack, colourWhite);
+    });
+}
+
 Picture readoutPicture(const Readout& readout) {
     Picture strip(readoutWidth * readoutHeight, 0);
     drawReadoutStrip(strip.data(), readout);
@@ -106,11 +119,10 @@ bool showsReadout(const Picture& picture, const Picture& strip) {
 }
 
 bool needleCentre(const Picture& picture, double& x, double& y) {
-    constexpr int top = 26, bottom = 294;
     const uint16_t needle = rgb565(95, 255, 95);
     long sx = 0, sy = 0, n = 0;
-    for (int i = top * 240; i < bottom * 240; ++i) {
-        if (picture[i] == needle) sx += i % 240, sy += i / 240 - top, ++n;
+    for (int i = clientTop * 240; i < clientBottom * 240; ++i) {
+        if (picture[i] == needle) sx += i % 240, sy += i / 240 - clientTop, ++n;
     }
     if (n < 5) return false;
     x = static_cast<double>(sx) / n, y = static_cast<double>(sy) / n;

@@ -18,6 +18,7 @@ namespace veldra {
 
 using Picture = std::vector<uint16_t>;  // the window's picture (xvfb_session.h), RGB565
 
+inline constexpr int clientTop = 26, clientBottom = 294;  // below the navigation bar
 inline constexpr int stepTimeoutMs = 15000;  // generous: CI machines run tests side by side
 
 class ProgramWindow {
@@ -50,6 +51,9 @@ class ProgramWindow {
 Picture drawnScreen(const std::function<void(const PixelCanvas&)>& draw);
 bool sameRows(const Picture& a, const Picture& b, int top, int bottom);
 Picture navigationBarPicture(const std::string& title, bool done);
+
+// An instrument's information text on black, with its OK band, as the program shows it.
+Picture informationPicture(const std::string& text);
 
 // The readout strip as the shared renderer draws it, and whether a window's picture shows
 // exactly that below its screen.

@@ -19,7 +19,6 @@ const readouts = [];    // the readout strips a reading within a cent of veldra-
 
 // RGB565 colours as the page shows them (each channel's top bits repeated below).
 const scaleOrange = [255, 125, 0];  // the rings and octave digits (0xFBE0)
-const captionBlue = [16, 60, 140];  // a message box's caption strip
 
 function mask(rgb, [r, g, b], top = 26, bottom = 294) {
   const points = [];
@@ -82,91 +81,77 @@ before(() => {
 
 after(() => fs.rmSync(folder, { recursive: true, force: true }));
 
-test('the page tunes as the desktop does: readout, bars, menu, modes by taps, resume, hidden', async () => {
-  const server = await t.serve(t.site);
-  const browser = await t.launch({ wav });
-  try {
-    const page = await t.open(browser, server.url);
-    await page.keyboard.press('Enter');  // the start-up notice's OK
-    await t.waitFor(page, () => window.veldraPage.refreshes() >= 30);
+test('the page tunes as the desktop does: readout, bars, menu, modes by taps, resume, hidden',
+     () => t.withBrowser({ wav }, async (browser, url) => {
+  const page = await t.open(browser, url);
+  await page.keyboard.press('Enter');  // the start-up notice's OK
+  await t.waitFor(page, () => window.veldraPage.refreshes() >= 30);
 
-    // (The needle against veldra-file's: puppeteer_engines.test.mjs, with a real microphone.)
-    let screen = await t.canvasPixels(page);
-    const strip = await t.canvasPixels(page, 'readout');
-    assert.ok(readouts.length > 0 && readouts.some((r) => r.equals(strip)),
-              `the readout strip is one of the ${readouts.length} drawn within a cent of veldra-file's reading`);
-    assert.equal(differing(screen, native.guitar, navigationBar), 0, 'navigation bar');
-    assert.equal(differing(screen, native.guitar, menuBar), 0, 'menu bar');
+  // (The needle against veldra-file's: puppeteer_engines.test.mjs, with a real microphone.)
+  let screen = await t.canvasPixels(page);
+  const strip = await t.canvasPixels(page, 'readout');
+  assert.ok(readouts.length > 0 && readouts.some((r) => r.equals(strip)),
+            `the readout strip is one of the ${readouts.length} drawn within a cent of veldra-file's reading`);
+  assert.equal(differing(screen, native.guitar, navigationBar), 0, 'navigation bar');
+  assert.equal(differing(screen, native.guitar, menuBar), 0, 'menu bar');
 
-    await t.tap(page, ...centre(layout.buttons[1]));
-    await t.waitFor(page, () => window.veldraPage.menuOpen());
-    screen = await shownOnCanvas(page, native.menu, layout.instrumentMenu);
-    assert.equal(differing(screen, native.menu, layout.instrumentMenu), 0, 'the open menu');
-    assert.equal(differing(screen, native.menu, menuBar), 0, 'the bar with Instrument pressed');
+  await t.tap(page, ...centre(layout.buttons[1]));
+  await t.waitFor(page, () => window.veldraPage.menuOpen());
+  screen = await shownOnCanvas(page, native.menu, layout.instrumentMenu);
+  assert.equal(differing(screen, native.menu, layout.instrumentMenu), 0, 'the open menu');
+  assert.equal(differing(screen, native.menu, menuBar), 0, 'the bar with Instrument pressed');
 
-    // Violin, by a tap on its item: the title changes and the tuner pauses on the
-    // information text until a tap.
-    await t.tap(page, ...centre(layout.instrumentItems[1]));
-    await t.waitFor(page, () => !window.veldraPage.menuOpen());
-    const paused = await refreshes(page);
-    await new Promise((resolve) => setTimeout(resolve, 500));
-    assert.equal(await refreshes(page), paused, 'no refresh while paused');
-    screen = await t.canvasPixels(page);
-    assert.equal(differing(screen, native.violin, navigationBar), 0, 'the Violin title');
+  // Violin, by a tap on its item: the title changes and the tuner pauses on the
+  // information text until a tap.
+  await t.tap(page, ...centre(layout.instrumentItems[1]));
+  await t.waitFor(page, () => !window.veldraPage.menuOpen());
+  const paused = await refreshes(page);
+  await new Promise((resolve) => setTimeout(resolve, 500));
+  assert.equal(await refreshes(page), paused, 'no refresh while paused');
+  screen = await t.canvasPixels(page);
+  assert.equal(differing(screen, native.violin, navigationBar), 0, 'the Violin title');
 
-    await t.tap(page, 120, 150);
-    await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 10, 5000, paused);
-    screen = await t.canvasPixels(page);
-    // The rings: the orange of the scale lies where veldra-file's Violin screen has it (but
-    // for what the needle and the trace cover), and not where Guitar's has it.
-    const rings = (rgb) => new Set(mask(rgb, scaleOrange).map(([px, py]) => py * t.width + px));
-    const shown = rings(screen);
-    const unlike = (other) => [...shown].filter((p) => !other.has(p)).length +
-                              [...other].filter((p) => !shown.has(p)).length;
-    const offViolin = unlike(rings(native.violin)), offGuitar = unlike(rings(native.guitar));
-    assert.ok(offViolin < 60 && offGuitar > 4 * offViolin,
-              `rings: ${offViolin} pixels off Violin's, ${offGuitar} off Guitar's`);
+  await t.tap(page, 120, 150);
+  await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 10, 5000, paused);
+  screen = await t.canvasPixels(page);
+  // The rings: the orange of the scale lies where veldra-file's Violin screen has it (but
+  // for what the needle and the trace cover), and not where Guitar's has it.
+  const rings = (rgb) => new Set(mask(rgb, scaleOrange).map(([px, py]) => py * t.width + px));
+  const shown = rings(screen);
+  const unlike = (other) => [...shown].filter((p) => !other.has(p)).length +
+                            [...other].filter((p) => !shown.has(p)).length;
+  const offViolin = unlike(rings(native.violin)), offGuitar = unlike(rings(native.guitar));
+  assert.ok(offViolin < 60 && offGuitar > 4 * offViolin,
+            `rings: ${offViolin} pixels off Violin's, ${offGuitar} off Guitar's`);
 
-    // Hidden (another tab in front): the microphone and the wake lock go, nothing is
-    // tuned; shown again, both come back and the tuner goes on by itself.
-    const other = await browser.newPage();
-    await other.bringToFront();
-    await t.waitFor(page, () => document.hidden && !window.veldraPage.microphoneLive() &&
-                                window.veldraPage.wakeLock === 'released');
-    const hidden = await refreshes(page);
-    await new Promise((resolve) => setTimeout(resolve, 500));
-    assert.equal(await refreshes(page), hidden, 'no refresh while hidden');
-    await page.bringToFront();
-    await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 5 &&
-                                 window.veldraPage.microphoneLive() &&
-                                 window.veldraPage.wakeLock === 'held', 5000, hidden);
-  } finally {
-    await browser.close();
-    await server.close();
-  }
-});
+  // Hidden (another tab in front): the microphone and the wake lock go, nothing is
+  // tuned; shown again, both come back and the tuner goes on by itself.
+  const other = await browser.newPage();
+  await other.bringToFront();
+  await t.waitFor(page, () => document.hidden && !window.veldraPage.microphoneLive() &&
+                              window.veldraPage.wakeLock === 'released');
+  const hidden = await refreshes(page);
+  await new Promise((resolve) => setTimeout(resolve, 500));
+  assert.equal(await refreshes(page), hidden, 'no refresh while hidden');
+  await page.bringToFront();
+  await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 5 &&
+                               window.veldraPage.microphoneLive() &&
+                               window.veldraPage.wakeLock === 'held', 5000, hidden);
+}));
 
 test('a refused microphone gives the failure box, then what to do and a way to try again',
-     async () => {
-  const server = await t.serve(t.site);
-  const browser = await t.launch({ deny: true });
-  try {
-    const page = await t.open(browser, server.url);
-    await page.keyboard.press('Enter');
-    await t.waitFor(page, () => window.veldraPage.micFailure !== '');
-    await t.waitFor(page, () => window.veldraPage.presents > 2);
-    const screen = await shownOnCanvas(page, native.failure, [0, 0, 240, 320]);
-    assert.ok(mask(screen, captionBlue).length > 1000, 'a message box on the screen');
-    assert.equal(differing(screen, native.failure, [0, 0, 240, 320]), 0,
-                 'the same box as the native program shows');
-    await page.keyboard.press('Enter');  // its OK
-    await t.waitFor(page, () => window.veldraPage.ended !== null);
-    const text = await page.$eval('#end-text', (e) => e.textContent);
-    assert.match(text, /Allow it for this page/);
-    assert.equal(await page.$eval('#end-button', (e) => e.textContent), 'Try again');
-    assert.equal(await page.$eval('#device', (e) => e.hidden), true);
-  } finally {
-    await browser.close();
-    await server.close();
-  }
-});
+     () => t.withBrowser({ deny: true }, async (browser, url) => {
+  const page = await t.open(browser, url);
+  await page.keyboard.press('Enter');
+  await t.waitFor(page, () => window.veldraPage.micFailure !== '');
+  await t.waitFor(page, () => window.veldraPage.presents > 2);
+  const screen = await shownOnCanvas(page, native.failure, [0, 0, 240, 320]);
+  assert.equal(differing(screen, native.failure, [0, 0, 240, 320]), 0,
+               'the same box as the native program shows');
+  await page.keyboard.press('Enter');  // its OK
+  await t.waitFor(page, () => window.veldraPage.ended !== null);
+  const text = await page.$eval('#end-text', (e) => e.textContent);
+  assert.match(text, /Allow it for this page/);
+  assert.equal(await page.$eval('#end-button', (e) => e.textContent), 'Try again');
+  assert.equal(await page.$eval('#device', (e) => e.hidden), true);
+}));

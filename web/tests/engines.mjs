@@ -30,9 +30,10 @@ export function child(command, args, options = {}) {
   };
 }
 
-async function until(what, test, timeout = 10000) {
+// Polls test (which may return a promise) until it holds.
+export async function until(what, test, timeout = 10000) {
   const end = Date.now() + timeout;
-  while (!test()) {
+  while (!(await test())) {
     if (Date.now() > end) throw new Error(`${what} did not happen within ${timeout} ms`);
     await pause(50);
   }
@@ -137,14 +138,6 @@ export async function waitFor(driver, predicate, timeout = 15000, ...args) {
   }
 }
 
-async function screenPixels(driver) {
-  const rgba = await driver.evaluate(() => {
-    const canvas = document.getElementById('screen');
-    return Array.from(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data);
-  });
-  return Buffer.from(rgba.filter((_, i) => i % 4 !== 3));
-}
-
 // A tap on the middle of control id of the dialog in front, in page coordinates.
 async function tapControl(driver, id) {
   const [x, y] = await driver.evaluate((control, width, height) => {
@@ -190,7 +183,7 @@ export async function checkTuning(driver, url, reference, { strays = 0 } = {}) {
   await waitFor(driver, () => window.veldraPage.refreshes() >= 30);
   const distances = [];
   for (let i = 0; i < 3; i++) {
-    const needle = needleCentre(await screenPixels(driver));
+    const needle = needleCentre(await t.canvasPixels(driver));
     assert.ok(needle !== null && reference.needle !== null, 'a needle on both screens');
     distances.push(Math.hypot(needle[0] - reference.needle[0], needle[1] - reference.needle[1]));
     await pause(150);

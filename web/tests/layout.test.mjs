@@ -81,10 +81,8 @@ function assertFits(m, phone) {
 test('a phone\'s screen: stacked across the width upright, side by side on its side', async () => {
   const wav = path.join(folder, 'a-string.wav');
   t.writeWav(wav, 22050, 22050 * 30, t.stringTone(t.tunerPitch(2, 9, 10), 22050));
-  const server = await t.serve(t.site);
-  const browser = await t.launch({ wav });
-  try {
-    const page = await t.open(browser, server.url);
+  await t.withBrowser({ wav }, async (browser, url) => {
+    const page = await t.open(browser, url);
     const session = await page.createCDPSession();
     await turn(page, session, portrait);
     await t.waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
@@ -110,8 +108,5 @@ test('a phone\'s screen: stacked across the width upright, side by side on its s
               `the canvases span ${m.screen.width + m.readout.width} of ${landscape.width} px`);
     const safeHeight = landscape.height - landscape.insets.top - landscape.insets.bottom;
     assert.ok(m.screen.height >= safeHeight - 1, 'the screen as tall as the safe area');
-  } finally {
-    await browser.close();
-    await server.close();
-  }
+  });
 });

@@ -50,58 +50,40 @@ async function settingsByTaps(page, controls) {
   await t.waitFor(page, (id) => window.veldraPage.controlRect(id)[2] === 0, 15000, okButton);
 }
 
-test('a tuning chosen by taps is kept in the page\'s storage and read after a reload', async () => {
-  const server = await t.serve(t.site);
-  const browser = await t.launch({ wav });
-  try {
-    const page = await t.open(browser, server.url);
-    assert.equal(await stored(page), null, 'nothing kept before a choice');
-    await started(page);
-    await settingsByTaps(page, [onButton(tuningRow), okButton]);
-    const kept = await stored(page);
-    assert.match(kept, /^# veldra settings 1\n/);
-    assert.match(kept, /\nmode=guitar\n/);
-    assert.match(kept, /\ntuning=drop D\n/);
+test('a tuning chosen by taps is kept in the page\'s storage and read after a reload',
+     () => t.withBrowser({ wav }, async (browser, url) => {
+  const page = await t.open(browser, url);
+  assert.equal(await stored(page), null, 'nothing kept before a choice');
+  await started(page);
+  await settingsByTaps(page, [onButton(tuningRow), okButton]);
+  assert.match(await stored(page), /\ntuning=drop D\n/);  // the format: settings_store_test
 
-    // After a reload the dialog starts from what was kept: OK alone keeps drop D (a page
-    // that had not read it would write the standard tuning back).
-    await page.reload({ waitUntil: 'load' });
-    await t.waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
-    await started(page);
-    await settingsByTaps(page, [okButton]);
-    assert.match(await stored(page), /\ntuning=drop D\n/);
-    assert.deepEqual(page.messages.filter((m) => m.startsWith('page error')), []);
-  } finally {
-    await browser.close();
-    await server.close();
-  }
-});
+  // After a reload the dialog starts from what was kept: OK alone keeps drop D (a page
+  // that had not read it would write the standard tuning back).
+  await page.reload({ waitUntil: 'load' });
+  await t.waitFor(page, () => window.veldraPage && window.veldraPage.presents > 0);
+  await started(page);
+  await settingsByTaps(page, [okButton]);
+  assert.match(await stored(page), /\ntuning=drop D\n/);
+  assert.deepEqual(page.messages.filter((m) => m.startsWith('page error')), []);
+}));
 
 test('where storage is refused the choices hold for the visit and the console says so once',
-     async () => {
-  const server = await t.serve(t.site);
-  const browser = await t.launch({ wav });
-  try {
-    const [first] = await browser.pages();
-    await first.evaluateOnNewDocument(() => {
-      Object.defineProperty(window, 'localStorage', {
-        get() { throw new DOMException('storage is off for this site', 'SecurityError'); },
-      });
+     () => t.withBrowser({ wav }, async (browser, url) => {
+  const [first] = await browser.pages();
+  await first.evaluateOnNewDocument(() => {
+    Object.defineProperty(window, 'localStorage', {
+      get() { throw new DOMException('storage is off for this site', 'SecurityError'); },
     });
-    const page = await t.open(browser, server.url);
-    await started(page);
-    await settingsByTaps(page, [onButton(noticeRow), okButton]);
-    await settingsByTaps(page, [onButton(tuningRow), okButton]);
-    const said = page.messages.filter((m) => m.includes('for this visit only'));
-    assert.equal(said.length, 1, page.messages.join('\n'));
-    const now = await t.canvasPixels(page);  // the page goes on: paused on drop D's strings
-    assert.ok(now.length > 0);
-    await t.tap(page, 120, 150);
-    const resumed = await page.evaluate(() => window.veldraPage.refreshes());
-    await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 5, 5000, resumed);
-    assert.equal(await page.evaluate(() => window.veldraPage.ended), null);
-  } finally {
-    await browser.close();
-    await server.close();
-  }
-});
+  });
+  const page = await t.open(browser, url);
+  await started(page);
+  await settingsByTaps(page, [onButton(noticeRow), okButton]);
+  await settingsByTaps(page, [onButton(tuningRow), okButton]);
+  const said = page.messages.filter((m) => m.includes('for this visit only'));
+  assert.equal(said.length, 1, page.messages.join('\n'));
+  await t.tap(page, 120, 150);  // the page goes on: paused on drop D's strings until a tap
+  const resumed = await page.evaluate(() => window.veldraPage.refreshes());
+  await t.waitFor(page, (n) => window.veldraPage.refreshes() >= n + 5, 5000, resumed);
+  assert.equal(await page.evaluate(() => window.veldraPage.ended), null);
+}));

@@ -82,6 +82,18 @@ export async function launch({ wav = null, deny = false } = {}) {
   return browser;
 }
 
+// use(browser, url) with Chromium as launch starts it and the site served; both closed after.
+export async function withBrowser(options, use) {
+  const server = await serve(site);
+  const browser = await launch(options);
+  try {
+    return await use(browser, server.url);
+  } finally {
+    await browser.close();
+    await server.close();
+  }
+}
+
 // The browser's first tab at url, its console kept in page.messages.
 export async function open(browser, url) {
   const [page] = await browser.pages();
@@ -98,20 +110,14 @@ export function waitFor(page, predicate, timeout = 15000, ...args) {
   return page.waitForFunction(predicate, { timeout, polling: 50 }, ...args);
 }
 
-// A canvas's pixels (the screen's 240 x 320, or the readout strip's) as RGB bytes.
+// A canvas's pixels (the screen's 240 x 320, or the readout strip's) as RGB bytes; page is
+// a puppeteer page or anything with its evaluate (the engines' drivers).
 export async function canvasPixels(page, id = 'screen') {
   const rgba = await page.evaluate((name) => {
     const canvas = document.getElementById(name);
-    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-    return Array.from(data);
+    return Array.from(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data);
   }, id);
-  const rgb = Buffer.alloc(rgba.length / 4 * 3);
-  for (let i = 0, o = 0; i < rgba.length; i += 4) {
-    rgb[o++] = rgba[i];
-    rgb[o++] = rgba[i + 1];
-    rgb[o++] = rgba[i + 2];
-  }
-  return rgb;
+  return Buffer.from(rgba.filter((_, i) => i % 4 !== 3));
 }
 
 // A tap at screen pixel (x, y), in page coordinates through the canvas's scaling.
@@ -119,11 +125,6 @@ export async function tap(page, x, y) {
   const box = await (await page.$('#screen')).boundingBox();
   await page.mouse.click(box.x + (x + 0.5) * box.width / width,
                          box.y + (y + 0.5) * box.height / height);
-}
-
-// Rows top .. bottom - 1 of an RGB picture 240 pixels wide.
-export function rows(rgb, top, bottom) {
-  return rgb.subarray(top * width * 3, bottom * width * 3);
 }
 
 // ---- sound and pictures ----

@@ -68,15 +68,8 @@ test('WebKit tunes a real tone as veldra-file does, on a phone\'s page by a tap,
       ...process.env, ...pulse.env, HOME: folder, DISPLAY: x.display, GDK_DPI_SCALE: `${scale}`,
       XDG_RUNTIME_DIR: folder, XDG_CACHE_HOME: `${folder}/cache`, XDG_DATA_HOME: `${folder}/data` } });
     const base = `http://127.0.0.1:${port}`;
-    for (let tries = 0; ; tries++) {
-      try {
-        await fetch(`${base}/status`);
-        break;
-      } catch (error) {
-        if (tries > 100) throw error;
-        await new Promise((resolve) => setTimeout(resolve, 50));
-      }
-    }
+    await e.until('WebKitWebDriver answering',
+                  () => fetch(`${base}/status`).then(() => true, () => false));
     browser = await session(base);
     await browser.resize(scale * 390, scale * 844);  // a phone's page
     // WebKitGTK's capture now and then hands over sound that reads off for a refresh
