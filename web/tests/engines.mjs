@@ -182,11 +182,14 @@ export async function checkTuning(driver, url, reference, { strays = 0 } = {}) {
   // The needle: the median distance from veldra-file's over three screens, a refresh
   // or more apart, so that one screen drawn while the machine was busy does not decide.
   await waitFor(driver, () => window.veldraPage.refreshes() >= 30);
+  // A screen without a needle counts as one of the engine's strays.
+  assert.ok(reference.needle !== null, 'a needle on veldra-file\'s screen');
   const distances = [];
-  for (let i = 0; i < 3; i++) {
+  let blankScreens = 0;
+  while (distances.length < 3) {
     const needle = needleCentre(await t.canvasPixels(driver));
-    assert.ok(needle !== null && reference.needle !== null, 'a needle on both screens');
-    distances.push(Math.hypot(needle[0] - reference.needle[0], needle[1] - reference.needle[1]));
+    if (needle === null) assert.ok(++blankScreens <= strays, 'a needle on the page\'s screen');
+    else distances.push(Math.hypot(needle[0] - reference.needle[0], needle[1] - reference.needle[1]));
     await pause(150);
   }
   const off = distances.sort((a, b) => a - b)[1];
