@@ -9,8 +9,8 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import zlib from 'node:zlib';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { PNG } from 'pngjs';
 import puppeteer from 'puppeteer-core';
 
 export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
@@ -165,51 +165,12 @@ export function tunerPitch(octave, semitone, cents = 0) {
   return 32.7 * 2 ** (octave - 1 + semitone / 12 + cents / 1200);
 }
 
-// The pixels of an 8-bit RGB or RGBA PNG (veldra-file's and the program's pictures) as RGB.
+// The pixels of a PNG (veldra-file's and the program's pictures) as RGB, read by pngjs.
 export function readPng(file) {
-  const bytes = fs.readFileSync(file);
-  let at = 8, w = 0, h = 0, channels = 3;
-  const idat = [];
-  while (at < bytes.length) {
-    const length = bytes.readUInt32BE(at);
-    const type = bytes.toString('latin1', at + 4, at + 8);
-    const body = bytes.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') {
-      w = body.readUInt32BE(0);
-      h = body.readUInt32BE(4);
-      if (body[8] !== 8 || body[12] !== 0 || (body[9] !== 2 && body[9] !== 6)) {
-        throw new Error(`${file}: not an 8-bit RGB(A) PNG`);
-      }
-      channels = body[9] === 6 ? 4 : 3;
-    }
-    if (type === 'IDAT') idat.push(body);
-    at += 12 + length;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(idat));
-  const stride = w * channels;
-  const out = Buffer.alloc(w * h * 3);
-  let previous = Buffer.alloc(stride);
-  for (let y = 0; y < h; y++) {
-    const filter = raw[y * (stride + 1)];
-    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
-    for (let x = 0; x < stride; x++) {
-      const a = x >= channels ? line[x - channels] : 0;
-      const b = previous[x];
-      const c = x >= channels ? previous[x - channels] : 0;
-      let add = 0;
-      if (filter === 1) add = a;
-      else if (filter === 2) add = b;
-      else if (filter === 3) add = (a + b) >> 1;
-      else if (filter === 4) {
-        const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-        add = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-      }
-      line[x] = (line[x] + add) & 255;
-    }
-    for (let x = 0; x < w; x++) line.copy(out, (y * w + x) * 3, x * channels, x * channels + 3);
-    previous = line;
-  }
-  return { width: w, height: h, rgb: out };
+  const png = PNG.sync.read(fs.readFileSync(file));
+  const rgb = Buffer.alloc(png.width * png.height * 3);
+  for (let i = 0, o = 0; o < rgb.length; i += 4, o += 3) png.data.copy(rgb, o, i, i + 3);
+  return { width: png.width, height: png.height, rgb };
 }
 
 // veldra-file's tuner in WebAssembly (tools/veldra-file/node_main.cpp), loaded in node.
