@@ -62,6 +62,12 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             error = arg + " takes no value";
             return false;
         }
+        // The options that name a file or folder: an empty name is refused.
+        const auto named = [&](std::string& into, const char* what) {
+            if (value.empty()) return error = arg + " needs " + what, false;
+            into = value;
+            return true;
+        };
         if (arg == "--help" || arg == "-h") {
             options.action = FileAction::Help;
         } else if (arg == "--version") {
@@ -75,22 +81,14 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
         } else if (arg == "--screen-only") {
             options.screenOnly = true;
         } else if (arg == "--report") {
-            if (value.empty()) {
-                error = "--report needs a file name";
-                return false;
-            }
-            options.reportPath = value;
+            if (!named(options.reportPath, "a file name")) return false;
         } else if (choiceOption(arg) != ChoiceOption::No) {
             if (!readChoiceOption(arg, value, given, error)) return false;
             // Each --mode is a mode command of its own, applied in order.
             if (arg == "--mode") options.modes.push_back(*given.mode);
             if (given.listTunings) options.action = FileAction::ListTunings;
         } else if (arg == "--png") {
-            if (value.empty()) {
-                error = "--png needs a file name";
-                return false;
-            }
-            options.pngPath = value;
+            if (!named(options.pngPath, "a file name")) return false;
         } else if (arg == "--at") {
             if (!parseSeconds(value, options.atSeconds)) {
                 error = "--at needs a number of seconds, 0 or more, not \"" + value + "\"";
@@ -98,11 +96,7 @@ bool parseFileOptions(int argc, const char* const* argv, FileOptions& options, s
             }
             options.atGiven = true;
         } else if (arg == "--frames") {
-            if (value.empty()) {
-                error = "--frames needs a folder";
-                return false;
-            }
-            options.framesDir = value;
+            if (!named(options.framesDir, "a folder")) return false;
         } else {
             error = "unknown option " + arg;
             return false;
