@@ -276,11 +276,24 @@ let microphone = takeMicrophone();  // its answer: '' or why not; null: let go w
 // for several render quanta at a time rather than for each (2.7 ms at 48 kHz): together
 // about half of the page's CPU while tuning. The tuner shows ten screens a second, so 60 ms
 // more between the string and the needle does not show.
-const audio = new AudioContext({ latencyHint: 0.06, sinkId: { type: 'none' } });
-const worklet = audio.audioWorklet.addModule('capture-worklet.js');
-if (audio.state === 'running') audio.suspend();
+// Where the browser says that a context may start unasked (Firefox, where the player lets
+// sound play), it is made at the OK instead: one made now starts on its own a moment later,
+// and the microphone's sound reached it only about 2 s after that, however late the OK came
+// (nor did closing it, or suspending it till the OK, bring the sound sooner).
+let audio = null;
+let worklet = null;  // the worklet's module loading into the context
+
+function makeAudio() {
+  audio = new AudioContext({ latencyHint: 0.06, sinkId: { type: 'none' } });
+  worklet = audio.audioWorklet.addModule('capture-worklet.js');
+  if (audio.state === 'running') audio.suspend();
+}
+const startsUnasked = typeof navigator.getAutoplayPolicy === 'function' &&
+                      navigator.getAutoplayPolicy('audiocontext') === 'allowed';
+if (!startsUnasked) makeAudio();
 
 function startAudio() {
+  if (audio === null) makeAudio();
   if (audio.state === 'suspended' && !document.hidden) audio.resume();
 }
 
