@@ -5,6 +5,7 @@
 //
 // Sections: screen / input / microphone / page life / the program
 import createVeldra from './veldra.mjs';
+import { Mender, quantumLength } from './mend.js';
 
 const width = 240;
 const height = 320;
@@ -35,6 +36,8 @@ const page = window.veldraPage = {
     if (!note) return null;
     return { note, cents: parseInt(words(1), 10), frequency: program._veldra_web_reading_frequency() };
   },
+  // The capture's breaks mended so far: zero quanta dropped and jumps (web/site/mend.js).
+  breaks: () => (mender ? { zeroQuanta: mender.zeroQuanta, jumps: mender.jumps } : null),
   microphoneLive: () => stream !== null && stream.getTracks().some((k) => k.readyState === 'live'),
 };
 
@@ -297,16 +300,39 @@ function startAudio() {
   if (audio.state === 'suspended' && !document.hidden) audio.resume();
 }
 
+// The pieces are whole render quanta, where the capture's breaks fall: each goes through
+// the mender, and what it lets out on to the program.
+let mender = null;     // made for each stretch of sound the microphone gives
+let mended = null;     // what the mender let out of the piece so far
+let mendedCount = 0;
+function keep(samples) {
+  if (mended === null || mendedCount + samples.length > mended.length) {
+    const larger = new Float32Array(2 * (mendedCount + samples.length));
+    if (mended !== null) larger.set(mended.subarray(0, mendedCount));
+    mended = larger;
+  }
+  mended.set(samples, mendedCount);
+  mendedCount += samples.length;
+}
+
 function heard(piece) {
   if (!recording || !program) return;
+  mendedCount = 0;
+  for (let at = 0; at < piece.length; at += quantumLength) {
+    mender.take(piece.subarray(at, at + quantumLength), keep);
+  }
   const at = program._veldra_web_sound_buffer() >> 2;
-  const n = Math.min(piece.length, program._veldra_web_sound_capacity());
-  program.HEAPF32.set(piece.subarray(0, n), at);
+  for (let from = 0; from < mendedCount;) {
+    const n = Math.min(mendedCount - from, program._veldra_web_sound_capacity());
+    program.HEAPF32.set(mended.subarray(from, from + n), at);
+    program._veldra_web_sound(n);
+    from += n;
+  }
   page.pieces++;
-  program._veldra_web_sound(n);
 }
 
 function connect() {
+  mender = new Mender(audio.sampleRate);
   source = audio.createMediaStreamSource(stream);
   source.connect(capture);
 }
