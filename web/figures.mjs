@@ -114,7 +114,7 @@ async function page(wav, measureCpu) {
 
 // ---- download ----
 function download() {
-  const files = ['index.html', 'veldra.js', 'capture-worklet.js', 'veldra.mjs', 'veldra.wasm'];
+  const files = ['index.html', 'veldra.js', 'capture-worklet.js', 'mend.js', 'veldra.mjs', 'veldra.wasm'];
   let sum = 0;
   const each = files.map((f) => {
     const n = zlib.gzipSync(fs.readFileSync(path.join(t.site, f)), { level: 9 }).length;
