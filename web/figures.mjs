@@ -7,7 +7,9 @@
 //                from /proc, in % of one core
 //   first frame  from the start-up notice's OK (Enter) to the first screen with a reading
 //   download     index.html, the scripts and the WebAssembly (the fonts are in it), gzip -9
-// `node figures.mjs cpu` measures the page's CPU alone (three runs of 10 s each).
+// `node figures.mjs cpu` measures the page's CPU alone (three runs of 10 s each);
+// `node figures.mjs floor` the same for pages that do no more than a part of what it does
+// (below), to show what Chromium charges for that part alone.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -81,11 +83,11 @@ function cpuTicks(pids) {
   return pids.reduce((sum, pid) => sum + (now.get(pid) || 0), 0);
 }
 
-async function page(wav, measureCpu) {
-  const server = await t.serve(t.site);
+async function page(wav, measureCpu, site = t.site, query = '') {
+  const server = await t.serve(site);
   const browser = await t.launch({ wav });
   try {
-    const tab = await t.open(browser, server.url);
+    const tab = await t.open(browser, server.url + query);
     await tab.keyboard.press('Enter');
     await t.waitFor(tab, () => window.veldraPage.firstFrameMs !== null);
     const firstFrame = await tab.evaluate(() => window.veldraPage.firstFrameMs);
@@ -112,6 +114,78 @@ async function page(wav, measureCpu) {
   }
 }
 
+// ---- the floor ----
+
+// A page with the tuning page's microphone, context and worklet (the same options) and
+// nothing else: ?pieces hands its main thread the same 46 ms pieces, ?frames also changes
+// a 10 x 40 pixel patch of a canvas shown as large as the tuner's screen every other piece
+// (eleven frames a second).
+const floorPage = `<!doctype html><style>body{margin:0} canvas{width:480px;height:640px}</style>
+<canvas id="c" width="240" height="320"></canvas><script type="module">
+const q = location.search;
+const page = window.veldraPage = { firstFrameMs: null, presents: 1, refreshes: () => 0 };
+const audio = new AudioContext({ latencyHint: 0.06, sinkId: { type: 'none' } });
+const worklet = audio.audioWorklet.addModule('floor-worklet.js');
+const stream = navigator.mediaDevices.getUserMedia({ audio: { echoCancellation: false,
+  noiseSuppression: false, autoGainControl: false, channelCount: 1 } });
+const context = document.getElementById('c').getContext('2d', { alpha: false });
+const image = context.createImageData(240, 320);
+const pixels = new Uint32Array(image.data.buffer);
+let pieces = 0;
+function frame() {
+  const x = (pieces * 7) % 200;
+  for (let y = 100; y < 140; y++) pixels.fill(0xff00ff00 ^ pieces, y * 240 + x, y * 240 + x + 10);
+  context.putImageData(image, 0, 0, x, 100, 10, 40);
+}
+window.addEventListener('keydown', async () => {
+  await audio.resume();
+  await worklet;
+  const node = new AudioWorkletNode(audio, 'floor', { numberOfInputs: 1, numberOfOutputs: 1,
+    outputChannelCount: [1], channelCount: 1, channelCountMode: 'explicit',
+    processorOptions: { post: /pieces|frames/.test(q) } });
+  node.connect(audio.destination);
+  node.port.onmessage = () => {
+    if (++pieces % 2 === 0 && /frames/.test(q)) requestAnimationFrame(frame);
+  };
+  audio.createMediaStreamSource(await stream).connect(node);
+  page.firstFrameMs = 0;
+}, { once: true });
+</script>`;
+const floorWorklet = `const length = 128 * Math.max(1, Math.round(sampleRate * 0.046 / 128));
+registerProcessor('floor', class extends AudioWorkletProcessor {
+  constructor(options) {
+    super();
+    this.post = options.processorOptions.post;
+    this.piece = new Float32Array(length);
+    this.filled = 0;
+  }
+  process(inputs) {
+    const channel = inputs[0] && inputs[0][0];
+    if (!channel || !this.post) return true;
+    this.piece.set(channel, this.filled);
+    this.filled += channel.length;
+    if (this.filled === length) {
+      this.port.postMessage(this.piece, [this.piece.buffer]);
+      this.piece = new Float32Array(length);
+      this.filled = 0;
+    }
+    return true;
+  }
+});`;
+
+async function floor(wav) {
+  const site = path.join(folder, 'floor');
+  fs.mkdirSync(site);
+  fs.writeFileSync(path.join(site, 'index.html'), floorPage);
+  fs.writeFileSync(path.join(site, 'floor-worklet.js'), floorWorklet);
+  for (const [what, query] of [['microphone and an idle worklet', ''], ['and the pieces', '?pieces'],
+                               ['and the frames', '?frames']]) {
+    const runs = [];
+    for (let run = 0; run < 3; run++) runs.push((await page(wav, true, site, query)).cpu.toFixed(1));
+    console.log(`${what}: ${runs.join(', ')} % of a core (renderer + audio service, 10 s)`);
+  }
+}
+
 // ---- download ----
 function download() {
   const files = ['index.html', 'veldra.js', 'capture-worklet.js', 'mend.js', 'veldra.mjs', 'veldra.wasm'];
@@ -128,7 +202,9 @@ const folder = t.scratchFolder();
 const wav = path.join(folder, 'a-string.wav');
 t.writeWav(wav, 22050, 22050 * 60, t.stringTone(t.tunerPitch(2, 9, 10), 22050));
 try {
-  if (process.argv.includes('cpu')) {
+  if (process.argv.includes('floor')) {
+    await floor(wav);
+  } else if (process.argv.includes('cpu')) {
     for (let run = 0; run < 3; run++) {
       const m = await page(wav, true);
       console.log(`page CPU over 10 s (renderer + audio service): ${m.cpu.toFixed(1)} % of a core ` +
