@@ -47,14 +47,15 @@ export class Mender {
         sharpest = Math.max(sharpest, Math.abs(quantum[i] - 2 * quantum[i - 1] + quantum[i - 2]));
       }
     }
-    if (zero && this.heard > 0 && this.last() !== 0 && this.zeros < mostZerosDropped) {
+    const h = this.history;
+    const last = h[h.length - 1];
+    if (zero && this.heard > 0 && last !== 0 && this.zeros < mostZerosDropped) {
       this.zeros++;
       this.zeroQuanta++;
       return;
     }
     this.zeros = 0;
-    const h = this.history;
-    const bend = Math.abs(quantum[0] - 2 * h[h.length - 1] + h[h.length - 2]);
+    const bend = Math.abs(quantum[0] - 2 * last + h[h.length - 2]);
     if (!zero && this.heard >= h.length && bend > sharpness * sharpest + floor) {
       this.holding = true;
       this.heldCount = 0;
@@ -64,8 +65,6 @@ export class Mender {
     this.remember(quantum);
     out(quantum);
   }
-
-  last() { return this.history[this.history.length - 1]; }
 
   hold(quantum) {
     this.held.set(quantum, this.heldCount);
