@@ -116,16 +116,18 @@ async function page(wav, measureCpu, site = t.site, query = '') {
 
 // ---- the floor ----
 
-// A page with the tuning page's microphone, context and worklet (the same options) and
-// nothing else: ?pieces hands its main thread the same 46 ms pieces, ?frames also changes
-// a 10 x 40 pixel patch of a canvas shown as large as the tuner's screen every other piece
-// (eleven frames a second).
+// A page with the tuning page's microphone, context and worklet (its own capture-worklet.js,
+// the same options) and nothing else: without a query the microphone goes into a worklet
+// that does nothing; ?pieces into the page's, which hands the main thread its 46 ms pieces;
+// ?frames also changes a 10 x 40 pixel patch of a canvas shown as large as the tuner's
+// screen every other piece (eleven frames a second).
 const floorPage = `<!doctype html><style>body{margin:0} canvas{width:480px;height:640px}</style>
 <canvas id="c" width="240" height="320"></canvas><script type="module">
 const q = location.search;
 const page = window.veldraPage = { firstFrameMs: null, presents: 1, refreshes: () => 0 };
 const audio = new AudioContext({ latencyHint: 0.06, sinkId: { type: 'none' } });
-const worklet = audio.audioWorklet.addModule('floor-worklet.js');
+const worklet = Promise.all(['capture-worklet.js', 'idle-worklet.js'].map(
+  (file) => audio.audioWorklet.addModule(file)));
 const stream = navigator.mediaDevices.getUserMedia({ audio: { echoCancellation: false,
   noiseSuppression: false, autoGainControl: false, channelCount: 1 } });
 const context = document.getElementById('c').getContext('2d', { alpha: false });
@@ -140,9 +142,8 @@ function frame() {
 window.addEventListener('keydown', async () => {
   await audio.resume();
   await worklet;
-  const node = new AudioWorkletNode(audio, 'floor', { numberOfInputs: 1, numberOfOutputs: 1,
-    outputChannelCount: [1], channelCount: 1, channelCountMode: 'explicit',
-    processorOptions: { post: /pieces|frames/.test(q) } });
+  const node = new AudioWorkletNode(audio, q ? 'veldra-capture' : 'idle', { numberOfInputs: 1,
+    numberOfOutputs: 1, outputChannelCount: [1], channelCount: 1, channelCountMode: 'explicit' });
   node.connect(audio.destination);
   node.port.onmessage = () => {
     if (++pieces % 2 === 0 && /frames/.test(q)) requestAnimationFrame(frame);
@@ -151,33 +152,16 @@ window.addEventListener('keydown', async () => {
   page.firstFrameMs = 0;
 }, { once: true });
 </script>`;
-const floorWorklet = `const length = 128 * Math.max(1, Math.round(sampleRate * 0.046 / 128));
-registerProcessor('floor', class extends AudioWorkletProcessor {
-  constructor(options) {
-    super();
-    this.post = options.processorOptions.post;
-    this.piece = new Float32Array(length);
-    this.filled = 0;
-  }
-  process(inputs) {
-    const channel = inputs[0] && inputs[0][0];
-    if (!channel || !this.post) return true;
-    this.piece.set(channel, this.filled);
-    this.filled += channel.length;
-    if (this.filled === length) {
-      this.port.postMessage(this.piece, [this.piece.buffer]);
-      this.piece = new Float32Array(length);
-      this.filled = 0;
-    }
-    return true;
-  }
+const idleWorklet = `registerProcessor('idle', class extends AudioWorkletProcessor {
+  process() { return true; }
 });`;
 
 async function floor(wav) {
   const site = path.join(folder, 'floor');
   fs.mkdirSync(site);
   fs.writeFileSync(path.join(site, 'index.html'), floorPage);
-  fs.writeFileSync(path.join(site, 'floor-worklet.js'), floorWorklet);
+  fs.writeFileSync(path.join(site, 'idle-worklet.js'), idleWorklet);
+  fs.copyFileSync(path.join(t.site, 'capture-worklet.js'), path.join(site, 'capture-worklet.js'));
   for (const [what, query] of [['microphone and an idle worklet', ''], ['and the pieces', '?pieces'],
                                ['and the frames', '?frames']]) {
     const runs = [];
